@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Every message box of the program goes through a Prompter, so that tests can
+// answer them. Boxes have no icon.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    // A message with an OK button only.
+    virtual void tell(const QString& text, const QString& caption) = 0;
+    // A question with OK and Cancel; true when the user answered OK.
+    virtual bool ask(const QString& text, const QString& caption) = 0;
+};
+
+// The real prompter: modal QMessageBox over `parent`.
+class MessageBoxPrompter : public Prompter {
+public:
+    explicit MessageBoxPrompter(QWidget* parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget* parent) { parent_ = parent; }
+    void tell(const QString& text, const QString& caption) override;
+    bool ask(const QString& text, const QString& caption) override;
+
+private:
+    QWidget* parent_;
+};

@@ -1,0 +1,2 @@
+#include "batch/columns.h"
+// Implemented with the store.

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QStringList>
+
+// Each command of tamberlo-cli takes the arguments after its name and returns
+// the exit status: 0 every file handled, 1 some skipped or failed (the
+// report says which), 2 a usage error.
+int CmdShow(const QStringList& args);
+int CmdList(const QStringList& args);
+int CmdV1(const QStringList& args);
+int CmdV2(const QStringList& args);
+int CmdRename(const QStringList& args);
+
+// Output helpers: UTF-8 on stdout / stderr.
+void Out(const QString& text);
+void Err(const QString& text);

@@ -1,0 +1,55 @@
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+#include "cli/commands.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: tamberlo-cli COMMAND ...\n"
+    "  show FILE...                       the three records of each file as JSON\n"
+    "  list [--columns CODES] FOLDER      the rows as the main list shows them\n"
+    "  v1 [options] FILE...               the ID3v1 batch edit\n"
+    "  v2 [options] FILE...               the ID3v2 batch edit\n"
+    "  rename --pattern N [--dry-run] FILE...\n"
+    "                                     the rename plan and run\n";
+
+}  // namespace
+
+void Out(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+}
+
+void Err(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments();
+    args.removeFirst();
+    if (args.isEmpty()) {
+        Err(QString::fromLatin1(kUsage));
+        return 2;
+    }
+    const QString command = args.takeFirst();
+    int status = 2;
+    if (command == QLatin1String("show")) {
+        status = CmdShow(args);
+    } else if (command == QLatin1String("list")) {
+        status = CmdList(args);
+    } else if (command == QLatin1String("v1")) {
+        status = CmdV1(args);
+    } else if (command == QLatin1String("v2")) {
+        status = CmdV2(args);
+    } else if (command == QLatin1String("rename")) {
+        status = CmdRename(args);
+    } else {
+        Err(QString::fromLatin1(kUsage));
+    }
+    std::fflush(stdout);
+    return status;
+}

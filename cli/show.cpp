@@ -1,0 +1,7 @@
+#include "cli/commands.h"
+
+int CmdShow(const QStringList& args) {
+    Q_UNUSED(args);
+    Err(QStringLiteral("tamberlo-cli: this command is not available yet\n"));
+    return 2;
+}

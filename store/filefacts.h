@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+// What the list and the details dialog show about a file besides its tags.
+// On Linux: ReadOnly = the owner write bit is clear; Hidden = the name starts
+// with "."; Archive = the DOS archive bit where the file system keeps one
+// (Samba's user.DOSATTRIB, ntfs-3g's system.ntfs_attrib_be), else false.
+struct FileFacts {
+    bool ReadOnly = false;
+    qint64 Length = 0;
+    bool Archive = false;
+    bool Hidden = false;
+
+    bool operator==(const FileFacts&) const = default;
+};
+
+// Throws StoreError when the file's status cannot be read.
+FileFacts GetFileFacts(const QString& path);
+
+// True when `mode` (st_mode) has the owner write bit clear. What the
+// editors and the renamer test to skip read-only files.
+bool IsReadOnlyMode(unsigned mode);
+// Throws StoreError when the file's status cannot be read.
+bool IsReadOnlyFile(const QString& path);
+
+// Decodes the archive bit from a DOS attribute extended attribute value.
+bool ArchiveFromDosAttrib(const QByteArray& value);          // user.DOSATTRIB
+bool ArchiveFromNtfsAttribBE(const QByteArray& value);       // system.ntfs_attrib_be
+
+// False when `name` contains any of / : * ? " < > |. The backslash, length,
+// control characters and the like are not judged.
+bool IsValidFileName(const QString& name);
+
+// The full path of a file in `folder`: folder, "/", name (the root folder
+// already ends in "/").
+QString JoinPath(const QString& folder, const QString& name);

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+// The ID3v1(.1) tag, the last 128 bytes of an MP3 file:
+//   0 "TAG" | 3 title 30 | 33 artist 30 | 63 album 30 | 93 year 4 |
+//   97 comment 28 | 125 zero byte | 126 track | 127 genre
+// Text is code page 936; fields written by us are space padded.
+
+// In-memory tag. Text fields always hold exactly their width in UTF-16 code
+// units (space padded or cut); padding bytes of other programs (NUL) are kept
+// as NUL characters. `Genre` is one character whose CP936 code is the genre
+// number.
+struct ID3v1Tag {
+    QString Marker;     // 3: "TAG", or "N/A" when the file has no tag
+    QString SongTitle;  // 30
+    QString Artist;     // 30
+    QString Album;      // 30
+    QString Year;       // 4
+    QString Comment;    // 28
+    quint8 ZeroByte = 0;
+    quint8 Track = 0;
+    QString Genre;      // 1
+
+    bool operator==(const ID3v1Tag&) const = default;
+};
+
+inline constexpr int kTitleWidth = 30;
+inline constexpr int kArtistWidth = 30;
+inline constexpr int kAlbumWidth = 30;
+inline constexpr int kYearWidth = 4;
+inline constexpr int kCommentWidth = 28;
+
+// Pads `text` with spaces to `width` characters, or cuts it to `width`.
+QString FixedWidth(const QString& text, int width);
+
+// The record of a file without a tag: "N/A" in every text field (padded),
+// Genre "N" (number 78), Track and ZeroByte 0.
+ID3v1Tag NoID3v1Tag();
+
+// True unless the record is the "N/A" record (Marker "N/A").
+bool HasID3v1Tag(const ID3v1Tag& tag);
+
+// The genre number of a record: the CP936 code of its Genre character (0..255).
+int GenreNumber(const ID3v1Tag& tag);
+// The Genre character for a number 0..255.
+QString GenreCharacter(int number);
+
+// The 80 names of the ID3v1 standard genre list, index 0..79.
+const QStringList& GenreNames();
+// The name the program shows for a genre number: entry n for 0..79, else
+// entry 12 ("Other").
+QString GenreDisplayName(int number);
+
+// Parses the tag from the last bytes of a file. `tail` holds the file's last
+// min(length, 128) bytes; fewer than 128, or a marker other than "TAG"
+// (case-sensitive), gives the "N/A" record.
+ID3v1Tag ParseID3v1Tag(QByteArrayView tail);
+// The 128 bytes of `tag` as written: each text field encoded and cut or
+// padded with spaces to its byte width, then ZeroByte, Track, the genre byte.
+QByteArray RenderID3v1Tag(const ID3v1Tag& tag);
+
+// Reads the tag of the file at `path`. Throws StoreError when the file cannot
+// be opened or read; never modifies the file.
+ID3v1Tag ReadID3v1Tag(const QString& path);
+// Writes `tag` over the file's tag, or appends it when the file has none.
+// A file shorter than 128 bytes is left alone. Returns true; throws
+// StoreError when the file cannot be opened or written.
+bool WriteID3v1Tag(const QString& path, const ID3v1Tag& tag);

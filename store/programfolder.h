@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QString>
+
+// The program's own folder, where clmnhdr.dll and the scratch file tempv2
+// live: the executable's folder when it is writable (a portable install),
+// otherwise the per-user configuration folder (created when missing).
+QString ProgramFolder();
+
+// Points ProgramFolder() at `folder` (tests, benchmarks); an empty text
+// restores the normal choice.
+void SetProgramFolder(const QString& folder);

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through ctest:
+# the main build (g++) and the fuzz build (clang with ASan/UBSan), which
+# replays the fuzzers' seed corpora.
+set -euo pipefail
+cd "$(dirname "$0")"
+bash scripts/setup.sh
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure -j"$(nproc)"
+
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DTAMBERLO_FUZZ=ON \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/fuzz -j"$(nproc)"
+ctest --test-dir build/fuzz --output-on-failure

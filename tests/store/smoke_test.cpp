@@ -1,0 +1,8 @@
+#include <gtest/gtest.h>
+
+#include "batch/text.h"
+
+TEST(Text, ShownTextCutsAtNulAndTrimsBlanksOnly) {
+    EXPECT_EQ(ShownText(QStringLiteral("  ab\tc  ")), QStringLiteral("ab\tc"));
+    EXPECT_EQ(ShownText(QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")), QStringLiteral("ab"));
+}

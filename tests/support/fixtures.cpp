@@ -1,0 +1,90 @@
+#include "fixtures.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <sys/stat.h>
+
+#include <QFile>
+
+QByteArray Gbk(const QString& text) {
+    QByteArray in = text.toUtf8();
+    QByteArray out(in.size() * 2 + 8, '\0');
+    iconv_t cd = iconv_open("CP936", "UTF-8");
+    char* src = in.data();
+    size_t srcLeft = size_t(in.size());
+    char* dst = out.data();
+    size_t dstLeft = size_t(out.size());
+    iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    iconv_close(cd);
+    out.resize(out.size() - qsizetype(dstLeft));
+    return out;
+}
+
+static QByteArray Padded(QByteArray bytes, int width, char pad) {
+    bytes = bytes.left(width);
+    bytes.append(QByteArray(width - bytes.size(), pad));
+    return bytes;
+}
+
+QByteArray V1Bytes(const QByteArray& title, const QByteArray& artist, const QByteArray& album,
+                   const QByteArray& year, const QByteArray& comment, quint8 track, quint8 genre,
+                   char pad) {
+    QByteArray tag = "TAG";
+    tag += Padded(title, 30, pad);
+    tag += Padded(artist, 30, pad);
+    tag += Padded(album, 30, pad);
+    tag += Padded(year, 4, pad);
+    tag += Padded(comment, 28, pad);
+    tag += char(0);
+    tag += char(track);
+    tag += char(genre);
+    return tag;
+}
+
+static QByteArray SizeBytes(qint64 n) {
+    QByteArray b(4, '\0');
+    b[0] = char((n >> 21) & 0x7F);
+    b[1] = char((n >> 14) & 0x7F);
+    b[2] = char((n >> 7) & 0x7F);
+    b[3] = char(n & 0x7F);
+    return b;
+}
+
+QByteArray V2Frame(const QByteArray& id, const QByteArray& payload) {
+    return id + SizeBytes(payload.size()) + QByteArray(2, '\0') + payload;
+}
+
+QByteArray V2Text(const QByteArray& id, const QByteArray& text) {
+    return V2Frame(id, QByteArray(1, '\0') + text);
+}
+
+QByteArray V2Tag(const QByteArray& frames, int padding) {
+    return QByteArray("ID3\x03\x00\x00", 6) + SizeBytes(frames.size() + padding) + frames +
+           QByteArray(padding, '\0');
+}
+
+QByteArray Audio(int n) {
+    QByteArray a(n, '\0');
+    for (int i = 0; i < n; ++i) a[i] = char(i % 4 == 0 ? 0xFF : (i * 7) & 0xFF);
+    return a;
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+void SetReadOnly(const QString& path, bool readOnly) {
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    mode_t mode = st.st_mode & 07777;
+    mode = readOnly ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}

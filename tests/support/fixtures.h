@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Byte builders for test files, written independently of the store's own
+// renderers so that tests check the store against a second opinion.
+
+QByteArray Gbk(const QString& text);  // CP936 bytes of text (through iconv)
+
+// A 128-byte ID3v1.1 tag; each text is given as raw bytes and padded with
+// `pad` to its width.
+QByteArray V1Bytes(const QByteArray& title, const QByteArray& artist = {},
+                   const QByteArray& album = {}, const QByteArray& year = {},
+                   const QByteArray& comment = {}, quint8 track = 0, quint8 genre = 0,
+                   char pad = ' ');
+
+// A frame: id, four 7-bit-group size bytes of payload.size(), flags 00 00, payload.
+QByteArray V2Frame(const QByteArray& id, const QByteArray& payload);
+// A text frame with encoding byte 0 followed by `text`.
+QByteArray V2Text(const QByteArray& id, const QByteArray& text);
+// A version 3.0 tag: header with size frames.size() (+ padding), frames, padding zeros.
+QByteArray V2Tag(const QByteArray& frames, int padding = 0);
+
+// `n` bytes of stand-in audio (a frame-sync looking pattern).
+QByteArray Audio(int n);
+
+void WriteBytes(const QString& path, const QByteArray& bytes);
+QByteArray ReadBytes(const QString& path);
+
+// Clears or sets the owner write bit.
+void SetReadOnly(const QString& path, bool readOnly);

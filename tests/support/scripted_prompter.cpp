@@ -1,0 +1,17 @@
+#include "scripted_prompter.h"
+
+#include <gtest/gtest.h>
+
+void ScriptedPrompter::tell(const QString& text, const QString& caption) {
+    shown.append({text, caption, false});
+}
+
+bool ScriptedPrompter::ask(const QString& text, const QString& caption) {
+    shown.append({text, caption, true});
+    if (answers_.isEmpty()) {
+        ADD_FAILURE() << "unexpected question: " << caption.toStdString() << " / "
+                      << text.toStdString();
+        return false;
+    }
+    return answers_.takeFirst();
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include "app/prompter.h"
+
+// A Prompter for tests: records every message and answers questions from a
+// script. A question with no scripted answer fails the test.
+class ScriptedPrompter : public Prompter {
+public:
+    struct Shown {
+        QString text;
+        QString caption;
+        bool question;
+    };
+
+    // Answers for the next questions, in order (true = OK).
+    void answer(bool ok) { answers_.append(ok); }
+
+    void tell(const QString& text, const QString& caption) override;
+    bool ask(const QString& text, const QString& caption) override;
+
+    QList<Shown> shown;
+
+private:
+    QList<bool> answers_;
+};

@@ -1,9 +1,13 @@
 #include "app/font.h"
 
+#include <QStringList>
+
 QFont WindowFont() {
     QFont font(QStringLiteral("宋体"));
-    font.setFamilies(QStringList{QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+    QStringList families;
+    families << QStringLiteral("宋体") << QStringLiteral("SimSun")
+             << QStringLiteral("Noto Serif CJK SC") << QStringLiteral("Noto Sans CJK SC");
+    font.setFamilies(families);
     font.setPointSizeF(10.5);
     return font;
 }

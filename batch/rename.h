@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "batch/tickedfiles.h"
+#include "store/id3v1.h"
+
+// Batch renaming after the ID3v1 tag: the plan (what the preview shows) and
+// the run (what OK does with the preview's rows, in the preview's order).
+
+inline constexpr int kFirstRenamePattern = 1;
+inline constexpr int kLastRenamePattern = 9;
+
+// The caption of option button `pattern` (0..9; 0 is the invisible "do not
+// change" button). The captions use the full-width dash and a spaced
+// backslash; the names built use neither.
+QString RenamePatternCaption(int pattern);
+
+// The track byte written with at least two digits: 0 -> "00", 7 -> "07",
+// 12 -> "12", 255 -> "255".
+QString TrackText(quint8 track);
+
+// The new name of pattern 1..9 for `tag`: the fields cut at their first NUL
+// and trimmed of blanks, joined by ASCII "-" and, for patterns 6..9, one
+// backslash; then ".mp3" in lower case. Nothing is replaced or escaped: a
+// forbidden character stays in the name and makes the row blocked.
+QString ComposeNewName(int pattern, const ID3v1Tag& tag);
+
+// True when every backslash-separated part of `newName` names something
+// below the file's folder: no part is empty, "." or "..". A part that failed
+// this would move the file into its own or its parent folder.
+bool NamesPlaceBelowFolder(const QString& newName);
+
+// One row of the preview.
+struct RenameRow {
+    QString folder;      // the folder that holds the file (no trailing "/")
+    QString oldName;     // the file's name without folder
+    QString newName;     // as composed, backslashes kept; empty when unreadable
+    bool ready = false;  // false: read-only, invalid name, or unreadable file
+    // Why the file could not be read while the row was planned (vanished,
+    // unreadable); empty otherwise. Such a row is blocked.
+    QString problem;
+
+    bool operator==(const RenameRow&) const = default;
+};
+
+// What the preview's second column shows: the composed name, or the reason
+// the file could not be read.
+QString PreviewNewNameText(const RenameRow& row);
+
+// Plans one file: reads its tag and its read-only bit afresh. Never throws:
+// a file that cannot be read gives a blocked row with `problem` set.
+RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern);
+
+// One row per ticked file, in the order given. `progress` (may be empty) is
+// called after each file.
+std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern,
+                                  const ProgressFn& progress = {});
+
+enum class RenameOutcome {
+    Renamed,  // moved to its new name
+    Blocked,  // not ready in the plan; not touched
+    Clash,    // something already stands at the new name; not touched
+    Refused,  // the file system refused the rename; not touched
+};
+
+struct RenameRowResult {
+    RenameOutcome outcome = RenameOutcome::Blocked;
+    QString reason;  // for Refused: the operation and the system's reason
+};
+
+struct RenameReport {
+    int renamed = 0;
+    int blocked = 0;
+    int clash = 0;
+    int refused = 0;
+    std::vector<RenameRowResult> rows;  // one per row given, same order
+};
+
+// Renames the ready rows one by one in the order given. The first backslash
+// of a new name creates one level of sub-folder when the file's folder holds
+// nothing visible of that name; every backslash is a folder separator under
+// the file's folder. Nothing is ever replaced: whatever stands at the target
+// (file, folder, hidden entry, or one that appears meanwhile) makes a clash.
+// A refused operation leaves the file where it was; rows renamed before it
+// stay renamed. The four counts add up to rows.size().
+RenameReport RunRename(const std::vector<RenameRow>& rows, const ProgressFn& progress = {});
+
+// The confirmation asked before the run, and the captions of the messages.
+extern const QString kRenameConfirmText;
+extern const QString kRenameConfirmCaption;
+extern const QString kRenameReportCaption;
+
+// The report message: the renamed line always, then the blocked, clash and
+// refused lines when their counts are above 0; every line ends in
+// kMessageBreak.
+QString RenameReportText(const RenameReport& report);

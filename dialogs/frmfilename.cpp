@@ -1,9 +1,196 @@
 #include "dialogs/frmfilename.h"
 
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "app/busy.h"
+#include "app/font.h"
+#include "app/marks.h"
 #include "app/prompter.h"
 
-frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter& prompter, QWidget* parent) : QDialog(parent) {
-    Q_UNUSED(files);
-    Q_UNUSED(FillListFlag);
-    Q_UNUSED(prompter);
+namespace {
+
+// Where each visible pattern stands: left column 1..5 top to bottom; right
+// column 6, 9, 7, then the hidden 0, then 8, level with the left rows.
+struct Place {
+    int index;
+    int row;
+    int column;
+};
+constexpr Place kPlaces[] = {
+    {1, 0, 0}, {2, 1, 0}, {3, 2, 0}, {4, 3, 0}, {5, 4, 0},
+    {6, 0, 1}, {9, 1, 1}, {7, 2, 1}, {0, 3, 1}, {8, 4, 1},
+};
+
+// Each preview item keeps the index of its row in rows_.
+constexpr int kRowRole = Qt::UserRole;
+
+}  // namespace
+
+frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter& prompter,
+                         QWidget* parent)
+    : QDialog(parent), files_(files), fillListFlag_(FillListFlag), prompter_(prompter) {
+    setObjectName(QStringLiteral("frmFileName"));
+    setWindowTitle(QStringLiteral("修改文件名"));
+    setFont(WindowFont());
+    setModal(true);
+
+    prompt_ = new QLabel(
+        QStringLiteral("您选定了 %1 个 Mp3 文件，要修改它们的文件名。").arg(files_.names.size()),
+        this);
+    prompt_->setObjectName(QStringLiteral("labPrompt"));
+    auto* instruction = new QLabel(
+        QStringLiteral("请在下面点选要把文件名修改成哪种形式，然后单击底部“确定”按钮。"), this);
+    auto* note = new QLabel(
+        QStringLiteral("注意： 本工具是根据每个 Mp3 的 ID3v1 标签来修改文件名的。"), this);
+    for (QLabel* label : {prompt_, instruction, note}) label->setWordWrap(true);
+
+    modes_ = new QButtonGroup(this);
+    auto* options = new QGridLayout;
+    options->setHorizontalSpacing(24);
+    for (const Place& place : kPlaces) {
+        auto* button = new QRadioButton(RenamePatternCaption(place.index), this);
+        button->setObjectName(QStringLiteral("optFileNameChangeMode_%1").arg(place.index));
+        modes_->addButton(button, place.index);
+        options->addWidget(button, place.row, place.column);
+    }
+    // Button 0 is checked so that no visible pattern is: the dialog opens
+    // with an empty preview, and the user can never pick 0 again.
+    modes_->button(0)->setVisible(false);
+    modes_->button(0)->setChecked(true);
+    options->setColumnStretch(2, 1);
+    connect(modes_, &QButtonGroup::idClicked, this, [this](int index) {
+        if (index > 0)
+            buildPreview(index);
+    });
+
+    auto* frame = new QGroupBox(QStringLiteral("文件名修改结果预览"), this);
+    preview_ = new QTreeWidget(frame);
+    preview_->setObjectName(QStringLiteral("lvwFileNamePreview"));
+    preview_->setColumnCount(2);
+    preview_->setHeaderLabels({QStringLiteral("原文件名"), QStringLiteral("修改后文件名")});
+    preview_->setRootIsDecorated(false);
+    preview_->setUniformRowHeights(true);
+    preview_->setAllColumnsShowFocus(true);
+    preview_->setIconSize(QSize(16, 16));
+    preview_->setTextElideMode(Qt::ElideMiddle);
+    preview_->setSortingEnabled(false);  // sorted only by our own header clicks
+    preview_->header()->setSectionResizeMode(QHeaderView::Stretch);  // two equal columns
+    preview_->header()->setSectionsClickable(true);
+    preview_->header()->setSortIndicatorShown(false);
+    connect(preview_->header(), &QHeaderView::sectionClicked, this, &frmFileName::sortPreview);
+    auto* frameLayout = new QVBoxLayout(frame);
+    frameLayout->addWidget(preview_);
+
+    ok_ = new QPushButton(QStringLiteral("确定（&O）"), this);
+    ok_->setObjectName(QStringLiteral("cmdModifyID3v1"));
+    cancel_ = new QPushButton(QStringLiteral("取消（&C）"), this);
+    cancel_->setObjectName(QStringLiteral("cmdCancel"));
+    for (QPushButton* button : {ok_, cancel_}) button->setMinimumWidth(100);
+    connect(ok_, &QPushButton::clicked, this, &frmFileName::modify);
+    connect(cancel_, &QPushButton::clicked, this, &frmFileName::cancel);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(prompt_);
+    layout->addWidget(instruction);
+    layout->addWidget(note);
+    layout->addSpacing(4);
+    layout->addLayout(options);
+    layout->addWidget(frame, 1);
+    layout->addLayout(buttons);
+
+    // Cancel first in the tab order and focused at opening, OK second.
+    setTabOrder(cancel_, ok_);
+    QWidget* previous = ok_;
+    for (int index = kFirstRenamePattern; index <= kLastRenamePattern; ++index) {
+        setTabOrder(previous, modes_->button(index));
+        previous = modes_->button(index);
+    }
+    setTabOrder(previous, preview_);
+    cancel_->setDefault(true);
+    cancel_->setFocus();
+
+    resize(640, 620);
+}
+
+QRadioButton* frmFileName::optFileNameChangeMode(int index) const {
+    return qobject_cast<QRadioButton*>(modes_->button(index));
+}
+
+std::vector<RenameRow> frmFileName::previewRows() const {
+    std::vector<RenameRow> rows;
+    const int count = preview_->topLevelItemCount();
+    rows.reserve(size_t(count));
+    for (int i = 0; i < count; ++i) {
+        const int index = preview_->topLevelItem(i)->data(0, kRowRole).toInt();
+        rows.push_back(rows_[size_t(index)]);
+    }
+    return rows;
+}
+
+void frmFileName::buildPreview(int pattern) {
+    // Read afresh at every click: the preview shows the disk as it is now.
+    preview_->clear();
+    {
+        BusyProgress progress(this, QStringLiteral("正在读取标签：%1 / %2"));
+        rows_ = PlanRename(files_, pattern, progress.callback());
+    }
+    const QIcon ready = ReadyMark();
+    const QIcon blocked = BlockedMark();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(rows_.size()));
+    for (size_t i = 0; i < rows_.size(); ++i) {
+        const RenameRow& row = rows_[i];
+        const QString newText = PreviewNewNameText(row);
+        auto* item = new QTreeWidgetItem({row.oldName, newText});
+        item->setIcon(0, row.ready ? ready : blocked);
+        item->setToolTip(0, row.oldName);
+        item->setToolTip(1, newText);
+        item->setData(0, kRowRole, int(i));
+        items.append(item);
+    }
+    preview_->addTopLevelItems(items);
+    // Once the user has sorted, the list stays sorted by that column and
+    // direction for later patterns too.
+    if (preview_->header()->isSortIndicatorShown()) {
+        preview_->sortItems(preview_->header()->sortIndicatorSection(), order_);
+    }
+}
+
+void frmFileName::sortPreview(int column) {
+    // The direction flips on every click, whichever column was clicked.
+    order_ = order_ == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    preview_->header()->setSortIndicatorShown(true);
+    preview_->header()->setSortIndicator(column, order_);
+    preview_->sortItems(column, order_);
+}
+
+void frmFileName::modify() {
+    if (!prompter_.ask(kRenameConfirmText, kRenameConfirmCaption))
+        return;
+    fillListFlag_ = true;
+    RenameReport report;
+    {
+        BusyProgress progress(this, QStringLiteral("正在修改文件名：%1 / %2"));
+        report = RunRename(previewRows(), progress.callback());
+    }
+    prompter_.tell(RenameReportText(report), kRenameReportCaption);
+    accept();
+}
+
+void frmFileName::cancel() {
+    fillListFlag_ = false;
+    reject();
 }

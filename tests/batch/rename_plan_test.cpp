@@ -2,32 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QTemporaryDir>
 
 #include "batch/rename.h"
-#include "store/programfolder.h"
-#include "support/fixtures.h"
+#include "batch/rename_fixture.h"
 
 namespace {
 
-class RenamePlan : public ::testing::Test {
+class RenamePlan : public RenameFolder {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        SetProgramFolder(program.path());
-    }
-    void TearDown() override { SetProgramFolder({}); }
-
-    // An MP3 of stand-in audio followed by `tag` (none when empty).
-    void Mp3(const QString& name, const QByteArray& tag) {
-        WriteBytes(dir.filePath(name), Audio(300) + tag);
-    }
     RenameRow Plan(const QString& name, int pattern) {
         return PlanRenameRow(dir.path(), name, pattern);
     }
-
-    QTemporaryDir dir;
-    QTemporaryDir program;
 };
 
 TEST_F(RenamePlan, EveryPatternOnAFullTag) {

@@ -4,12 +4,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include "batch/rename.h"
+#include "batch/rename_fixture.h"
 #include "batch/text.h"
-#include "store/programfolder.h"
-#include "support/fixtures.h"
 
 namespace {
 
@@ -21,22 +19,8 @@ const QString kClashLine =
 const QString kRefusedLine =
     QStringLiteral(" 个 Mp3 文件的文件名因为文件已不存在、被占用或无权访问等原因无法修改！");
 
-class RenameRun : public ::testing::Test {
+class RenameRun : public RenameFolder {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        SetProgramFolder(program.path());
-    }
-    void TearDown() override { SetProgramFolder({}); }
-
-    QString Path(const QString& name) const { return dir.filePath(name); }
-    // An MP3 whose bytes are unique to its name, so a test can tell where
-    // each file went.
-    QByteArray Mp3(const QString& name, const QByteArray& tag) {
-        const QByteArray bytes = name.toUtf8() + Audio(200) + tag;
-        WriteBytes(Path(name), bytes);
-        return bytes;
-    }
     std::vector<RenameRow> Plan(const QStringList& names, int pattern) {
         return PlanRename({dir.path(), names}, pattern);
     }
@@ -44,9 +28,6 @@ class RenameRun : public ::testing::Test {
         EXPECT_EQ(size_t(report.renamed + report.blocked + report.clash + report.refused), rows);
         EXPECT_EQ(report.rows.size(), rows);
     }
-
-    QTemporaryDir dir;
-    QTemporaryDir program;
 };
 
 TEST_F(RenameRun, ReadyReadOnlyAndClashingRowsAndTheirReport) {

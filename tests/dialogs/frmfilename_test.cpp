@@ -9,30 +9,18 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
 #include "app/marks.h"
+#include "batch/rename_fixture.h"
 #include "batch/text.h"
-#include "store/programfolder.h"
-#include "support/fixtures.h"
 #include "support/scripted_prompter.h"
 
 namespace {
 
-class FileNameDialog : public ::testing::Test {
+class FileNameDialog : public RenameFolder {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        SetProgramFolder(program.path());
-    }
-    void TearDown() override { SetProgramFolder({}); }
-
-    QString Path(const QString& name) const { return dir.filePath(name); }
-    void Mp3(const QString& name, const QByteArray& tag) {
-        WriteBytes(Path(name), name.toUtf8() + Audio(200) + tag);
-    }
     static QStringList Column(const QTreeWidget* list, int column) {
         QStringList texts;
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
@@ -49,8 +37,6 @@ class FileNameDialog : public ::testing::Test {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
     }
 
-    QTemporaryDir dir;
-    QTemporaryDir program;
     ScriptedPrompter prompter;
     bool fillListFlag = false;
 };

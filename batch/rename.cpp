@@ -79,6 +79,30 @@ bool NamesPlaceBelowFolder(const QString& newName) {
     return true;
 }
 
+int LinkThenUnlink(const QByteArray& from, const QByteArray& to) {
+    if (::link(from.constData(), to.constData()) != 0)
+        return errno;
+    if (::unlink(from.constData()) != 0) {
+        const int err = errno;
+        ::unlink(to.constData());  // back to one name, the old one
+        return err;
+    }
+    return 0;
+}
+
+int MoveNoReplace(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    const int err = errno;
+    // EINVAL/ENOSYS: this file system (or kernel) does not offer the
+    // no-replace flag. A plain rename() is no way out: it silently replaces
+    // the target.
+    if (err != EINVAL && err != ENOSYS)
+        return err;
+    return LinkThenUnlink(from, to);
+}
+
 QString PreviewNewNameText(const RenameRow& row) {
     return row.problem.isEmpty() ? row.newName : row.problem;
 }
@@ -129,28 +153,6 @@ QString OpRename() {
 
 QString Refusal(const QString& path, const QString& operation, int err) {
     return StoreError::fromErrno(path, operation, err).message();
-}
-
-// Moves `from` to `to` unless something stands at `to`; returns 0 or the
-// errno of the refusal (EEXIST when the target exists). Where the file
-// system does not offer the no-replace rename, a hard link to the new name
-// followed by removing the old one gives the same guarantee; a plain
-// rename() never does, it silently replaces the target.
-int MoveNoReplace(const QByteArray& from, const QByteArray& to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    const int err = errno;
-    if (err != EINVAL && err != ENOSYS)
-        return err;
-    if (::link(from.constData(), to.constData()) != 0)
-        return errno;
-    if (::unlink(from.constData()) != 0) {
-        const int unlinkErr = errno;
-        ::unlink(to.constData());  // back to one name, the old one
-        return unlinkErr;
-    }
-    return 0;
 }
 
 RenameRowResult RenameOne(const RenameRow& row) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -87,6 +88,15 @@ struct RenameReport {
 // A refused operation leaves the file where it was; rows renamed before it
 // stay renamed. The four counts add up to rows.size().
 RenameReport RunRename(const std::vector<RenameRow>& rows, const ProgressFn& progress = {});
+
+// Moves the file `from` to `to` unless something stands at `to`, also
+// across folders of one file system; never replaces. Returns 0 or the errno
+// of the refusal, EEXIST when the target exists. Uses renameat2 with
+// RENAME_NOREPLACE, and LinkThenUnlink where the file system refuses that.
+int MoveNoReplace(const QByteArray& from, const QByteArray& to);
+// The same move as a hard link to `to` followed by removing `from`; when
+// the removal fails the link is taken back, so the file keeps one name.
+int LinkThenUnlink(const QByteArray& from, const QByteArray& to);
 
 // The confirmation asked before the run, and the captions of the messages.
 extern const QString kRenameConfirmText;

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 
 #include "batch/rename.h"
 #include "batch/rename_fixture.h"
@@ -195,6 +196,25 @@ TEST_F(RenameRun, ExistingSubFolderIsUsedAndBlockedRowsAreNotTouched) {
     EXPECT_EQ(report.blocked, 1);
     EXPECT_TRUE(QFile::exists(Path("Band/Hello.mp3")));
     EXPECT_TRUE(QFile::exists(Path("bad.mp3")));
+}
+
+TEST_F(RenameRun, BothWaysOfMovingNeverReplaceTheTarget) {
+    using Move = int (*)(const QByteArray&, const QByteArray&);
+    for (const Move move : {Move(&MoveNoReplace), Move(&LinkThenUnlink)}) {
+        const QByteArray song = Mp3("s.mp3", V1Bytes("Hello"));
+        WriteBytes(Path("taken.mp3"), "taken");
+        const QByteArray from = QFile::encodeName(Path("s.mp3"));
+        EXPECT_EQ(move(from, QFile::encodeName(Path("taken.mp3"))), EEXIST);
+        EXPECT_EQ(ReadBytes(Path("taken.mp3")), "taken");
+        EXPECT_EQ(ReadBytes(Path("s.mp3")), song);
+
+        ASSERT_TRUE(QDir(dir.path()).mkpath("sub"));
+        EXPECT_EQ(move(from, QFile::encodeName(Path("sub/new.mp3"))), 0);
+        EXPECT_EQ(ReadBytes(Path("sub/new.mp3")), song);
+        EXPECT_FALSE(QFile::exists(Path("s.mp3")));
+        EXPECT_EQ(move(from, QFile::encodeName(Path("again.mp3"))), ENOENT);
+        ASSERT_TRUE(QFile::remove(Path("sub/new.mp3")));
+    }
 }
 
 TEST_F(RenameRun, EmptyPlanReportsZero) {

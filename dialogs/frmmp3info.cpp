@@ -105,7 +105,12 @@ QLabel* LineValue(const QString& text, const QColor& colour) {
     // A long ID3v2 text must not stretch the dialog across the screen.
     label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     label->setText(text);
-    if (!text.isEmpty())
+    // The whole text as tooltip, for a text cut at the edge; a text of a few
+    // thousand characters would fill the screen, so the tooltip stops early.
+    constexpr int kTooltipLength = 200;
+    if (text.size() > kTooltipLength)
+        label->setToolTip(text.left(kTooltipLength) + QStringLiteral("…"));
+    else if (!text.isEmpty())
         label->setToolTip(text);
     Colour(label, QPalette::WindowText, colour);
     return label;
@@ -181,6 +186,24 @@ QFrame* BuildPage(const Row (&rows)[N], const FileInfo& info, const QString& pro
     return page;
 }
 
+// The frame whose caption is the file's full path. A deep folder would make
+// the dialog as wide as the path; past a limit the caption is cut at the
+// frame's edge instead and the tooltip shows it whole.
+class PathFrame : public QGroupBox {
+  public:
+    explicit PathFrame(const QString& path) : QGroupBox(path) { setToolTip(path); }
+    QSize minimumSizeHint() const override { return capped(QGroupBox::minimumSizeHint()); }
+    QSize sizeHint() const override { return capped(QGroupBox::sizeHint()); }
+
+  private:
+    QSize capped(QSize size) const {
+        const int widest = QFontMetrics(WindowFont()).horizontalAdvance(QChar(0x4E2D)) * 48;
+        size.setWidth(
+            qMin(size.width(), qMax(widest, layout() ? layout()->minimumSize().width() : 0)));
+        return size;
+    }
+};
+
 }  // namespace
 
 frmMp3Info::frmMp3Info(const QString& folder, const QString& fileName, QWidget* parent)
@@ -191,7 +214,7 @@ frmMp3Info::frmMp3Info(const QString& folder, const QString& fileName, QWidget* 
 
     const FileInfo info = ReadFileInfo(folder, fileName);
 
-    fraTagEditArea = new QGroupBox(info.FullPath);
+    fraTagEditArea = new PathFrame(info.FullPath);
     fraTagEditArea->setObjectName(QStringLiteral("fraTagEditArea"));
     tbsTagsEditing = new QTabWidget;
     tbsTagsEditing->setObjectName(QStringLiteral("tbsTagsEditing"));

@@ -217,6 +217,21 @@ TEST_F(RenameRun, BothWaysOfMovingNeverReplaceTheTarget) {
     }
 }
 
+TEST_F(RenameRun, HiddenSubFolderNameIsNotSeenButNeverOverwritten) {
+    // ".band" is hidden: the folder test does not see it, creating it finds
+    // it there, and the rename then decides.
+    ASSERT_TRUE(QDir(dir.path()).mkdir(".band"));
+    Mp3("s.mp3", V1Bytes("Hello", ".band"));
+    EXPECT_EQ(RunRename(Plan({"s.mp3"}, 6)).renamed, 1);
+    EXPECT_TRUE(QFile::exists(Path(".band/Hello.mp3")));
+
+    WriteBytes(Path(".solo"), "hidden file");
+    const QByteArray song = Mp3("t.mp3", V1Bytes("Hello", ".solo"));
+    EXPECT_EQ(RunRename(Plan({"t.mp3"}, 6)).refused, 1);
+    EXPECT_EQ(ReadBytes(Path(".solo")), "hidden file");
+    EXPECT_EQ(ReadBytes(Path("t.mp3")), song);
+}
+
 TEST_F(RenameRun, EmptyPlanReportsZero) {
     const RenameReport report = RunRename({});
     ExpectCountsAddUp(report, 0);

@@ -112,6 +112,10 @@ TEST_F(FileNameDialog, HeaderClicksFlipTheOrderAndTheRunFollowsIt) {
     ClickHeader(list, 0);
     EXPECT_EQ(Column(list, 0), (QStringList{"b.mp3", "a.mp3"}));
     EXPECT_TRUE(HasMark(list->topLevelItem(0), ReadyMarkPixmap()));
+    // Once sorted, a new pattern's rows come sorted the same way.
+    dialog.optFileNameChangeMode(1)->click();
+    EXPECT_EQ(Column(list, 0), (QStringList{"b.mp3", "a.mp3"}));
+    dialog.optFileNameChangeMode(4)->click();
 
     prompter.answer(true);
     dialog.cmdModifyID3v1()->click();

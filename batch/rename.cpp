@@ -80,8 +80,9 @@ bool NamesPlaceBelowFolder(const QString& newName) {
 }
 
 int LinkThenUnlink(const QByteArray& from, const QByteArray& to) {
-    if (::link(from.constData(), to.constData()) != 0)
+    if (::link(from.constData(), to.constData()) != 0) {
         return errno;
+    }
     if (::unlink(from.constData()) != 0) {
         const int err = errno;
         ::unlink(to.constData());  // back to one name, the old one
@@ -98,8 +99,9 @@ int MoveNoReplace(const QByteArray& from, const QByteArray& to) {
     // EINVAL/ENOSYS: this file system (or kernel) does not offer the
     // no-replace flag. A plain rename() is no way out: it silently replaces
     // the target.
-    if (err != EINVAL && err != ENOSYS)
+    if (err != EINVAL && err != ENOSYS) {
         return err;
+    }
     return LinkThenUnlink(from, to);
 }
 
@@ -134,8 +136,9 @@ std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern,
     const int total = int(files.names.size());
     for (int i = 0; i < total; ++i) {
         rows.push_back(PlanRenameRow(files.folder, files.names.at(i), pattern));
-        if (progress)
+        if (progress) {
             progress(i + 1, total);
+        }
     }
     return rows;
 }
@@ -156,8 +159,9 @@ QString Refusal(const QString& path, const QString& operation, int err) {
 }
 
 RenameRowResult RenameOne(const RenameRow& row) {
-    if (!row.ready)
+    if (!row.ready) {
         return {RenameOutcome::Blocked, {}};
+    }
     const QString oldPath = JoinPath(row.folder, row.oldName);
     QString relative = row.newName;
     relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -191,14 +195,17 @@ RenameRowResult RenameOne(const RenameRow& row) {
     // or the file itself when the name does not change. Names compare as the
     // file system compares them, so a case-only change is a real rename on
     // a case-sensitive file system.
-    if (Exists(newBytes))
+    if (Exists(newBytes)) {
         return {RenameOutcome::Clash, {}};
+    }
 
     const int err = MoveNoReplace(oldBytes, newBytes);
-    if (err == 0)
+    if (err == 0) {
         return {RenameOutcome::Renamed, {}};
-    if (err == EEXIST)
+    }
+    if (err == EEXIST) {
         return {RenameOutcome::Clash, {}};  // appeared since the test
+    }
     return {RenameOutcome::Refused, Refusal(newPath, OpRename(), err)};
 }
 
@@ -225,8 +232,9 @@ RenameReport RunRename(const std::vector<RenameRow>& rows, const ProgressFn& pro
                 break;
         }
         report.rows.push_back(result);
-        if (progress)
+        if (progress) {
             progress(i + 1, total);
+        }
     }
     return report;
 }

@@ -27,8 +27,9 @@ struct Folder {
             tag += QByteArray("Band").leftJustified(30) + QByteArray("Album").leftJustified(30);
             tag += QByteArray(32, ' ') + QByteArray(1, 0) + QByteArray(1, char(i % 20)) + '\x11';
             QFile file(dir.filePath(name));
-            if (!file.open(QIODevice::WriteOnly))
+            if (!file.open(QIODevice::WriteOnly)) {
                 std::abort();
+            }
             file.write(QByteArray(4096, '\xff') + tag);
             files.names << name;
         }

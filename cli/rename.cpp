@@ -49,10 +49,12 @@ int CmdRename(const QStringList& args) {
             paths.append(arg);
         }
     }
-    if (pattern == 0)
+    if (pattern == 0) {
         return Usage(QStringLiteral("--pattern is required"));
-    if (paths.isEmpty())
+    }
+    if (paths.isEmpty()) {
         return Usage(QStringLiteral("no files given"));
+    }
 
     std::vector<RenameRow> rows;
     rows.reserve(size_t(paths.size()));
@@ -66,8 +68,9 @@ int CmdRename(const QStringList& args) {
         allReady = allReady && row.ready;
         rows.push_back(std::move(row));
     }
-    if (dryRun)
+    if (dryRun) {
         return allReady ? 0 : 1;
+    }
 
     const RenameReport report = RunRename(rows);
     for (size_t i = 0; i < rows.size(); ++i) {

@@ -68,8 +68,9 @@ frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter&
     modes_->button(0)->setChecked(true);
     options->setColumnStretch(2, 1);
     connect(modes_, &QButtonGroup::idClicked, this, [this](int index) {
-        if (index > 0)
+        if (index > 0) {
             buildPreview(index);
+        }
     });
 
     auto* frame = new QGroupBox(QStringLiteral("文件名修改结果预览"), this);
@@ -178,8 +179,9 @@ void frmFileName::sortPreview(int column) {
 }
 
 void frmFileName::modify() {
-    if (!prompter_.ask(kRenameConfirmText, kRenameConfirmCaption))
+    if (!prompter_.ask(kRenameConfirmText, kRenameConfirmCaption)) {
         return;
+    }
     fillListFlag_ = true;
     RenameReport report;
     {

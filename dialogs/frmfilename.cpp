@@ -120,7 +120,6 @@ frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter&
         previous = modes_->button(index);
     }
     setTabOrder(previous, preview_);
-    cancel_->setDefault(true);
     cancel_->setFocus();
 
     resize(640, 620);

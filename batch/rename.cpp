@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
 
@@ -116,15 +115,25 @@ RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern)
     const QString path = JoinPath(folder, name);
     // The preview may be built long after the main list was loaded: a file
     // that has gone or cannot be read is shown, blocked, with the reason in
-    // place of a name, rather than stopping the whole preview.
+    // place of a name, rather than stopping the whole preview. Only regular
+    // files are opened: opening a FIFO for reading would wait for a writer.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        row.problem = errno == ENOENT ? QStringLiteral("（文件已不存在）")
+                                      : QStringLiteral("（文件无法读取）");
+        return row;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        row.problem = QStringLiteral("（不是普通文件）");
+        return row;
+    }
     try {
         const ID3v1Tag tag = ReadID3v1Tag(path);
-        const bool readOnly = IsReadOnlyFile(path);
         row.newName = ComposeNewName(pattern, tag);
-        row.ready = !readOnly && IsValidFileName(row.newName) && NamesPlaceBelowFolder(row.newName);
+        row.ready = !IsReadOnlyMode(st.st_mode) && IsValidFileName(row.newName) &&
+                    NamesPlaceBelowFolder(row.newName);
     } catch (const StoreError&) {
-        row.problem = QFileInfo::exists(path) ? QStringLiteral("（文件无法读取）")
-                                              : QStringLiteral("（文件已不存在）");
+        row.problem = QStringLiteral("（文件无法读取）");
     }
     return row;
 }

@@ -40,8 +40,8 @@ struct RenameRow {
     QString oldName;     // the file's name without folder
     QString newName;     // as composed, backslashes kept; empty when unreadable
     bool ready = false;  // false: read-only, invalid name, or unreadable file
-    // Why the file could not be read while the row was planned (vanished,
-    // unreadable); empty otherwise. Such a row is blocked.
+    // Why the file could not be read while the row was planned (gone, not a
+    // regular file, unreadable); empty otherwise. Such a row is blocked.
     QString problem;
 
     bool operator==(const RenameRow&) const = default;
@@ -52,7 +52,8 @@ struct RenameRow {
 QString PreviewNewNameText(const RenameRow& row);
 
 // Plans one file: reads its tag and its read-only bit afresh. Never throws:
-// a file that cannot be read gives a blocked row with `problem` set.
+// a file that has gone, is not a regular file (only regular files are
+// opened) or cannot be read gives a blocked row with `problem` set.
 RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern);
 
 // One row per ticked file, in the order given. `progress` (may be empty) is

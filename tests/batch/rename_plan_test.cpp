@@ -1,7 +1,9 @@
 // The rename plan: what the preview shows for each ticked file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
+#include <QFile>
 
 #include "batch/rename.h"
 #include "batch/rename_fixture.h"
@@ -124,16 +126,20 @@ TEST_F(RenamePlan, FolderPartsThatLeaveTheFolderAreBlocked) {
     EXPECT_FALSE(NamesPlaceBelowFolder(QStringLiteral("a\\\\b.mp3")));
 }
 
-TEST_F(RenamePlan, VanishedOrUnreadableFileGivesABlockedRowSayingWhy) {
+TEST_F(RenamePlan, VanishedOrNonRegularFileGivesABlockedRowSayingWhy) {
     const RenameRow gone = Plan(QStringLiteral("gone.mp3"), 1);
     EXPECT_FALSE(gone.ready);
     EXPECT_TRUE(gone.newName.isEmpty());
     EXPECT_EQ(PreviewNewNameText(gone), QStringLiteral("（文件已不存在）"));
 
+    // Neither a folder nor a FIFO is opened (a FIFO would wait for a writer).
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.mp3")));
-    const RenameRow folder = Plan(QStringLiteral("folder.mp3"), 1);
-    EXPECT_FALSE(folder.ready);
-    EXPECT_EQ(PreviewNewNameText(folder), QStringLiteral("（文件无法读取）"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("fifo.mp3")).constData(), 0644), 0);
+    for (const QString& name : {QStringLiteral("folder.mp3"), QStringLiteral("fifo.mp3")}) {
+        const RenameRow row = Plan(name, 1);
+        EXPECT_FALSE(row.ready);
+        EXPECT_EQ(PreviewNewNameText(row), QStringLiteral("（不是普通文件）"));
+    }
 }
 
 TEST_F(RenamePlan, RowsFollowTheGivenOrderAndAreReadAfresh) {

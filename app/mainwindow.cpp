@@ -43,13 +43,35 @@ QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
 int ColumnWidth(int code, const QFontMetrics& metrics) {
     int chars = 8;
     switch (code) {
-        case 306: chars = 18; break;
-        case 101: case 102: case 103: case 201: case 202: case 203: chars = 12; break;
-        case 107: case 207: case 208: case 209: case 210: case 211: case 212: case 213:
+        case 306:
+            chars = 18;
+            break;
+        case 101:
+        case 102:
+        case 103:
+        case 201:
+        case 202:
+        case 203:
             chars = 12;
             break;
-        case 104: case 106: case 204: case 206: chars = 5; break;
-        default: break;
+        case 107:
+        case 207:
+        case 208:
+        case 209:
+        case 210:
+        case 211:
+        case 212:
+        case 213:
+            chars = 12;
+            break;
+        case 104:
+        case 106:
+        case 204:
+        case 206:
+            chars = 5;
+            break;
+        default:
+            break;
     }
     const int content = metrics.horizontalAdvance(QLatin1Char('0')) * chars;
     // Room for the sort arrow beside the header text.
@@ -200,9 +222,13 @@ void Main::SetColumnHeader() {
     connect(model_, &Mp3ListModel::ticksChanged, this, &Main::writePrompt);
 }
 
-int Main::CheckedCount() const { return model_->checkedCount(); }
+int Main::CheckedCount() const {
+    return model_->checkedCount();
+}
 
-TickedFiles Main::tickedFiles() const { return TickedFiles{folder_, model_->checkedNames()}; }
+TickedFiles Main::tickedFiles() const {
+    return TickedFiles{folder_, model_->checkedNames()};
+}
 
 void Main::writePrompt() {
     prompt_->setText(QStringLiteral("列表中共有 ") + QString::number(fileCount_) +
@@ -212,7 +238,8 @@ void Main::writePrompt() {
 
 void Main::showFolderInTree(const QString& path) {
     const QModelIndex index = folders_->index(path);
-    if (!index.isValid()) return;
+    if (!index.isValid())
+        return;
     followTree_ = false;
     tree_->setCurrentIndex(index);
     followTree_ = true;
@@ -221,7 +248,8 @@ void Main::showFolderInTree(const QString& path) {
 }
 
 void Main::onTreeCurrentChanged(const QModelIndex& current) {
-    if (!followTree_ || !current.isValid()) return;
+    if (!followTree_ || !current.isValid())
+        return;
     folder_ = folders_->filePath(current);
     FillList();
 }
@@ -249,8 +277,8 @@ void Main::FillList() {
             prompt_->setText(QStringLiteral("目录“%1”已不存在，已转到上一级目录。\n").arg(gone) +
                              prompt_->text());
         } else {
-            prompt_->setText(QStringLiteral("无法读取此目录（%1），列表中没有 Mp3 文件。")
-                                 .arg(error.reason()));
+            prompt_->setText(
+                QStringLiteral("无法读取此目录（%1），列表中没有 Mp3 文件。").arg(error.reason()));
         }
         return;
     }
@@ -299,7 +327,8 @@ void Main::runBatch(Batch which) {
     }
     execDialog(*dialog);
     dialog.reset();
-    if (FillListFlag) FillList();
+    if (FillListFlag)
+        FillList();
 }
 
 void Main::runSetup() {
@@ -309,7 +338,8 @@ void Main::runSetup() {
 
 void Main::openDetails() {
     const QModelIndexList selected = list_->selectionModel()->selectedRows();
-    if (selected.isEmpty()) return;
+    if (selected.isEmpty())
+        return;
     // The row is found again after the dialog; nothing reorders the list
     // meanwhile, but a persistent index does not depend on that.
     const QPersistentModelIndex row(selected.first());
@@ -318,7 +348,8 @@ void Main::openDetails() {
         frmMp3Info dialog(folder_, model_->fileName(row.row()), this);
         execDialog(dialog);
     }
-    if (row.isValid()) model_->setChecked(row.row(), false);
+    if (row.isValid())
+        model_->setChecked(row.row(), false);
 }
 
 void Main::showEvent(QShowEvent* event) {
@@ -327,8 +358,10 @@ void Main::showEvent(QShowEvent* event) {
 }
 
 void Main::moveToTopEdge() {
-    if (!isVisible() || isMinimized() || isMaximized() || isFullScreen()) return;
+    if (!isVisible() || isMinimized() || isMaximized() || isFullScreen())
+        return;
     const int top = screen() ? screen()->geometry().top() : 0;
     // For a top-level window, pos() and move() address the frame's corner.
-    if (pos().y() != top) move(pos().x(), top);
+    if (pos().y() != top)
+        move(pos().x(), top);
 }

@@ -24,7 +24,7 @@ class Prompter;
 // change of folder; the tree starts at the process's current folder.
 class Main : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit Main(Prompter& prompter, QWidget* parent = nullptr);
     ~Main() override;
 
@@ -54,10 +54,10 @@ public:
     Mp3ListModel* listModel() const { return model_; }
     Mp3ListView* listView() const { return list_; }
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     enum class Batch { ID3v1, ID3v2, FileName };
 
     void buildFace();

@@ -25,21 +25,26 @@ QVariant Mp3ListModel::data(const QModelIndex& index, int role) const {
         return {};
     const Entry& entry = rows_[size_t(index.row())];
     switch (role) {
-        case Qt::DisplayRole: return entry.row.cells.value(index.column());
+        case Qt::DisplayRole:
+            return entry.row.cells.value(index.column());
         case Qt::CheckStateRole:
-            if (index.column() == 0) return int(entry.checked ? Qt::Checked : Qt::Unchecked);
+            if (index.column() == 0)
+                return int(entry.checked ? Qt::Checked : Qt::Unchecked);
             return {};
         case Qt::ForegroundRole: {
             static const QBrush darkGreen(QColor(0, 64, 0));
             return darkGreen;
         }
         case Qt::ToolTipRole:
-            if (entry.row.error.isEmpty()) return {};
+            if (entry.row.error.isEmpty())
+                return {};
             return QStringLiteral("无法读取此文件：") + entry.row.error;
         case Qt::DecorationRole:
-            if (index.column() == 0 && !entry.row.error.isEmpty()) return BlockedMark();
+            if (index.column() == 0 && !entry.row.error.isEmpty())
+                return BlockedMark();
             return {};
-        default: return {};
+        default:
+            return {};
     }
 }
 
@@ -51,9 +56,11 @@ QVariant Mp3ListModel::headerData(int section, Qt::Orientation orientation, int 
 }
 
 Qt::ItemFlags Mp3ListModel::flags(const QModelIndex& index) const {
-    if (!index.isValid()) return Qt::NoItemFlags;
+    if (!index.isValid())
+        return Qt::NoItemFlags;
     Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-    if (index.column() == 0) result |= Qt::ItemIsUserCheckable;
+    if (index.column() == 0)
+        result |= Qt::ItemIsUserCheckable;
     return result;
 }
 
@@ -80,7 +87,9 @@ void Mp3ListModel::setChecked(int row, bool checked) {
     emitTicksChanged(row, row);
 }
 
-void Mp3ListModel::toggle(int row) { setChecked(row, !isChecked(row)); }
+void Mp3ListModel::toggle(int row) {
+    setChecked(row, !isChecked(row));
+}
 
 void Mp3ListModel::checkAll() {
     for (Entry& entry : rows_) entry.checked = true;
@@ -104,14 +113,16 @@ QStringList Mp3ListModel::checkedNames() const {
     QStringList names;
     names.reserve(checkedCount_);
     for (const Entry& entry : rows_)
-        if (entry.checked) names.append(entry.row.name);
+        if (entry.checked)
+            names.append(entry.row.name);
     return names;
 }
 
 std::vector<int> Mp3ListModel::sortedOrder() const {
     std::vector<int> order(rows_.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = int(i);
-    if (sortColumn_ < 0 || sortColumn_ >= codes_.size()) return order;
+    if (sortColumn_ < 0 || sortColumn_ >= codes_.size())
+        return order;
 
     // Sort keys turn each comparison into a byte compare: a sort of tens of
     // thousands of rows would otherwise collate every text again and again.
@@ -143,7 +154,8 @@ std::vector<int> Mp3ListModel::reorder(const std::vector<int>& order) {
 }
 
 void Mp3ListModel::sort(int column, Qt::SortOrder order) {
-    if (column < 0 || column >= codes_.size()) return;
+    if (column < 0 || column >= codes_.size())
+        return;
     sortColumn_ = column;
     sortOrder_ = order;
 
@@ -168,7 +180,8 @@ void Mp3ListModel::setRows(std::vector<Mp3Row> rows) {
     rows_.reserve(rows.size());
     for (Mp3Row& row : rows) rows_.push_back(Entry{std::move(row), false});
     checkedCount_ = 0;
-    if (sortColumn_ >= 0) reorder(sortedOrder());
+    if (sortColumn_ >= 0)
+        reorder(sortedOrder());
     endResetModel();
     emit ticksChanged();
 }

@@ -16,7 +16,7 @@
 // dialogs walk. One sort order serves the whole list and survives reloads.
 class Mp3ListModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     explicit Mp3ListModel(const QList<int>& columnCodes, QObject* parent = nullptr);
 
     const QList<int>& columnCodes() const { return codes_; }
@@ -57,11 +57,11 @@ public:
     int sortColumn() const { return sortColumn_; }
     Qt::SortOrder sortOrder() const { return sortOrder_; }
 
-signals:
+  signals:
     // After every tick operation, even one that changed nothing.
     void ticksChanged();
 
-private:
+  private:
     struct Entry {
         Mp3Row row;
         bool checked = false;

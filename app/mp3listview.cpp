@@ -10,7 +10,7 @@ namespace {
 
 // Exposes where the standard delegate draws (and hit-tests) a check box.
 class CheckBoxDelegate : public QStyledItemDelegate {
-public:
+  public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QRect checkRect(QStyleOptionViewItem option, const QModelIndex& index) const {
         initStyleOption(&option, index);
@@ -41,13 +41,15 @@ Mp3ListView::Mp3ListView(QWidget* parent) : QTreeView(parent) {
 
 void Mp3ListView::setModel(QAbstractItemModel* model) {
     QTreeView::setModel(model);
-    if (!model) return;
+    if (!model)
+        return;
     // The base class sends a click on a check box to the delegate (which
     // toggles the tick) and then still emits clicked(); noting the toggle
     // here keeps that one click from also counting as a row click.
     connect(model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
-                if (inRelease_ && roles.contains(Qt::CheckStateRole)) checkBoxToggled_ = true;
+                if (inRelease_ && roles.contains(Qt::CheckStateRole))
+                    checkBoxToggled_ = true;
             });
 }
 
@@ -67,7 +69,8 @@ void Mp3ListView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void Mp3ListView::onClicked(const QModelIndex& index) {
-    if (checkBoxToggled_ || !index.isValid()) return;
+    if (checkBoxToggled_ || !index.isValid())
+        return;
     emit rowClicked(index.row());
 }
 
@@ -93,7 +96,8 @@ void Mp3ListView::keyPressEvent(QKeyEvent* event) {
                 return;
             }
             break;
-        default: break;
+        default:
+            break;
     }
     QTreeView::keyPressEvent(event);
 }

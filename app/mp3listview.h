@@ -13,7 +13,7 @@ class QStyledItemDelegate;
 // check box; Return and a double-click ask for the row's details.
 class Mp3ListView : public QTreeView {
     Q_OBJECT
-public:
+  public:
     explicit Mp3ListView(QWidget* parent = nullptr);
 
     void setModel(QAbstractItemModel* model) override;
@@ -21,15 +21,15 @@ public:
     // Where the check box of `row` is drawn, in viewport coordinates.
     QRect checkBoxRect(int row) const;
 
-signals:
+  signals:
     void rowClicked(int row);
     void detailsRequested();
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
+  private:
     void onClicked(const QModelIndex& index);
 
     bool inRelease_ = false;

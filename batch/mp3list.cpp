@@ -28,7 +28,8 @@ struct DirCloser {
 QStringList ListMp3Files(const QString& folder) {
     const QByteArray path = QFile::encodeName(folder);
     DIR* dir = opendir(path.constData());
-    if (!dir) throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
+    if (!dir)
+        throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
     DirCloser closer{dir};
 
     QStringList names;
@@ -36,12 +37,14 @@ QStringList ListMp3Files(const QString& folder) {
         errno = 0;
         const dirent* entry = readdir(dir);
         if (!entry) {
-            if (errno != 0) throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
+            if (errno != 0)
+                throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
             break;
         }
         const char* name = entry->d_name;
         const size_t length = std::strlen(name);
-        if (name[0] == '.' || !EndsWithMp3(name, length)) continue;
+        if (name[0] == '.' || !EndsWithMp3(name, length))
+            continue;
         // d_type saves a stat per file where the file system fills it in; a
         // link is listed when it leads to a regular file.
         bool regular = entry->d_type == DT_REG;
@@ -49,7 +52,8 @@ QStringList ListMp3Files(const QString& folder) {
             struct stat st;
             regular = fstatat(dirfd(dir), name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
-        if (regular) names.append(QFile::decodeName(QByteArray(name, qsizetype(length))));
+        if (regular)
+            names.append(QFile::decodeName(QByteArray(name, qsizetype(length))));
     }
 
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
@@ -78,35 +82,61 @@ QString CellText(int code, const FileRecords& records, const QString& name) {
     const QString yes = QStringLiteral("是");
     const QString no = QStringLiteral("否");
     switch (code) {
-        case 101: return ShownText(v1.SongTitle);
-        case 102: return ShownText(v1.Artist);
-        case 103: return ShownText(v1.Album);
-        case 104: return ShownText(v1.Year);
+        case 101:
+            return ShownText(v1.SongTitle);
+        case 102:
+            return ShownText(v1.Artist);
+        case 103:
+            return ShownText(v1.Album);
+        case 104:
+            return ShownText(v1.Year);
         case 105:
             return HasID3v1Tag(v1) ? GenreDisplayName(GenreNumber(v1)) : QStringLiteral("N/A");
-        case 106: return QString::number(v1.Track);
-        case 107: return ShownText(v1.Comment);
-        case 201: return ShownText(v2.TIT2);
-        case 202: return ShownText(v2.TPE1);
-        case 203: return ShownText(v2.TALB);
-        case 204: return ShownText(v2.TYER);
-        case 205: return ShownText(v2.TCON);
-        case 206: return ShownText(v2.TRCK);
-        case 207: return ShownText(v2.COMM);
-        case 208: return ShownText(v2.TCOM);
-        case 209: return ShownText(v2.TOPE);
-        case 210: return ShownText(v2.TCOP);
-        case 211: return ShownText(v2.WXXX);
-        case 212: return ShownText(v2.TENC);
+        case 106:
+            return QString::number(v1.Track);
+        case 107:
+            return ShownText(v1.Comment);
+        case 201:
+            return ShownText(v2.TIT2);
+        case 202:
+            return ShownText(v2.TPE1);
+        case 203:
+            return ShownText(v2.TALB);
+        case 204:
+            return ShownText(v2.TYER);
+        case 205:
+            return ShownText(v2.TCON);
+        case 206:
+            return ShownText(v2.TRCK);
+        case 207:
+            return ShownText(v2.COMM);
+        case 208:
+            return ShownText(v2.TCOM);
+        case 209:
+            return ShownText(v2.TOPE);
+        case 210:
+            return ShownText(v2.TCOP);
+        case 211:
+            return ShownText(v2.WXXX);
+        case 212:
+            return ShownText(v2.TENC);
         // The store keeps no lyrics frame: the lyrics column repeats the comment.
-        case 213: return ShownText(v2.COMM);
-        case 301: return HasID3v1Tag(v1) ? QStringLiteral("有") : QStringLiteral("无");
-        case 302: return v2.Present ? QStringLiteral("有") : QStringLiteral("无");
-        case 303: return records.facts.ReadOnly ? yes : no;
-        case 304: return records.facts.Archive ? yes : no;
-        case 305: return SizeText(records.facts.Length);
-        case 306: return name;
-        default: return {};
+        case 213:
+            return ShownText(v2.COMM);
+        case 301:
+            return HasID3v1Tag(v1) ? QStringLiteral("有") : QStringLiteral("无");
+        case 302:
+            return v2.Present ? QStringLiteral("有") : QStringLiteral("无");
+        case 303:
+            return records.facts.ReadOnly ? yes : no;
+        case 304:
+            return records.facts.Archive ? yes : no;
+        case 305:
+            return SizeText(records.facts.Length);
+        case 306:
+            return name;
+        default:
+            return {};
     }
 }
 
@@ -134,7 +164,8 @@ std::vector<Mp3Row> LoadMp3Rows(const QString& folder, const QStringList& names,
     const int total = int(names.size());
     for (int i = 0; i < total; ++i) {
         rows.push_back(LoadMp3Row(folder, names.at(i), codes));
-        if (progress) progress(i + 1, total);
+        if (progress)
+            progress(i + 1, total);
     }
     return rows;
 }

@@ -20,11 +20,20 @@ QString Escaped(const QString& cell) {
     text.reserve(cell.size());
     for (const QChar c : cell) {
         switch (c.unicode()) {
-            case '\\': text += QLatin1String("\\\\"); break;
-            case '\t': text += QLatin1String("\\t"); break;
-            case '\n': text += QLatin1String("\\n"); break;
-            case '\r': text += QLatin1String("\\r"); break;
-            default: text += c;
+            case '\\':
+                text += QLatin1String("\\\\");
+                break;
+            case '\t':
+                text += QLatin1String("\\t");
+                break;
+            case '\n':
+                text += QLatin1String("\\n");
+                break;
+            case '\r':
+                text += QLatin1String("\\r");
+                break;
+            default:
+                text += c;
         }
     }
     return text;
@@ -42,7 +51,8 @@ bool ParseCodes(const QString& text, QList<int>* codes) {
     for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         bool ok = false;
         const int code = item.trimmed().toInt(&ok);
-        if (!ok || !IsCatalogueCode(code)) return false;
+        if (!ok || !IsCatalogueCode(code))
+            return false;
         codes->append(code);
     }
     return true;

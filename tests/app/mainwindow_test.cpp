@@ -1,5 +1,7 @@
 // The main window: start-up, columns from clmnhdr.dll, the prompt, ticking
 // by buttons and clicks, header sorting, reloads and the dialogs it opens.
+#include "app/mainwindow.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
@@ -14,7 +16,6 @@
 #include <QTest>
 #include <QTreeView>
 
-#include "app/mainwindow.h"
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
 #include "batch/columns.h"
@@ -45,7 +46,7 @@ QByteArray ConfigBytes(const QByteArray& header, const QList<int>& codes) {
 }
 
 class MainTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(program.isValid());
         ASSERT_TRUE(music.isValid());
@@ -58,13 +59,15 @@ protected:
 
     // Creates the window; `config` (when given) is written as clmnhdr.dll first.
     Main& start(const QByteArray* config = nullptr) {
-        if (config) WriteBytes(program.filePath(QStringLiteral("clmnhdr.dll")), *config);
+        if (config)
+            WriteBytes(program.filePath(QStringLiteral("clmnhdr.dll")), *config);
         main = std::make_unique<Main>(prompter);
         tester = std::make_unique<QAbstractItemModelTester>(
             main->listModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
         main->setDialogRunner([this](QDialog& dialog) {
             opened.append(dialog.metaObject()->className());
-            if (answer) answer(dialog);
+            if (answer)
+                answer(dialog);
         });
         return *main;
     }
@@ -104,8 +107,9 @@ protected:
     }
     void clickHeader(int section) const {
         QHeaderView* header = main->listView()->header();
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                          QPoint(header->sectionViewportPosition(section) + 10, header->height() / 2));
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(section) + 10, header->height() / 2));
     }
 
     QTemporaryDir program;
@@ -137,11 +141,13 @@ TEST_F(MainTest, StartsEmptyInTheCurrentFolderAndWritesTheDefaultColumnFile) {
     EXPECT_EQ(folders->filePath(tree->currentIndex()), music.path());
 
     EXPECT_EQ(ReadBytes(program.filePath(QStringLiteral("clmnhdr.dll"))),
-              QByteArray::fromHex("00002000320165006600670068006900" "2e013101"));
-    EXPECT_EQ(headers(), (QStringList{QStringLiteral("文件名"), QStringLiteral("歌名"),
-                                      QStringLiteral("艺术家"), QStringLiteral("专辑"),
-                                      QStringLiteral("年份"), QStringLiteral("类型"),
-                                      QStringLiteral("有无 ID3v2"), QStringLiteral("文件大小(K)")}));
+              QByteArray::fromHex("00002000320165006600670068006900"
+                                  "2e013101"));
+    EXPECT_EQ(
+        headers(),
+        (QStringList{QStringLiteral("文件名"), QStringLiteral("歌名"), QStringLiteral("艺术家"),
+                     QStringLiteral("专辑"), QStringLiteral("年份"), QStringLiteral("类型"),
+                     QStringLiteral("有无 ID3v2"), QStringLiteral("文件大小(K)")}));
 }
 
 TEST_F(MainTest, ColumnFileVariantsGiveTheirColumns) {
@@ -154,8 +160,12 @@ TEST_F(MainTest, ColumnFileVariantsGiveTheirColumns) {
         {"header only", header, {}},
         {"shorter than the header", QByteArray("\x00\x00", 2), {}},
         {"duplicates", ConfigBytes(header, {305, 305}), {305, 305}},
-        {"unknown codes skipped", ConfigBytes(header, {101, 999, 0, -1, 214, 307, 108, 306}), {101, 306}},
-        {"header not 0, 32", ConfigBytes(QByteArray("\x07\x00\xff\xff", 4), {107, 201}), {107, 201}},
+        {"unknown codes skipped",
+         ConfigBytes(header, {101, 999, 0, -1, 214, 307, 108, 306}),
+         {101, 306}},
+        {"header not 0, 32",
+         ConfigBytes(QByteArray("\x07\x00\xff\xff", 4), {107, 201}),
+         {107, 201}},
         {"odd trailing byte", ConfigBytes(header, {302}) + '\x01', {302}},
     };
     for (const auto& c : cases) {
@@ -186,10 +196,14 @@ TEST_F(MainTest, WindowCarriesEveryControlWithItsCaption) {
         const char* name;
         const char* caption;
     } buttons[] = {
-        {"cmdCheckAll", "全    选（&S）"},       {"cmdClearAll", "清空选择（&U）"},
-        {"cmdReverseSelection", "反转选择（&R）"}, {"cmdID3v1", "修改 ID3v1 标签"},
-        {"cmdID3v2", "修改 ID3v2 标签"},         {"cmdFileName", "修改 Mp3 文件名"},
-        {"cmdSetup", "修改表头设定"},            {"cmdExit", "退出程序（&E）"},
+        {"cmdCheckAll", "全    选（&S）"},
+        {"cmdClearAll", "清空选择（&U）"},
+        {"cmdReverseSelection", "反转选择（&R）"},
+        {"cmdID3v1", "修改 ID3v1 标签"},
+        {"cmdID3v2", "修改 ID3v2 标签"},
+        {"cmdFileName", "修改 Mp3 文件名"},
+        {"cmdSetup", "修改表头设定"},
+        {"cmdExit", "退出程序（&E）"},
     };
     for (const auto& b : buttons) {
         auto* button = main->findChild<QPushButton*>(QLatin1String(b.name));
@@ -201,8 +215,9 @@ TEST_F(MainTest, WindowCarriesEveryControlWithItsCaption) {
         const char* caption;
     } frames[] = {
         {"fraPath", "请选择 Mp3 文件所在的目录"},
-        {"fraMp3Files", "从下表中选择需要修改（标签或文件名）的 Mp3 文件。 "
-                        "点击表头可按字段正、反向排序。双击某行可查看该文件的详细信息。"},
+        {"fraMp3Files",
+         "从下表中选择需要修改（标签或文件名）的 Mp3 文件。 "
+         "点击表头可按字段正、反向排序。双击某行可查看该文件的详细信息。"},
         {"fraTagEditArea", "针对上表中选中的 Mp3 文件，进行以下操作，请选择相应按钮"},
     };
     for (const auto& f : frames) {
@@ -220,7 +235,8 @@ TEST_F(MainTest, ChangeOfFolderListsItsFilesUnticked) {
     main->changeFolder(music.path());
     EXPECT_EQ(main->FileCount(), 3);
     EXPECT_EQ(column(0), (QStringList{"00.mp3", "01.mp3", "02.mp3"}));
-    EXPECT_EQ(column(1), (QStringList{QStringLiteral("歌0"), QStringLiteral("歌1"), QStringLiteral("歌2")}));
+    EXPECT_EQ(column(1),
+              (QStringList{QStringLiteral("歌0"), QStringLiteral("歌1"), QStringLiteral("歌2")}));
     EXPECT_EQ(prompt(), Prompt(3, 0));
 
     QTemporaryDir empty;
@@ -272,7 +288,8 @@ TEST_F(MainTest, CheckBoxClickAndRowClickEachCountOnce) {
 
     // Elsewhere on a row: the label of the first cell, then another cell.
     const QRect name = view->visualRect(main->listModel()->index(2, 0));
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(box.right() + 40, name.center().y()));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      QPoint(box.right() + 40, name.center().y()));
     EXPECT_TRUE(main->listModel()->isChecked(2));
     EXPECT_EQ(prompt(), Prompt(3, 2));
     const QRect title = view->visualRect(main->listModel()->index(2, 1));
@@ -370,8 +387,9 @@ TEST_F(MainTest, ReloadClearsTicksAndKeepsTheSort) {
     answer = [&](QDialog&) { main->FillListFlag = true; };
     press("cmdID3v1");
     EXPECT_EQ(main->CheckedCount(), 0);
-    EXPECT_EQ(column(1), (QStringList{QStringLiteral("歌5"), QStringLiteral("歌3"), QStringLiteral("歌2"),
-                                      QStringLiteral("歌1"), QStringLiteral("歌0")}));
+    EXPECT_EQ(column(1),
+              (QStringList{QStringLiteral("歌5"), QStringLiteral("歌3"), QStringLiteral("歌2"),
+                           QStringLiteral("歌1"), QStringLiteral("歌0")}));
 }
 
 TEST_F(MainTest, BatchDialogsGetTheTickedNamesInTheOrderShown) {

@@ -1,4 +1,6 @@
 // Which files a folder lists and what each cell of their rows says.
+#include "batch/mp3list.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,7 +11,6 @@
 #include <map>
 
 #include "batch/columns.h"
-#include "batch/mp3list.h"
 #include "store/error.h"
 #include "store/programfolder.h"
 #include "support/fixtures.h"
@@ -17,7 +18,7 @@
 namespace {
 
 class Mp3ListTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(program.isValid());
@@ -26,7 +27,9 @@ protected:
     void TearDown() override { SetProgramFolder({}); }
 
     QString path(const QString& name) const { return dir.filePath(name); }
-    void write(const QString& name, const QByteArray& bytes) const { WriteBytes(path(name), bytes); }
+    void write(const QString& name, const QByteArray& bytes) const {
+        WriteBytes(path(name), bytes);
+    }
 
     QTemporaryDir dir;
     QTemporaryDir program;
@@ -36,18 +39,22 @@ protected:
 // in CP936, and the twelve v2 frames.
 QByteArray FullyTaggedFile() {
     QByteArray frames;
-    frames += V2Text("TIT2", Gbk(QStringLiteral("  月亮代表我的心 ")));      // title, blanks both ends
-    frames += V2Text("TPE1", Gbk(QStringLiteral("邓丽君")));                // artist
-    frames += V2Text("TALB", Gbk(QStringLiteral("淡淡幽情")));              // album
-    frames += V2Text("TYER", "1983");                                        // year
-    frames += V2Text("TCON", "(17)");                                        // genre, as stored
-    frames += V2Text("TRCK", "3/10");                                        // track
-    frames += V2Frame("COMM", QByteArray("\x00" "chi" "\x00", 5) + Gbk(QStringLiteral("经典")));
-    frames += V2Text("TCOM", Gbk(QStringLiteral("汤尼")));                  // composer
-    frames += V2Text("TOPE", Gbk(QStringLiteral("原唱")));                  // original artist
-    frames += V2Text("TCOP", "(C) 1983");                                    // copyright
-    frames += V2Text("WXXX", "http://example.org/a");                        // link
-    frames += V2Text("TENC", QByteArray("LAME\x00junk", 9));                 // NUL inside
+    frames += V2Text("TIT2", Gbk(QStringLiteral("  月亮代表我的心 ")));  // title, blanks both ends
+    frames += V2Text("TPE1", Gbk(QStringLiteral("邓丽君")));             // artist
+    frames += V2Text("TALB", Gbk(QStringLiteral("淡淡幽情")));           // album
+    frames += V2Text("TYER", "1983");                                    // year
+    frames += V2Text("TCON", "(17)");                                    // genre, as stored
+    frames += V2Text("TRCK", "3/10");                                    // track
+    frames += V2Frame("COMM", QByteArray("\x00"
+                                         "chi"
+                                         "\x00",
+                                         5) +
+                                  Gbk(QStringLiteral("经典")));
+    frames += V2Text("TCOM", Gbk(QStringLiteral("汤尼")));    // composer
+    frames += V2Text("TOPE", Gbk(QStringLiteral("原唱")));    // original artist
+    frames += V2Text("TCOP", "(C) 1983");                     // copyright
+    frames += V2Text("WXXX", "http://example.org/a");         // link
+    frames += V2Text("TENC", QByteArray("LAME\x00junk", 9));  // NUL inside
     return V2Tag(frames) + Audio(3000) +
            V1Bytes(Gbk(QStringLiteral("月亮代表我的心")),  // title, blank padded
                    Gbk(QStringLiteral("邓丽君")),          // artist
@@ -97,10 +104,16 @@ TEST(SizeText, KilobytesWithGroupingAndTwoDecimalsInEveryLocale) {
         qint64 bytes;
         const char* text;
     } cases[] = {
-        {0, "0.00"},          {5, "0.00"},        {6, "0.01"},    // 0.0049 and 0.0059
-        {128, "0.13"},        {1023, "1.00"},     {1024, "1.00"}, // 0.125 rounds up
-        {1536, "1.50"},       {1048576, "1,024.00"},
-        {3417089, "3,337.00"}, {1023LL * 1024 * 1024, "1,047,552.00"},
+        {0, "0.00"},
+        {5, "0.00"},
+        {6, "0.01"},  // 0.0049 and 0.0059
+        {128, "0.13"},
+        {1023, "1.00"},
+        {1024, "1.00"},  // 0.125 rounds up
+        {1536, "1.50"},
+        {1048576, "1,024.00"},
+        {3417089, "3,337.00"},
+        {1023LL * 1024 * 1024, "1,047,552.00"},
         {5LL * 1024 * 1024 * 1024 * 1024, "5,368,709,120.00"},
     };
     const QLocale saved;
@@ -108,7 +121,8 @@ TEST(SizeText, KilobytesWithGroupingAndTwoDecimalsInEveryLocale) {
                                   QLocale(QLocale::Chinese, QLocale::China)}) {
         QLocale::setDefault(locale);
         for (const auto& c : cases)
-            EXPECT_EQ(SizeText(c.bytes), QLatin1String(c.text)) << c.bytes << " " << locale.name().toStdString();
+            EXPECT_EQ(SizeText(c.bytes), QLatin1String(c.text))
+                << c.bytes << " " << locale.name().toStdString();
     }
     QLocale::setDefault(saved);
 }
@@ -163,13 +177,20 @@ TEST_F(Mp3ListTest, FileWithoutTagsShowsNotAvailableAndEmptyFrames) {
     const Mp3Row row = LoadMp3Row(dir.path(), QStringLiteral("plain.mp3"), CatalogueCodes());
     QStringList expected;
     for (const int code : CatalogueCodes()) {
-        if (code == 106) expected << QStringLiteral("0");
-        else if (code >= 101 && code <= 107) expected << QStringLiteral("N/A");
-        else if (code >= 201 && code <= 213) expected << QString();
-        else if (code == 301 || code == 302) expected << QStringLiteral("无");
-        else if (code == 303 || code == 304) expected << QStringLiteral("否");
-        else if (code == 305) expected << QStringLiteral("1.50");
-        else expected << QStringLiteral("plain.mp3");
+        if (code == 106)
+            expected << QStringLiteral("0");
+        else if (code >= 101 && code <= 107)
+            expected << QStringLiteral("N/A");
+        else if (code >= 201 && code <= 213)
+            expected << QString();
+        else if (code == 301 || code == 302)
+            expected << QStringLiteral("无");
+        else if (code == 303 || code == 304)
+            expected << QStringLiteral("否");
+        else if (code == 305)
+            expected << QStringLiteral("1.50");
+        else
+            expected << QStringLiteral("plain.mp3");
     }
     EXPECT_EQ(row.cells, expected);
 }
@@ -215,8 +236,9 @@ TEST_F(Mp3ListTest, LoadingReportsProgressAndGoesOnPastBadFiles) {
     write(QStringLiteral("3.mp3"), Audio(10));
     QList<std::pair<int, int>> calls;
     const auto rows =
-        LoadMp3Rows(dir.path(), {"1.mp3", "2.mp3", "3.mp3"}, {306, 305},
-                    [&](int done, int total) { calls.append({done, total}); });
+        LoadMp3Rows(dir.path(), {"1.mp3", "2.mp3", "3.mp3"}, {306, 305}, [&](int done, int total) {
+            calls.append({done, total});
+        });
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_TRUE(rows[0].error.isEmpty());
     EXPECT_FALSE(rows[1].error.isEmpty());

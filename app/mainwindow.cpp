@@ -243,7 +243,9 @@ void Main::showFolderInTree(const QString& path) {
     followTree_ = false;
     tree_->setCurrentIndex(index);
     followTree_ = true;
-    tree_->expand(index);
+    // scrollTo opens the folder's parents. The folder itself stays closed:
+    // opening it would have the tree read every entry of a folder of tens
+    // of thousands of files alongside the list's own reading.
     tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 

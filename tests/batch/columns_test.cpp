@@ -1,9 +1,10 @@
+#include "batch/columns.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "batch/columns.h"
 #include "store/error.h"
 #include "store/programfolder.h"
 #include "support/fixtures.h"
@@ -11,7 +12,7 @@
 namespace {
 
 class ColumnConfig : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { SetProgramFolder(dir.path()); }
     void TearDown() override { SetProgramFolder({}); }
     QTemporaryDir dir;
@@ -34,7 +35,8 @@ TEST(ColumnCatalogue, TwentySixEntriesWithTheirNamesAndPrefixes) {
         EXPECT_FALSE(ColumnHeaderText(code).isEmpty()) << code;
         EXPECT_TRUE(ColumnSetupText(code).endsWith(ColumnHeaderText(code))) << code;
     }
-    for (int code : {0, 100, 108, 200, 214, 300, 307, 999, -101}) EXPECT_FALSE(IsCatalogueCode(code));
+    for (int code : {0, 100, 108, 200, 214, 300, 307, 999, -101})
+        EXPECT_FALSE(IsCatalogueCode(code));
     EXPECT_EQ(ColumnHeaderText(106), QStringLiteral("音轨编号"));
     EXPECT_EQ(ColumnHeaderText(213), QStringLiteral("歌词"));
     EXPECT_EQ(ColumnSetupText(210), QStringLiteral("ID3v2 - 版权"));
@@ -45,15 +47,17 @@ TEST(ColumnCatalogue, TwentySixEntriesWithTheirNamesAndPrefixes) {
 TEST(ColumnCatalogue, FileFormatReading) {
     EXPECT_EQ(DefaultColumnConfig(),
               QByteArray("\x00\x00\x20\x00\x32\x01\x65\x00\x66\x00\x67\x00\x68\x00\x69\x00"
-                         "\x2E\x01\x31\x01", 20));
+                         "\x2E\x01\x31\x01",
+                         20));
     EXPECT_EQ(ParseColumnConfig(DefaultColumnConfig()),
               (QList<int>{306, 101, 102, 103, 104, 105, 302, 305}));
-    EXPECT_TRUE(ParseColumnConfig(Codes({0, 32}, {})).isEmpty());              // no columns
-    EXPECT_TRUE(ParseColumnConfig(QByteArray("\x00\x00\x20", 3)).isEmpty());   // short header
+    EXPECT_TRUE(ParseColumnConfig(Codes({0, 32}, {})).isEmpty());             // no columns
+    EXPECT_TRUE(ParseColumnConfig(QByteArray("\x00\x00\x20", 3)).isEmpty());  // short header
     EXPECT_EQ(ParseColumnConfig(Codes({0, 32}, {305, 305})), (QList<int>{305, 305}));
     EXPECT_EQ(ParseColumnConfig(Codes({0, 32}, {101, 999, -5, 0, 213})), (QList<int>{101, 213}));
-    EXPECT_EQ(ParseColumnConfig(Codes({7, 7}, {202})), (QList<int>{202}));     // header not checked
-    EXPECT_EQ(ParseColumnConfig(Codes({0, 32}, {201}) + char(0x65)), (QList<int>{201}));  // odd byte
+    EXPECT_EQ(ParseColumnConfig(Codes({7, 7}, {202})), (QList<int>{202}));  // header not checked
+    EXPECT_EQ(ParseColumnConfig(Codes({0, 32}, {201}) + char(0x65)),
+              (QList<int>{201}));  // odd byte
 }
 
 TEST_F(ColumnConfig, FirstStartWritesTheDefaultFile) {

@@ -1,6 +1,7 @@
+#include "store/codec.h"
+
 #include <gtest/gtest.h>
 
-#include "store/codec.h"
 #include "support/fixtures.h"
 
 namespace {
@@ -49,7 +50,8 @@ TEST(Codec, FieldEndingInALoneLeadByteKeepsIt) {
 
 TEST(Codec, UnrepresentableCharactersBecomeQuestionMarks) {
     EXPECT_EQ(EncodeCP936(QStringLiteral("a한b")), QByteArray("a?b"));
-    EXPECT_EQ(EncodeCP936(QString::fromUtf8("x\xF0\x9F\x8E\xB5y")), QByteArray("x?y"));  // one ? per code point
+    EXPECT_EQ(EncodeCP936(QString::fromUtf8("x\xF0\x9F\x8E\xB5y")),
+              QByteArray("x?y"));  // one ? per code point
 }
 
 TEST(Codec, FixedWidthPadsWithSpacesAndNeverWritesHalfACharacter) {
@@ -57,5 +59,6 @@ TEST(Codec, FixedWidthPadsWithSpacesAndNeverWritesHalfACharacter) {
     EXPECT_EQ(EncodeCP936Fixed(QStringLiteral("abcdef"), 4), QByteArray("abcd"));
     // "a中" is 3 bytes; a width of 2 would cut 中 in half: a blank takes its place.
     EXPECT_EQ(EncodeCP936Fixed(QStringLiteral("a中"), 2), QByteArray("a "));
-    EXPECT_EQ(EncodeCP936Fixed(QStringLiteral("a中"), 3), QByteArray("a") + Gbk(QStringLiteral("中")));
+    EXPECT_EQ(EncodeCP936Fixed(QStringLiteral("a中"), 3),
+              QByteArray("a") + Gbk(QStringLiteral("中")));
 }

@@ -1,3 +1,5 @@
+#include "store/filefacts.h"
+
 #include <gtest/gtest.h>
 #include <sys/xattr.h>
 
@@ -5,7 +7,6 @@
 #include <QTemporaryDir>
 
 #include "store/error.h"
-#include "store/filefacts.h"
 #include "store/filerecords.h"
 #include "support/fixtures.h"
 
@@ -33,8 +34,10 @@ TEST(FileFacts, ArchiveBitFromDosAttributes) {
     // version 1: version, level, attrib
     EXPECT_TRUE(ArchiveFromDosAttrib(QByteArray("\x01\x00\x01\x00\x20\x00\x00\x00", 8)));
     // version 4: version, level, valid flags, attrib
-    EXPECT_TRUE(ArchiveFromDosAttrib(QByteArray("\x04\x00\x04\x00\x01\x00\x00\x00\x20\x00\x00\x00", 12)));
-    EXPECT_FALSE(ArchiveFromDosAttrib(QByteArray("\x04\x00\x04\x00\x20\x00\x00\x00\x01\x00\x00\x00", 12)));
+    EXPECT_TRUE(
+        ArchiveFromDosAttrib(QByteArray("\x04\x00\x04\x00\x01\x00\x00\x00\x20\x00\x00\x00", 12)));
+    EXPECT_FALSE(
+        ArchiveFromDosAttrib(QByteArray("\x04\x00\x04\x00\x20\x00\x00\x00\x01\x00\x00\x00", 12)));
     EXPECT_FALSE(ArchiveFromDosAttrib("garbage"));
     EXPECT_TRUE(ArchiveFromNtfsAttribBE(QByteArray("\x00\x00\x00\x20", 4)));
     EXPECT_FALSE(ArchiveFromNtfsAttribBE(QByteArray("\x20\x00\x00\x00", 4)));
@@ -57,22 +60,24 @@ TEST(FileNames, TheEightForbiddenCharactersAndNothingElse) {
     EXPECT_TRUE(IsValidFileName(QStringLiteral("trailing dot. ")));
     for (const QString c : {"/", ":", "*", "?", "\"", "<", ">", "|"}) {
         EXPECT_FALSE(IsValidFileName(c + QStringLiteral("a.mp3"))) << c.toStdString();
-        EXPECT_FALSE(IsValidFileName(QStringLiteral("a") + c + QStringLiteral("b"))) << c.toStdString();
+        EXPECT_FALSE(IsValidFileName(QStringLiteral("a") + c + QStringLiteral("b")))
+            << c.toStdString();
         EXPECT_FALSE(IsValidFileName(QStringLiteral("a.mp3") + c)) << c.toStdString();
     }
-    EXPECT_EQ(JoinPath(QStringLiteral("/music"), QStringLiteral("a.mp3")), QStringLiteral("/music/a.mp3"));
+    EXPECT_EQ(JoinPath(QStringLiteral("/music"), QStringLiteral("a.mp3")),
+              QStringLiteral("/music/a.mp3"));
     EXPECT_EQ(JoinPath(QStringLiteral("/"), QStringLiteral("a.mp3")), QStringLiteral("/a.mp3"));
 }
 
 TEST(FileRecords, OneOpenGivesWhatTheThreeRoutinesGive) {
     QTemporaryDir dir;
     const QList<QByteArray> files = {
-        {},                                                                 // empty
-        QByteArray("ID3"),                                                  // a header cut short
-        V1Bytes("only v1"),                                                 // exactly 128 bytes
-        V2Tag(V2Text("TIT2", "both")) + Audio(500) + V1Bytes("v1"),        // small, both tags
+        {},                                                          // empty
+        QByteArray("ID3"),                                           // a header cut short
+        V1Bytes("only v1"),                                          // exactly 128 bytes
+        V2Tag(V2Text("TIT2", "both")) + Audio(500) + V1Bytes("v1"),  // small, both tags
         V2Tag(V2Text("TIT2", QByteArray(5000, 't')), 100) + Audio(70000) + V1Bytes("big"),
-        Audio(10000),                                                       // neither tag
+        Audio(10000),  // neither tag
     };
     for (int i = 0; i < files.size(); ++i) {
         const QString path = dir.filePath(QStringLiteral("%1.mp3").arg(i));

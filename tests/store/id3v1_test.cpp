@@ -1,16 +1,17 @@
+#include "store/id3v1.h"
+
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
 #include "store/codec.h"
 #include "store/error.h"
-#include "store/id3v1.h"
 #include "support/fixtures.h"
 
 namespace {
 
 class ID3v1File : public ::testing::Test {
-protected:
+  protected:
     QString path(const QString& name = QStringLiteral("a.mp3")) const { return dir.filePath(name); }
     QTemporaryDir dir;
 };
@@ -35,13 +36,13 @@ TEST(ID3v1Layout, RendersFieldsAtTheirOffsetsSpacePadded) {
     const QByteArray bytes = RenderID3v1Tag(SampleTag());
     ASSERT_EQ(bytes.size(), 128);
     EXPECT_EQ(bytes.mid(0, 3), QByteArray("TAG"));
-    EXPECT_EQ(bytes.mid(3, 30), QByteArray("abc") + QByteArray(27, ' '));        // title
+    EXPECT_EQ(bytes.mid(3, 30), QByteArray("abc") + QByteArray(27, ' '));               // title
     EXPECT_EQ(bytes.mid(33, 30), Gbk(QStringLiteral("周杰伦")) + QByteArray(24, ' '));  // artist
-    EXPECT_EQ(bytes.mid(93, 4), QByteArray("2003"));                              // year
-    EXPECT_EQ(bytes.mid(97, 28), QByteArray("ok") + QByteArray(26, ' '));         // comment
-    EXPECT_EQ(bytes.at(125), 0);   // zero byte
-    EXPECT_EQ(bytes.at(126), 7);   // track
-    EXPECT_EQ(bytes.at(127), 17);  // genre
+    EXPECT_EQ(bytes.mid(93, 4), QByteArray("2003"));                                    // year
+    EXPECT_EQ(bytes.mid(97, 28), QByteArray("ok") + QByteArray(26, ' '));               // comment
+    EXPECT_EQ(bytes.at(125), 0);                                                        // zero byte
+    EXPECT_EQ(bytes.at(126), 7);                                                        // track
+    EXPECT_EQ(bytes.at(127), 17);                                                       // genre
 }
 
 TEST(ID3v1Layout, ParsesTwoByteTextAndKeepsForeignNulPadding) {

@@ -49,11 +49,16 @@ TEST(ID3v2Reader, SizeBytesAreTakenWhole) {
 
 TEST(ID3v2Reader, TextFramesAndTheirQuirks) {
     const QByteArray frames =
-        V2Text("TIT2", "abc") +                                    // title "abc"
-        V2Frame("COMM", QByteArray("\x00" "eng" "\x00" "abc", 8)) +  // enc, language, empty desc, text
-        V2Frame("WXXX", QByteArray("\x00\x00http://x", 10)) +      // enc, empty desc, url
-        V2Text("TPE1", "\x81") +                                   // a lone lead byte
-        V2Text("XXXX", "skipped") + V2Text("TIT2", "second");      // unknown id; last TIT2 wins
+        V2Text("TIT2", "abc") +  // title "abc"
+        V2Frame("COMM", QByteArray("\x00"
+                                   "eng"
+                                   "\x00"
+                                   "abc",
+                                   8)) +                       // enc, language, empty desc, text
+        V2Frame("WXXX", QByteArray("\x00\x00http://x", 10)) +  // enc, empty desc, url
+        V2Text("TPE1", "\x81") +                               // a lone lead byte
+        V2Text("XXXX", "skipped") +
+        V2Text("TIT2", "second");  // unknown id; last TIT2 wins
     const ID3v2Tag tag = ParseID3v2Tag(V2Tag(frames, 20));
     EXPECT_EQ(tag.TIT2, QStringLiteral("second"));
     EXPECT_EQ(tag.COMM, QStringLiteral("abc"));
@@ -65,14 +70,23 @@ TEST(ID3v2Reader, TextFramesAndTheirQuirks) {
 TEST(ID3v2Reader, CommentWithADescriptionOrOnlyALanguage) {
     // enc, "eng", description "d", terminator, "abc": the text after the
     // first four characters keeps the terminator.
-    EXPECT_EQ(ParseID3v2Tag(V2Tag(V2Frame("COMM", QByteArray("\x00" "engd\x00" "abc", 9)))).COMM,
+    EXPECT_EQ(ParseID3v2Tag(V2Tag(V2Frame("COMM", QByteArray("\x00"
+                                                             "engd\x00"
+                                                             "abc",
+                                                             9))))
+                  .COMM,
               QChar(0) + QStringLiteral("abc"));
-    EXPECT_EQ(ParseID3v2Tag(V2Tag(V2Frame("COMM", QByteArray("\x00" "eng", 4)))).COMM,
+    EXPECT_EQ(ParseID3v2Tag(V2Tag(V2Frame("COMM", QByteArray("\x00"
+                                                             "eng",
+                                                             4))))
+                  .COMM,
               QStringLiteral("eng"));
 }
 
 TEST(ID3v2Reader, Utf16PayloadIsReadAsCP936) {
-    const ID3v2Tag tag = ParseID3v2Tag(V2Tag(V2Frame("TIT2", QByteArray("\x01\xFF\xFE" "a\x00", 5))));
+    const ID3v2Tag tag = ParseID3v2Tag(V2Tag(V2Frame("TIT2", QByteArray("\x01\xFF\xFE"
+                                                                        "a\x00",
+                                                                        5))));
     EXPECT_FALSE(tag.TIT2.isEmpty());  // unreadable, but never an error
     EXPECT_NE(tag.TIT2, QStringLiteral("a"));
 }

@@ -17,17 +17,20 @@
 namespace {
 
 class ID3v2Writer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(programDir.isValid() && dir.isValid());
         SetProgramFolder(programDir.path());
     }
     void TearDown() override { SetProgramFolder({}); }
 
-    QString path(const QString& name = QStringLiteral("song.mp3")) const { return dir.filePath(name); }
+    QString path(const QString& name = QStringLiteral("song.mp3")) const {
+        return dir.filePath(name);
+    }
     // Everything in the MP3's folder besides the MP3 files the test made.
     QStringList strayFiles() const {
-        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System)
+        return QDir(dir.path())
+            .entryList(QDir::Files | QDir::Hidden | QDir::System)
             .filter(QStringLiteral(".tamberlo"));
     }
 
@@ -74,12 +77,23 @@ TEST(ID3v2Layout, FrameBytes) {
     tag.TCOP = QString(200, QLatin1Char('c'));
     const QByteArray frames = RenderID3v2Frames(tag);
     // id, size, flags, encoding, text
-    EXPECT_EQ(frames.left(14), QByteArray("TIT2" "\x00\x00\x00\x04" "\x00\x00" "\x00" "abc", 14));
+    EXPECT_EQ(frames.left(14), QByteArray("TIT2"
+                                          "\x00\x00\x00\x04"
+                                          "\x00\x00"
+                                          "\x00"
+                                          "abc",
+                                          14));
     EXPECT_EQ(frames.mid(14, 8), QByteArray("TPE1\x00\x00\x00\x05", 8));
     // id, size, flags, encoding, language, empty description, text
     const int comm = frames.indexOf("COMM");
-    EXPECT_EQ(frames.mid(comm, 18),
-              QByteArray("COMM" "\x00\x00\x00\x08" "\x00\x00" "\x00" "\x00\x00\x00" "\x00" "abc", 18));
+    EXPECT_EQ(frames.mid(comm, 18), QByteArray("COMM"
+                                               "\x00\x00\x00\x08"
+                                               "\x00\x00"
+                                               "\x00"
+                                               "\x00\x00\x00"
+                                               "\x00"
+                                               "abc",
+                                               18));
     EXPECT_EQ(frames.mid(frames.indexOf("TCOP"), 8), QByteArray("TCOP\x00\x00\x01\x49", 8));  // 201
 }
 
@@ -121,7 +135,8 @@ TEST_F(ID3v2Writer, AFileWithoutATagGetsOneInFrontOfEveryByte) {
 
 TEST_F(ID3v2Writer, AnOldTagIsReplacedAndEverythingAfterItKept) {
     const QByteArray audio = Audio(3000);
-    WriteBytes(path(), V2Tag(V2Text("TIT2", "old") + V2Text("APIC", QByteArray(900, 'p')), 75) + audio);
+    WriteBytes(path(),
+               V2Tag(V2Text("TIT2", "old") + V2Text("APIC", QByteArray(900, 'p')), 75) + audio);
     ID3v2Tag tag = ReadID3v2Tag(path());
     ASSERT_EQ(tag.Size, 1000);
     tag.TIT2 = QStringLiteral("new");
@@ -131,7 +146,6 @@ TEST_F(ID3v2Writer, AnOldTagIsReplacedAndEverythingAfterItKept) {
     const ID3v2Tag read = ReadID3v2Tag(path());
     EXPECT_EQ(read.TIT2, QStringLiteral("new"));
     EXPECT_EQ(read.Size + 10 + 3000, after.size());  // no padding, the other frame dropped
-
 }
 
 TEST_F(ID3v2Writer, ShorterRewriteSizesTheTagToItsOwnFrames) {

@@ -39,42 +39,41 @@ QPushButton* Button(const char* name, const QString& caption, QWidget* parent) {
     return button;
 }
 
-// A width that shows typical content of the column and its whole header.
+// A width that shows typical content of the column (counted in Chinese
+// characters) and its whole header with the sort arrow beside it.
 int ColumnWidth(int code, const QFontMetrics& metrics) {
-    int chars = 8;
+    int chars = 0;
     switch (code) {
         case 306:
-            chars = 18;
-            break;
-        case 101:
-        case 102:
-        case 103:
-        case 201:
-        case 202:
-        case 203:
             chars = 12;
             break;
-        case 107:
-        case 207:
+        case 102:
+        case 202:
         case 208:
         case 209:
-        case 210:
-        case 211:
-        case 212:
-        case 213:
-            chars = 12;
+            chars = 6;
+            break;
+        case 103:
+        case 203:
+            chars = 7;
+            break;
+        case 105:
+        case 305:
+            chars = 6;
             break;
         case 104:
         case 106:
         case 204:
         case 206:
-            chars = 5;
+        case 301:
+        case 302:
+        case 303:
+        case 304:
             break;
         default:
-            break;
+            chars = 8;  // titles, comments, copyright, link, encoder
     }
-    const int content = metrics.horizontalAdvance(QLatin1Char('0')) * chars;
-    // Room for the sort arrow beside the header text.
+    const int content = metrics.horizontalAdvance(QChar(0x6C49)) * chars;
     const int header = metrics.horizontalAdvance(ColumnHeaderText(code)) + 32;
     return qMax(content, header);
 }
@@ -124,6 +123,13 @@ void Main::buildFace() {
     tree_->setUniformRowHeights(true);
     tree_->setSelectionMode(QAbstractItemView::SingleSelection);
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The tree reads folders in the background; when a parent of the
+    // current folder arrives, its rows push the current folder out of view.
+    connect(folders_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+        const QModelIndex current = tree_->currentIndex();
+        if (current.isValid() && folders_->filePath(current).startsWith(loaded))
+            tree_->scrollTo(current, QAbstractItemView::PositionAtCenter);
+    });
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { onTreeCurrentChanged(current); });
 
@@ -216,6 +222,8 @@ void Main::SetColumnHeader() {
     const QList<int> codes = LoadColumnCodes();
     model_ = new Mp3ListModel(codes, this);
     list_->setModel(model_);
+    // No arrow until the first header click: the rows are in name order.
+    list_->header()->setSortIndicator(-1, Qt::AscendingOrder);
     const QFontMetrics metrics(list_->header()->font());
     for (int column = 0; column < codes.size(); ++column)
         list_->header()->resizeSection(column, ColumnWidth(codes.at(column), metrics));

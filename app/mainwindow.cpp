@@ -271,32 +271,56 @@ void Main::changeFolder(const QString& path) {
 }
 
 void Main::FillList() {
+    // The progress window lets events through while a large folder loads;
+    // one of them may move the tree (a folder removed meanwhile). Such a
+    // change is loaded once the current load is done, never inside it.
+    if (loading_) {
+        reloadPending_ = true;
+        return;
+    }
+    loading_ = true;
+    QString notice;
+    do {
+        reloadPending_ = false;
+        loadFolder(notice);
+    } while (reloadPending_);
+    loading_ = false;
+    if (!notice.isEmpty())
+        prompt_->setText(notice + QLatin1Char('\n') + prompt_->text());
+}
+
+void Main::loadFolder(QString& notice) {
+    const QString folder = folder_;
     QStringList names;
     try {
-        names = ListMp3Files(folder_);
+        names = ListMp3Files(folder);
     } catch (const StoreError& error) {
         // The list empties, so no row can be joined to a folder it does not
         // belong to; the tree and the current folder still name one folder.
         fileCount_ = 0;
         model_->setRows({});
-        if (!QFileInfo(folder_).isDir()) {
-            QString existing = folder_;
-            while (!QFileInfo(existing).isDir()) existing = QFileInfo(existing).path();
-            const QString gone = folder_;
-            changeFolder(existing);
-            prompt_->setText(QStringLiteral("目录“%1”已不存在，已转到上一级目录。\n").arg(gone) +
-                             prompt_->text());
-        } else {
+        if (QFileInfo(folder).isDir()) {
             prompt_->setText(
                 QStringLiteral("无法读取此目录（%1），列表中没有 Mp3 文件。").arg(error.reason()));
+            return;
         }
+        QString existing = folder;
+        while (!QFileInfo(existing).isDir()) existing = QFileInfo(existing).path();
+        notice = QStringLiteral("目录“%1”已不存在，现在列出的是“%2”。").arg(folder, existing);
+        folder_ = existing;
+        showFolderInTree(existing);
+        reloadPending_ = true;
         return;
     }
 
     std::vector<Mp3Row> rows;
     {
         BusyProgress progress(this, QStringLiteral("正在读取 Mp3 文件：已读取 %1 / %2 个"));
-        rows = LoadMp3Rows(folder_, names, model_->columnCodes(), progress.callback());
+        rows = LoadMp3Rows(folder, names, model_->columnCodes(), progress.callback());
+    }
+    if (folder_ != folder) {
+        reloadPending_ = true;
+        return;
     }
     fileCount_ = int(names.size());
     model_->setRows(std::move(rows));

@@ -62,6 +62,9 @@ class Main : public QWidget {
 
     void buildFace();
     void FillList();
+    // One load of the current folder; asks for another when the folder
+    // changed meanwhile. `notice` receives a note for the prompt.
+    void loadFolder(QString& notice);
     void writePrompt();
     void onTreeCurrentChanged(const QModelIndex& current);
     void showFolderInTree(const QString& path);
@@ -77,6 +80,8 @@ class Main : public QWidget {
     QString folder_;
     int fileCount_ = 0;
     bool followTree_ = true;
+    bool loading_ = false;
+    bool reloadPending_ = false;
 
     QFileSystemModel* folders_ = nullptr;
     QTreeView* tree_ = nullptr;

@@ -455,3 +455,19 @@ TEST_F(MainTest, ClosingADialogPutsTheWindowAtTheTopEdge) {
     EXPECT_EQ(main->pos().y(), 0);
     EXPECT_EQ(main->pos().x(), 120);
 }
+
+TEST_F(MainTest, FoldersBeyond32767FilesLoadAndCount) {
+    const int count = 32770;
+    for (int i = 0; i < count; ++i) {
+        QFile file(music.filePath(QStringLiteral("%1.mp3").arg(i)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    start();
+    main->changeFolder(music.path());
+    EXPECT_EQ(main->FileCount(), count);
+    press("cmdCheckAll");
+    EXPECT_EQ(prompt(), Prompt(count, count));
+    main->listModel()->setChecked(0, false);
+    press("cmdReverseSelection");
+    EXPECT_EQ(prompt(), Prompt(count, 1));
+}

@@ -3,4 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/setup.sh
-exec build/app/tamberlo "$@"
+exec build/bin/tamberlo "$@"

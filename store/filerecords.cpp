@@ -1,0 +1,34 @@
+#include "store/filerecords.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+
+#include "store/fileio.h"
+
+FileRecords ReadFileRecords(const QString& path) {
+    // One open and, for most files, one read: the first 4 KiB hold a tag
+    // written by this program, and a small file's ID3v1 tag too.
+    constexpr qint64 kFirstRead = 4096;
+    fileio::Fd fd = fileio::Open(path, O_RDONLY);
+    const struct stat st = fileio::Stat(fd.get(), path);
+    const qint64 length = st.st_size;
+    QByteArray head = fileio::ReadAt(fd.get(), 0, std::min(length, kFirstRead), path);
+
+    FileRecords records;
+    records.facts = FactsFromStat(path, st, fd.get());
+
+    if (length <= head.size()) {
+        records.v1 = ParseID3v1Tag(head);
+    } else if (length >= 128) {
+        records.v1 = ParseID3v1Tag(fileio::ReadAt(fd.get(), length - 128, 128, path));
+    } else {
+        records.v1 = NoID3v1Tag();
+    }
+
+    const qint64 extent = std::min(ID3v2ParseExtent(head), length);
+    if (extent > head.size())
+        head += fileio::ReadAt(fd.get(), head.size(), extent - head.size(), path);
+    records.v2 = ParseID3v2Tag(head);
+    return records;
+}

@@ -1,0 +1,123 @@
+#include "store/id3v1.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "store/codec.h"
+#include "store/fileio.h"
+
+namespace {
+
+constexpr int kTagSize = 128;
+const QString kNoTag = QStringLiteral("N/A");
+
+}  // namespace
+
+QString FixedWidth(const QString& text, int width) {
+    if (text.size() >= width) return text.left(width);
+    return text + QString(width - text.size(), QLatin1Char(' '));
+}
+
+ID3v1Tag NoID3v1Tag() {
+    ID3v1Tag tag;
+    tag.Marker = kNoTag;
+    tag.SongTitle = FixedWidth(kNoTag, kTitleWidth);
+    tag.Artist = FixedWidth(kNoTag, kArtistWidth);
+    tag.Album = FixedWidth(kNoTag, kAlbumWidth);
+    tag.Year = FixedWidth(kNoTag, kYearWidth);
+    tag.Comment = FixedWidth(kNoTag, kCommentWidth);
+    tag.Genre = kNoTag.left(1);
+    return tag;
+}
+
+bool HasID3v1Tag(const ID3v1Tag& tag) { return tag.Marker != kNoTag; }
+
+int GenreNumber(const ID3v1Tag& tag) {
+    const QByteArray bytes = EncodeCP936(tag.Genre.left(1));
+    return bytes.isEmpty() ? 0 : uchar(bytes.at(0));
+}
+
+QString GenreCharacter(int number) {
+    const char byte = char(number & 0xFF);
+    return DecodeCP936(QByteArrayView(&byte, 1));
+}
+
+const QStringList& GenreNames() {
+    static const QStringList names = {
+        "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop",
+        "Jazz", "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock",
+        "Techno", "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack",
+        "Euro-Techno", "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance",
+        "Classical", "Instrumental", "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise",
+        "AlternRock", "Bass", "Soul", "Punk", "Space", "Meditative", "Instrumental Pop",
+        "Instrumental Rock", "Ethnic", "Gothic", "Darkwave", "Techno-Industrial", "Electronic",
+        "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy", "Cult", "Gangsta", "Top 40",
+        "Christian Rap", "Pop/Funk", "Jungle", "Native American", "Cabaret", "New Wave",
+        "Psychadelic", "Rave", "Showtunes", "Trailer", "Lo-Fi", "Tribal", "Acid Punk",
+        "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll", "Hard Rock"};
+    return names;
+}
+
+QString GenreDisplayName(int number) {
+    const QStringList& names = GenreNames();
+    return number >= 0 && number < names.size() ? names.at(number) : names.at(12);
+}
+
+ID3v1Tag ParseID3v1Tag(QByteArrayView tail) {
+    if (tail.size() < kTagSize) return NoID3v1Tag();
+    const QByteArrayView tag = tail.last(kTagSize);
+    if (tag.first(3) != QByteArrayView("TAG")) return NoID3v1Tag();
+    ID3v1Tag result;
+    result.Marker = QStringLiteral("TAG");
+    result.SongTitle = FixedWidth(DecodeCP936(tag.sliced(3, 30)), kTitleWidth);
+    result.Artist = FixedWidth(DecodeCP936(tag.sliced(33, 30)), kArtistWidth);
+    result.Album = FixedWidth(DecodeCP936(tag.sliced(63, 30)), kAlbumWidth);
+    result.Year = FixedWidth(DecodeCP936(tag.sliced(93, 4)), kYearWidth);
+    result.Comment = FixedWidth(DecodeCP936(tag.sliced(97, 28)), kCommentWidth);
+    result.ZeroByte = quint8(tag.at(125));
+    result.Track = quint8(tag.at(126));
+    result.Genre = DecodeCP936(tag.sliced(127, 1));
+    return result;
+}
+
+QByteArray RenderID3v1Tag(const ID3v1Tag& tag) {
+    QByteArray out;
+    out.reserve(kTagSize);
+    out += EncodeCP936Fixed(tag.Marker, 3);
+    out += EncodeCP936Fixed(tag.SongTitle, kTitleWidth);
+    out += EncodeCP936Fixed(tag.Artist, kArtistWidth);
+    out += EncodeCP936Fixed(tag.Album, kAlbumWidth);
+    out += EncodeCP936Fixed(tag.Year, kYearWidth);
+    out += EncodeCP936Fixed(tag.Comment, kCommentWidth);
+    out += char(tag.ZeroByte);
+    out += char(tag.Track);
+    const QByteArray genre = EncodeCP936(tag.Genre.left(1));
+    out += genre.isEmpty() ? ' ' : genre.at(0);
+    return out;
+}
+
+ID3v1Tag ReadID3v1Tag(const QString& path) {
+    fileio::Fd fd = fileio::Open(path, O_RDONLY);
+    const qint64 length = fileio::Stat(fd.get(), path).st_size;
+    if (length < kTagSize) return NoID3v1Tag();
+    return ParseID3v1Tag(fileio::ReadAt(fd.get(), length - kTagSize, kTagSize, path));
+}
+
+bool WriteID3v1Tag(const QString& path, const ID3v1Tag& tag) {
+    const QByteArray bytes = RenderID3v1Tag(tag);
+    fileio::Fd fd = fileio::Open(path, O_RDWR);
+    const qint64 length = fileio::Stat(fd.get(), path).st_size;
+    if (length < kTagSize) return true;
+    const bool hasTag = fileio::ReadAt(fd.get(), length - kTagSize, 3, path) == "TAG";
+    const qint64 position = hasTag ? length - kTagSize : length;
+    try {
+        fileio::WriteAt(fd.get(), bytes.constData(), bytes.size(), position, path);
+    } catch (const StoreError&) {
+        // An append that failed part-way (disk full) must not leave half a
+        // tag behind the audio.
+        if (!hasTag) (void)::ftruncate(fd.get(), length);
+        throw;
+    }
+    fd.close(path);
+    return true;
+}

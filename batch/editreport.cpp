@@ -39,8 +39,10 @@ ReportMessage FailureMessage(const QList<EditFailure>& failures) {
 
 QList<ReportMessage> ReportMessages(const EditReport& report) {
     QList<ReportMessage> messages;
-    if (report.readOnly > 0) messages << ReadOnlyMessage(report.readOnly);
-    if (!report.failures.isEmpty()) messages << FailureMessage(report.failures);
+    if (report.readOnly > 0)
+        messages << ReadOnlyMessage(report.readOnly);
+    if (!report.failures.isEmpty())
+        messages << FailureMessage(report.failures);
     return messages;
 }
 
@@ -65,7 +67,8 @@ EditReport EditTickedFiles(
             report.failures.append(
                 {name, error.reason().isEmpty() ? error.message() : error.reason()});
         }
-        if (progress) progress(i + 1, total);
+        if (progress)
+            progress(i + 1, total);
     }
     return report;
 }

@@ -57,8 +57,9 @@ QList<ReportMessage> ReportMessages(const EditReport& report);
 // (vanished, unreadable, not writable) is recorded as that file's failure
 // and the walk goes on. `progress`, when set, hears (done, total) after
 // each file.
-EditReport EditTickedFiles(const TickedFiles& files, const ProgressFn& progress,
-                           const std::function<void(const QString& path, const QString& name)>& edit);
+EditReport EditTickedFiles(
+    const TickedFiles& files, const ProgressFn& progress,
+    const std::function<void(const QString& path, const QString& name)>& edit);
 
 // The title a file name gives: the name without its last four characters
 // (the ".mp3"), nothing else removed.

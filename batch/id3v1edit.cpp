@@ -5,7 +5,8 @@
 int TrackFromText(const QString& text) {
     bool ok = false;
     const uint value = text.trimmed().toUInt(&ok);
-    if (!ok) return 0;
+    if (!ok)
+        return 0;
     return int(std::min(value, 255u));
 }
 
@@ -13,7 +14,9 @@ namespace {
 
 // Another program's NUL padding becomes our space padding, also in fields
 // the user did not touch.
-QString Cleaned(const QString& field, int width) { return FixedWidth(CutAtNul(field), width); }
+QString Cleaned(const QString& field, int width) {
+    return FixedWidth(CutAtNul(field), width);
+}
 
 }  // namespace
 
@@ -32,8 +35,8 @@ ID3v1Tag EditedID3v1Tag(const ID3v1Edit& edit, const ID3v1Tag& read, const QStri
     }
     tag.Artist = ticked(kV1Artist) ? FixedWidth(edit.artist, kArtistWidth)
                                    : Cleaned(read.Artist, kArtistWidth);
-    tag.Album = ticked(kV1Album) ? FixedWidth(edit.album, kAlbumWidth)
-                                 : Cleaned(read.Album, kAlbumWidth);
+    tag.Album =
+        ticked(kV1Album) ? FixedWidth(edit.album, kAlbumWidth) : Cleaned(read.Album, kAlbumWidth);
     tag.Year = ticked(kV1Year) ? FixedWidth(edit.year, kYearWidth) : Cleaned(read.Year, kYearWidth);
     tag.Genre = ticked(kV1Genre) ? GenreCharacter(edit.genre) : read.Genre;
     tag.Comment = ticked(kV1Comment) ? FixedWidth(edit.comment, kCommentWidth)

@@ -14,18 +14,30 @@ const std::array<QString, kID3v2RowCount>& ID3v2RowFrameIds() {
 
 QString& ID3v2RowField(ID3v2Tag& tag, int row) {
     switch (row) {
-        case kV2TIT2: return tag.TIT2;
-        case kV2TPE1: return tag.TPE1;
-        case kV2TALB: return tag.TALB;
-        case kV2TYER: return tag.TYER;
-        case kV2TCON: return tag.TCON;
-        case kV2COMM: return tag.COMM;
-        case kV2TRCK: return tag.TRCK;
-        case kV2TCOM: return tag.TCOM;
-        case kV2TOPE: return tag.TOPE;
-        case kV2TCOP: return tag.TCOP;
-        case kV2WXXX: return tag.WXXX;
-        default: return tag.TENC;
+        case kV2TIT2:
+            return tag.TIT2;
+        case kV2TPE1:
+            return tag.TPE1;
+        case kV2TALB:
+            return tag.TALB;
+        case kV2TYER:
+            return tag.TYER;
+        case kV2TCON:
+            return tag.TCON;
+        case kV2COMM:
+            return tag.COMM;
+        case kV2TRCK:
+            return tag.TRCK;
+        case kV2TCOM:
+            return tag.TCOM;
+        case kV2TOPE:
+            return tag.TOPE;
+        case kV2TCOP:
+            return tag.TCOP;
+        case kV2WXXX:
+            return tag.WXXX;
+        default:
+            return tag.TENC;
     }
 }
 
@@ -33,7 +45,8 @@ ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1
                         const QString& name) {
     ID3v2Tag tag = read;
     for (int row = 0; row < kID3v2RowCount; ++row) {
-        if (edit.ticked[size_t(row)]) ID3v2RowField(tag, row) = TrimSpaces(edit.texts[size_t(row)]);
+        if (edit.ticked[size_t(row)])
+            ID3v2RowField(tag, row) = TrimSpaces(edit.texts[size_t(row)]);
     }
     if (edit.fromV1) {
         // Only blanks are trimmed: NUL padding of another program is copied

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QDialog>
 #include <QString>
-#include <array>
 
 #include "batch/id3v1edit.h"
 #include "batch/tickedfiles.h"
@@ -28,10 +26,9 @@ class frmID3v1Tag : public TagEditorDialog {
                 QWidget* parent = nullptr);
 
     // The row check boxes by field index (ID3v1Row), and the input each governs.
-    QCheckBox* chkEdit(int index) const { return chkEdit_.at(size_t(index)); }
-    QWidget* input(int index) const { return inputs_.at(size_t(index)); }
+    QCheckBox* chkEdit(int index) const { return rowCheck(index); }
+    QWidget* input(int index) const { return rowInput(index); }
     QCheckBox* chkFileName2Title() const { return chkFileName2Title_; }
-    bool FileName2TitleFlag() const { return FileName2TitleFlag_; }
 
     // The edit the dialog stands for now.
     ID3v1Edit edit() const;
@@ -40,12 +37,7 @@ class frmID3v1Tag : public TagEditorDialog {
     EditReport runEdit(const TickedFiles& files, const ProgressFn& progress) override;
 
   private:
-    void editClicked(int index);
-    void fileName2TitleClicked();
-
     QCheckBox* chkFileName2Title_;
-    std::array<QCheckBox*, kID3v1RowCount> chkEdit_{};
-    std::array<QWidget*, kID3v1RowCount> inputs_{};
     QLineEdit* txtSongTitle_;
     QLineEdit* txtArtist_;
     QLineEdit* txtAlbum_;
@@ -53,5 +45,4 @@ class frmID3v1Tag : public TagEditorDialog {
     QPlainTextEdit* txtComment_;
     QComboBox* comGenre_;
     QLineEdit* txtTrackID_;
-    bool FileName2TitleFlag_ = false;
 };

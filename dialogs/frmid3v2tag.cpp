@@ -2,12 +2,23 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGridLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
 #include "app/prompter.h"
-#include "store/id3v1.h"
+
+namespace {
+
+QLineEdit* CharacterLimitedBox(int row, int limit, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QStringLiteral("txt") + ID3v2RowFrameIds()[size_t(row)]);
+    box->setMaxLength(limit);
+    if (limit <= 4)
+        box->setFixedWidth(limit == 4 ? 64 : 48);
+    return box;
+}
+
+}  // namespace
 
 frmID3v2Tag::frmID3v2Tag(const TickedFiles& files, bool& FillListFlag, Prompter& prompter,
                          QWidget* parent)
@@ -16,106 +27,52 @@ frmID3v2Tag::frmID3v2Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
     chkFromv1_->setObjectName(QStringLiteral("chkFromv1"));
     chkFileName2TitleV2_ = new QCheckBox(FileName2TitleCaption(), this);
     chkFileName2TitleV2_->setObjectName(QStringLiteral("chkFileName2TitleV2"));
+    combTCON_ = GenreList(QStringLiteral("combTCON"), this);
+    QPlainTextEdit* txtCOMM = TwoLineBox(this);
+    txtCOMM->setObjectName(QStringLiteral("txtCOMM"));
+    LimitPlainText(txtCOMM, 28, CharacterLength);
+    const auto box = [this](int row, int limit) { return CharacterLimitedBox(row, limit, this); };
 
     // Screen order: the track row stands above the comment row.
-    struct Row {
-        int index;
-        const char* caption;
-        int limit;  // characters; 0 for the genre list
-    };
-    const Row rows[] = {
-        {kV2TIT2, "歌    名", 30}, {kV2TPE1, "艺 术 家", 30}, {kV2TALB, "专    辑", 30},
-        {kV2TYER, "年    份", 4},  {kV2TCON, "类    别", 0},  {kV2TRCK, "曲目编号", 2},
-        {kV2COMM, "备    注", 28}, {kV2TCOM, "作    曲", 30}, {kV2TOPE, "原    创", 30},
-        {kV2TCOP, "版    权", 30}, {kV2WXXX, "链    接", 30}, {kV2TENC, "编 码 者", 30},
-    };
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(12);
-    grid->setVerticalSpacing(2);
-    grid->addWidget(chkFromv1_, 0, 0, 1, 2);
-    grid->addWidget(chkFileName2TitleV2_, 1, 0, 1, 2);
-    setTabOrder(chkFromv1_, chkFileName2TitleV2_);
-    QWidget* previous = chkFileName2TitleV2_;
-    for (int line = 0; line < kID3v2RowCount; ++line) {
-        const Row& row = rows[line];
-        const QString frame = ID3v2RowFrameIds()[size_t(row.index)];
-        QWidget* input = nullptr;
-        if (row.index == kV2TCON) {
-            combTCON_ = new QComboBox(this);
-            combTCON_->addItems(GenreNames());
-            combTCON_->setCurrentIndex(12);
-            combTCON_->setMaxVisibleItems(16);
-            combTCON_->setFixedWidth(180);
-            input = combTCON_;
-        } else if (row.index == kV2COMM) {
-            QPlainTextEdit* box = TwoLineBox(this);
-            LimitPlainText(box, row.limit, CharacterLength);
-            input = box;
-        } else {
-            auto* box = new QLineEdit(this);
-            box->setMaxLength(row.limit);
-            if (row.limit <= 4)
-                box->setFixedWidth(row.limit == 4 ? 64 : 48);
-            input = box;
-        }
-        input->setObjectName(
-            (row.index == kV2TCON ? QStringLiteral("comb") : QStringLiteral("txt")) + frame);
-        QCheckBox* check = addRow(grid, line + 2, QString::fromUtf8(row.caption), row.index,
-                                  QStringLiteral("chkEdit2"), input);
-        chkEdit2_[size_t(row.index)] = check;
-        inputs_[size_t(row.index)] = input;
-        connect(check, &QCheckBox::clicked, this,
-                [this, index = row.index] { editClicked(index); });
-        setTabOrder(previous, check);
-        setTabOrder(check, input);
-        previous = input;
-    }
-    grid->setColumnStretch(1, 1);
-    connect(chkFromv1_, &QCheckBox::clicked, this, &frmID3v2Tag::fromV1Clicked);
-    connect(chkFileName2TitleV2_, &QCheckBox::clicked, this, &frmID3v2Tag::fileName2TitleClicked);
-
     buildFace(QStringLiteral("修改 Mp3 标签第二版（ID3v2）"),
-              QStringLiteral("要修改它们的 ID3v2 标签。"), grid, QStringLiteral("cmdModifyID3v2"),
-              QSize(423, 503));
-    setTabOrder(previous, findChild<QWidget*>(QStringLiteral("cmdModifyID3v2")));
-
-    // One typed title is not offered for several files.
-    if (CheckedCount() > 1)
-        chkEdit2_[kV2TIT2]->setEnabled(false);
-    FileName2TitleFlag_ = false;
+              QStringLiteral("要修改它们的 ID3v2 标签。"), {chkFromv1_, chkFileName2TitleV2_},
+              chkFileName2TitleV2_,
+              {
+                  {kV2TIT2, "歌    名", box(kV2TIT2, 30)},
+                  {kV2TPE1, "艺 术 家", box(kV2TPE1, 30)},
+                  {kV2TALB, "专    辑", box(kV2TALB, 30)},
+                  {kV2TYER, "年    份", box(kV2TYER, 4)},
+                  {kV2TCON, "类    别", combTCON_},
+                  {kV2TRCK, "曲目编号", box(kV2TRCK, 2)},
+                  {kV2COMM, "备    注", txtCOMM},
+                  {kV2TCOM, "作    曲", box(kV2TCOM, 30)},
+                  {kV2TOPE, "原    创", box(kV2TOPE, 30)},
+                  {kV2TCOP, "版    权", box(kV2TCOP, 30)},
+                  {kV2WXXX, "链    接", box(kV2WXXX, 30)},
+                  {kV2TENC, "编 码 者", box(kV2TENC, 30)},
+              },
+              QStringLiteral("chkEdit2"), 2, QStringLiteral("cmdModifyID3v2"), QSize(423, 503));
+    connect(chkFromv1_, &QCheckBox::clicked, this, &frmID3v2Tag::fromV1Clicked);
 }
 
-void frmID3v2Tag::editClicked(int index) {
-    inputs_[size_t(index)]->setEnabled(chkEdit2_[size_t(index)]->isChecked());
-}
-
-void frmID3v2Tag::fileName2TitleClicked() {
-    FileName2TitleFlag_ = chkFileName2TitleV2_->isChecked();
-    QCheckBox* title = chkEdit2_[kV2TIT2];
-    title->setChecked(FileName2TitleFlag_);
-    title->setEnabled(!FileName2TitleFlag_ && CheckedCount() == 1);
-    inputs_[kV2TIT2]->setEnabled(false);
-}
-
-void frmID3v2Tag::fromV1Clicked() {
+void frmID3v2Tag::fromV1Clicked(bool ticked) {
     // The file-name box keeps its tick and FileName2TitleFlag either way, so
     // after unticking the copy, titles still come from file names while row 0
     // shows unticked.
-    const bool copy = chkFromv1_->isChecked();
-    chkFileName2TitleV2_->setEnabled(!copy);
+    chkFileName2TitleV2_->setEnabled(!ticked);
     for (int index = 0; index < kID3v2FromV1Rows; ++index) {
-        QCheckBox* check = chkEdit2_[size_t(index)];
-        check->setChecked(copy);
-        check->setEnabled(!copy && (index != kV2TIT2 || CheckedCount() == 1));
-        inputs_[size_t(index)]->setEnabled(false);
+        QCheckBox* check = chkEdit2(index);
+        check->setChecked(ticked);
+        check->setEnabled(!ticked && (index != kV2TIT2 || CheckedCount() == 1));
+        input(index)->setEnabled(false);
     }
 }
 
 QString frmID3v2Tag::inputText(int index) const {
-    QWidget* input = inputs_[size_t(index)];
-    if (auto* line = qobject_cast<QLineEdit*>(input))
+    QWidget* field = input(index);
+    if (auto* line = qobject_cast<QLineEdit*>(field))
         return line->text();
-    if (auto* box = qobject_cast<QPlainTextEdit*>(input))
+    if (auto* box = qobject_cast<QPlainTextEdit*>(field))
         return box->toPlainText();
     return combTCON_->currentText();  // the genre's name, not its number
 }
@@ -123,11 +80,11 @@ QString frmID3v2Tag::inputText(int index) const {
 ID3v2Edit frmID3v2Tag::edit() const {
     ID3v2Edit edit;
     for (int index = 0; index < kID3v2RowCount; ++index) {
-        edit.ticked[size_t(index)] = chkEdit2_[size_t(index)]->isChecked();
+        edit.ticked[size_t(index)] = chkEdit2(index)->isChecked();
         edit.texts[size_t(index)] = inputText(index);
     }
     edit.fromV1 = chkFromv1_->isChecked();
-    edit.titleFromFileName = FileName2TitleFlag_;
+    edit.titleFromFileName = FileName2TitleFlag();
     return edit;
 }
 

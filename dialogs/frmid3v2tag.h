@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QDialog>
 #include <QString>
-#include <array>
 
 #include "batch/id3v2edit.h"
 #include "batch/tickedfiles.h"
@@ -27,11 +25,10 @@ class frmID3v2Tag : public TagEditorDialog {
                 QWidget* parent = nullptr);
 
     // The row check boxes by frame index (ID3v2Row), and the input each governs.
-    QCheckBox* chkEdit2(int index) const { return chkEdit2_.at(size_t(index)); }
-    QWidget* input(int index) const { return inputs_.at(size_t(index)); }
+    QCheckBox* chkEdit2(int index) const { return rowCheck(index); }
+    QWidget* input(int index) const { return rowInput(index); }
     QCheckBox* chkFromv1() const { return chkFromv1_; }
     QCheckBox* chkFileName2TitleV2() const { return chkFileName2TitleV2_; }
-    bool FileName2TitleFlag() const { return FileName2TitleFlag_; }
 
     // The edit the dialog stands for now.
     ID3v2Edit edit() const;
@@ -40,15 +37,10 @@ class frmID3v2Tag : public TagEditorDialog {
     EditReport runEdit(const TickedFiles& files, const ProgressFn& progress) override;
 
   private:
-    void editClicked(int index);
-    void fileName2TitleClicked();
-    void fromV1Clicked();
+    void fromV1Clicked(bool ticked);
     QString inputText(int index) const;
 
     QCheckBox* chkFromv1_;
     QCheckBox* chkFileName2TitleV2_;
-    std::array<QCheckBox*, kID3v2RowCount> chkEdit2_{};
-    std::array<QWidget*, kID3v2RowCount> inputs_{};
     QComboBox* combTCON_;
-    bool FileName2TitleFlag_ = false;
 };

@@ -1,6 +1,7 @@
 #include "dialogs/tageditor.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -16,6 +17,7 @@
 #include "app/font.h"
 #include "app/prompter.h"
 #include "store/codec.h"
+#include "store/id3v1.h"
 
 namespace {
 
@@ -43,7 +45,9 @@ TagEditorDialog::TagEditorDialog(const TickedFiles& files, bool& FillListFlag, P
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 }
 
-void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnding, QLayout* rows,
+void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnding,
+                                const QList<QCheckBox*>& leading, QCheckBox* fileNameBox,
+                                const QList<Row>& rows, const QString& arrayName, int rowSpacing,
                                 const QString& okName, QSize client) {
     setWindowTitle(caption);
     auto* labPrompt = BlueLabel(QStringLiteral("您选定了 ") + QString::number(CheckedCount()) +
@@ -55,6 +59,50 @@ void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnd
         QStringLiteral("Label1"), this);
     Label1->setWordWrap(true);
 
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(rowSpacing);
+    QWidget* previous = nullptr;
+    const auto chain = [&](QWidget* next) {
+        if (previous)
+            setTabOrder(previous, next);
+        previous = next;
+    };
+    for (QCheckBox* box : leading) {
+        grid->addWidget(box, grid->rowCount(), 0, 1, 2);
+        chain(box);
+    }
+    connect(fileNameBox, &QCheckBox::clicked, this, &TagEditorDialog::fileNameBoxClicked);
+
+    checks_.resize(rows.size());
+    inputs_.resize(rows.size());
+    for (const Row& row : rows) {
+        auto* check = new QCheckBox(QString::fromUtf8(row.caption), this);
+        check->setObjectName(arrayName);
+        check->setProperty("index", row.index);
+        checks_[row.index] = check;
+        inputs_[row.index] = row.input;
+        row.input->setEnabled(false);
+        // Each row's check box governs its input.
+        connect(check, &QCheckBox::clicked, row.input, &QWidget::setEnabled);
+
+        const int line = grid->rowCount();
+        // Beside a multi-line box the check box lines up with its first line.
+        const bool tall = qobject_cast<QPlainTextEdit*>(row.input) != nullptr;
+        grid->addWidget(check, line, 0, Qt::AlignLeft | (tall ? Qt::AlignTop : Qt::AlignVCenter));
+        if (tall)
+            check->setContentsMargins(0, 3, 0, 0);
+        // Inputs without a width of their own fill the row.
+        if (row.input->maximumWidth() == QWIDGETSIZE_MAX) {
+            grid->addWidget(row.input, line, 1);
+        } else {
+            grid->addWidget(row.input, line, 1, Qt::AlignLeft);
+        }
+        chain(check);
+        chain(row.input);
+    }
+    grid->setColumnStretch(1, 1);
+
     auto* ok = new QPushButton(QStringLiteral("确定（&O）"), this);
     ok->setObjectName(okName);
     auto* cancel = new QPushButton(QStringLiteral("取消（&C）"), this);
@@ -63,6 +111,7 @@ void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnd
     for (QPushButton* button : {ok, cancel}) {
         button->setAutoDefault(false);
         button->setMinimumWidth(96);
+        chain(button);
     }
     connect(ok, &QPushButton::clicked, this, &TagEditorDialog::confirm);
     connect(cancel, &QPushButton::clicked, this, &TagEditorDialog::cancel);
@@ -79,7 +128,7 @@ void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnd
     layout->addWidget(labPrompt);
     layout->addWidget(Label1);
     layout->addSpacing(4);
-    layout->addLayout(rows);
+    layout->addLayout(grid);
     layout->addStretch();
     layout->addSpacing(6);
     layout->addLayout(buttons);
@@ -93,26 +142,18 @@ void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnd
         parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
     if (screen)
         move(screen->availableGeometry().center() - rect().center());
+
+    // One typed title is not offered for several files.
+    if (CheckedCount() > 1)
+        checks_[0]->setEnabled(false);
+    FileName2TitleFlag_ = false;
 }
 
-QCheckBox* TagEditorDialog::addRow(QGridLayout* grid, int line, const QString& caption, int index,
-                                   const QString& name, QWidget* input) {
-    auto* check = new QCheckBox(caption, this);
-    check->setObjectName(name);
-    check->setProperty("index", index);
-    input->setEnabled(false);
-    // Beside a multi-line box the check box lines up with its first line.
-    const bool tall = qobject_cast<QPlainTextEdit*>(input) != nullptr;
-    grid->addWidget(check, line, 0, Qt::AlignLeft | (tall ? Qt::AlignTop : Qt::AlignVCenter));
-    if (tall)
-        check->setContentsMargins(0, 3, 0, 0);
-    // Inputs without a width of their own fill the row.
-    if (input->maximumWidth() == QWIDGETSIZE_MAX) {
-        grid->addWidget(input, line, 1);
-    } else {
-        grid->addWidget(input, line, 1, Qt::AlignLeft);
-    }
-    return check;
+void TagEditorDialog::fileNameBoxClicked(bool ticked) {
+    FileName2TitleFlag_ = ticked;
+    checks_[0]->setChecked(ticked);
+    checks_[0]->setEnabled(!ticked && CheckedCount() == 1);
+    inputs_[0]->setEnabled(false);
 }
 
 void TagEditorDialog::confirm() {
@@ -178,4 +219,14 @@ QPlainTextEdit* TwoLineBox(QWidget* parent) {
     const int frame = 2 * box->frameWidth() + 2 * int(box->document()->documentMargin());
     box->setFixedHeight(2 * box->fontMetrics().lineSpacing() + frame + 2);
     return box;
+}
+
+QComboBox* GenreList(const QString& name, QWidget* parent) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(name);
+    list->addItems(GenreNames());
+    list->setCurrentIndex(12);
+    list->setMaxVisibleItems(16);
+    list->setFixedWidth(180);
+    return list;
 }

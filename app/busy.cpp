@@ -4,8 +4,12 @@
 #include <QDateTime>
 #include <QProgressDialog>
 
-BusyCursor::BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }
+BusyCursor::BusyCursor() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+BusyCursor::~BusyCursor() {
+    QApplication::restoreOverrideCursor();
+}
 
 BusyProgress::BusyProgress(QWidget* parent, const QString& label)
     : parent_(parent), label_(label), startedMs_(QDateTime::currentMSecsSinceEpoch()) {}
@@ -19,7 +23,8 @@ ProgressFn BusyProgress::callback() {
 void BusyProgress::update(int done, int total) {
     // Short work never shows a window; the busy pointer is enough.
     if (!dialog_) {
-        if (QDateTime::currentMSecsSinceEpoch() - startedMs_ < 1000) return;
+        if (QDateTime::currentMSecsSinceEpoch() - startedMs_ < 1000)
+            return;
         dialog_ = std::make_unique<QProgressDialog>(parent_);
         dialog_->setWindowModality(Qt::ApplicationModal);
         dialog_->setCancelButton(nullptr);

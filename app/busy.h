@@ -10,7 +10,7 @@ class QProgressDialog;
 
 // The busy pointer for the lifetime of the guard.
 class BusyCursor {
-public:
+  public:
     BusyCursor();
     ~BusyCursor();
     BusyCursor(const BusyCursor&) = delete;
@@ -22,7 +22,7 @@ public:
 // and keeps the rest of the program from taking input meanwhile.
 // `label` may hold %1 (done) and %2 (total).
 class BusyProgress {
-public:
+  public:
     BusyProgress(QWidget* parent, const QString& label);
     ~BusyProgress();
     BusyProgress(const BusyProgress&) = delete;
@@ -31,7 +31,7 @@ public:
     // A callback to hand to the batch layer.
     ProgressFn callback();
 
-private:
+  private:
     void update(int done, int total);
 
     BusyCursor cursor_;

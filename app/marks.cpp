@@ -38,5 +38,9 @@ QPixmap BlockedMarkPixmap() {
     return pixmap;
 }
 
-QIcon ReadyMark() { return QIcon(ReadyMarkPixmap()); }
-QIcon BlockedMark() { return QIcon(BlockedMarkPixmap()); }
+QIcon ReadyMark() {
+    return QIcon(ReadyMarkPixmap());
+}
+QIcon BlockedMark() {
+    return QIcon(BlockedMarkPixmap());
+}

@@ -7,7 +7,7 @@ class QWidget;
 // Every message box of the program goes through a Prompter, so that tests can
 // answer them. Boxes have no icon.
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
     // A message with an OK button only.
     virtual void tell(const QString& text, const QString& caption) = 0;
@@ -17,12 +17,12 @@ public:
 
 // The real prompter: modal QMessageBox over `parent`.
 class MessageBoxPrompter : public Prompter {
-public:
+  public:
     explicit MessageBoxPrompter(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
     void tell(const QString& text, const QString& caption) override;
     bool ask(const QString& text, const QString& caption) override;
 
-private:
+  private:
     QWidget* parent_;
 };

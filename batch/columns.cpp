@@ -12,9 +12,9 @@
 #include "store/programfolder.h"
 
 const QStringList& ID3v1FieldNames() {
-    static const QStringList names = {QStringLiteral("歌名"),   QStringLiteral("艺术家"),
-                                      QStringLiteral("专辑"),   QStringLiteral("年份"),
-                                      QStringLiteral("类型"),   QStringLiteral("音轨编号"),
+    static const QStringList names = {QStringLiteral("歌名"), QStringLiteral("艺术家"),
+                                      QStringLiteral("专辑"), QStringLiteral("年份"),
+                                      QStringLiteral("类型"), QStringLiteral("音轨编号"),
                                       QStringLiteral("备注")};
     return names;
 }
@@ -30,9 +30,10 @@ const QStringList& ID3v2FieldNames() {
 }
 
 const QStringList& FilePropertyNames() {
-    static const QStringList names = {QStringLiteral("有无 ID3v1"), QStringLiteral("有无 ID3v2"),
-                                      QStringLiteral("是否只读文件"), QStringLiteral("是否存档文件"),
-                                      QStringLiteral("文件大小(K)"), QStringLiteral("文件名")};
+    static const QStringList names = {
+        QStringLiteral("有无 ID3v1"),   QStringLiteral("有无 ID3v2"),
+        QStringLiteral("是否只读文件"), QStringLiteral("是否存档文件"),
+        QStringLiteral("文件大小(K)"),  QStringLiteral("文件名")};
     return names;
 }
 
@@ -50,7 +51,8 @@ const Group kGroups[] = {{101, ID3v1FieldNames, u"ID3v1 - "},
 
 const Group* GroupOf(int code) {
     for (const Group& g : kGroups)
-        if (code >= g.base && code < g.base + g.names().size()) return &g;
+        if (code >= g.base && code < g.base + g.names().size())
+            return &g;
     return nullptr;
 }
 
@@ -75,7 +77,9 @@ const QList<int>& CatalogueCodes() {
     return codes;
 }
 
-bool IsCatalogueCode(int code) { return GroupOf(code) != nullptr; }
+bool IsCatalogueCode(int code) {
+    return GroupOf(code) != nullptr;
+}
 
 QString ColumnHeaderText(int code) {
     const Group* g = GroupOf(code);
@@ -92,7 +96,8 @@ QList<int> ParseColumnConfig(QByteArrayView bytes) {
     QList<int> codes;
     for (qsizetype at = 4; at + 2 <= bytes.size(); at += 2) {
         const int code = Read16(bytes, at);
-        if (IsCatalogueCode(code)) codes.append(code);
+        if (IsCatalogueCode(code))
+            codes.append(code);
     }
     return codes;
 }
@@ -110,13 +115,16 @@ QByteArray DefaultColumnConfig() {
     return RenderColumnConfig({306, 101, 102, 103, 104, 105, 302, 305});
 }
 
-QString ColumnConfigPath() { return ProgramFolder() + QStringLiteral("/clmnhdr.dll"); }
+QString ColumnConfigPath() {
+    return ProgramFolder() + QStringLiteral("/clmnhdr.dll");
+}
 
 namespace {
 
 bool ReadConfig(QByteArray& bytes) {
     QFile file(ColumnConfigPath());
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
     bytes = file.readAll();
     return true;
 }
@@ -134,13 +142,15 @@ QList<int> LoadColumnCodes() {
         }
     }
     QByteArray bytes;
-    if (!ReadConfig(bytes)) return ParseColumnConfig(DefaultColumnConfig());
+    if (!ReadConfig(bytes))
+        return ParseColumnConfig(DefaultColumnConfig());
     return ParseColumnConfig(bytes);
 }
 
 QList<int> ReadColumnCodes() {
     QByteArray bytes;
-    if (!ReadConfig(bytes)) return {};
+    if (!ReadConfig(bytes))
+        return {};
     return ParseColumnConfig(bytes);
 }
 

@@ -13,4 +13,6 @@ QString TrimSpaces(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-QString ShownText(const QString& field) { return TrimSpaces(CutAtNul(field)); }
+QString ShownText(const QString& field) {
+    return TrimSpaces(CutAtNul(field));
+}

@@ -1,8 +1,268 @@
 #include "dialogs/frmmp3info.h"
 
-#include "app/prompter.h"
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <iterator>
 
-frmMp3Info::frmMp3Info(const QString& folder, const QString& fileName, QWidget* parent) : QDialog(parent) {
-    Q_UNUSED(folder);
-    Q_UNUSED(fileName);
+#include "app/font.h"
+#include "app/marks.h"
+#include "batch/fileinfo.h"
+
+namespace {
+
+const QColor kCaptionColour(0, 0, 0);
+const QColor kValueColour(0, 0, 192);
+const QColor kCommentColour(0, 0, 128);
+const QColor kProblemColour(160, 0, 0);
+
+enum class Shape {
+    Line,     // one line; a longer text is cut at the edge and shown whole as tooltip
+    Lines2,   // two lines high, wrapping anywhere (file names, folders)
+    Comment,  // several lines high, scrolling when the text is longer
+};
+
+struct Row {
+    const char* caption;
+    const char* object;
+    QString FileInfo::*value;
+    Shape shape = Shape::Line;
+};
+
+const Row kPage1[] = {
+    {"歌    名 ：", "labSongTitle", &FileInfo::SongTitle},
+    {"艺 术 家 ：", "labArtist", &FileInfo::Artist},
+    {"专    辑 ：", "labAlbum", &FileInfo::Album},
+    {"年    份 ：", "labYear", &FileInfo::Year},
+    {"类    别 ：", "labGenre", &FileInfo::Genre},
+    {"曲目编号 ：", "labTrackID", &FileInfo::TrackID},
+    {"备    注 ：", "labComment", &FileInfo::Comment, Shape::Comment},
+};
+
+const Row kPage2[] = {
+    {"歌    名 ：", "labTIT2", &FileInfo::TIT2},
+    {"艺 术 家 ：", "labTPE1", &FileInfo::TPE1},
+    {"专    辑 ：", "labTALB", &FileInfo::TALB},
+    {"年    份 ：", "labTYER", &FileInfo::TYER},
+    {"类    别 ：", "labTCON", &FileInfo::TCON},
+    {"曲目编号 ：", "labTRCK", &FileInfo::TRCK},
+    {"备    注 ：", "labCOMM", &FileInfo::COMM, Shape::Comment},
+    {"作    曲 ：", "labTCOM", &FileInfo::TCOM},
+    {"原    创 ：", "labTOPE", &FileInfo::TOPE},
+    {"版    权 ：", "labTCOP", &FileInfo::TCOP},
+    {"链    接 ：", "labWXXX", &FileInfo::WXXX},
+    {"编 码 者 ：", "labTENC", &FileInfo::TENC},
+};
+
+const Row kPage3[] = {
+    {"文 件 名 ：", "txtFileName", &FileInfo::FileName, Shape::Lines2},
+    {"路 径 名 ：", "txtPath", &FileInfo::Path, Shape::Lines2},
+    {"文件大小 ：", "txtFileSize", &FileInfo::FileSize},
+    {"是否只读 ：", "txtReadOnly", &FileInfo::ReadOnly},
+    {"是否存档 ：", "txtArchive", &FileInfo::Archive},
+};
+
+struct TabFace {
+    const char* caption;
+    const char* key;
+    const char* tooltip;
+};
+
+const TabFace kTabs[] = {
+    {"ID3v1", "ID3v1", "修改 Mp3 第一版的标签"},
+    {"ID3v2", "ID3v2", "修改 Mp3 第二版的标签"},
+    {"文件其他属性", "File Name", "修改 Mp3 文件的文件名"},
+};
+
+// The captions line up by counted blanks, which needs half-width blanks
+// beside full-width characters: the window font where it is installed, else
+// a monospaced CJK face.
+QFont CaptionFont() {
+    QFont font = WindowFont();
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                      QStringLiteral("Noto Sans Mono CJK SC")});
+    return font;
+}
+
+void Colour(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(role, colour);
+    widget->setPalette(palette);
+}
+
+QLabel* LineValue(const QString& text, const QColor& colour) {
+    auto* label = new QLabel;
+    label->setTextFormat(Qt::PlainText);  // tag text is never markup
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long ID3v2 text must not stretch the dialog across the screen.
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    label->setText(text);
+    // The whole text as tooltip, for a text cut at the edge; a text of a few
+    // thousand characters would fill the screen, so the tooltip stops early.
+    constexpr int kTooltipLength = 200;
+    if (text.size() > kTooltipLength)
+        label->setToolTip(text.left(kTooltipLength) + QStringLiteral("…"));
+    else if (!text.isEmpty())
+        label->setToolTip(text);
+    Colour(label, QPalette::WindowText, colour);
+    return label;
+}
+
+QPlainTextEdit* BlockValue(const QString& text, const QColor& colour, int lines) {
+    auto* box = new QPlainTextEdit;
+    box->setReadOnly(true);
+    box->setFrameShape(QFrame::NoFrame);
+    box->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    box->setFocusPolicy(Qt::ClickFocus);
+    box->document()->setDocumentMargin(0);
+    box->setPlainText(text);
+    box->viewport()->setAutoFillBackground(false);
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Text, colour);
+    palette.setColor(QPalette::Base, Qt::transparent);
+    box->setPalette(palette);
+    // Measured in the dialog's font, which the box inherits once placed.
+    const QFontMetrics metrics(WindowFont());
+    box->setFixedHeight(metrics.lineSpacing() * lines + 6);
+    box->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    return box;
+}
+
+template <size_t N>
+QFrame* BuildPage(const Row (&rows)[N], const FileInfo& info, const QString& problem) {
+    auto* page = new QFrame;
+    page->setObjectName(QStringLiteral("fraTabs"));
+    auto* grid = new QGridLayout(page);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(6);
+    grid->setContentsMargins(14, 12, 14, 12);
+    int row = 0;
+    if (!problem.isEmpty()) {
+        auto* note = new QLabel(problem);
+        note->setObjectName(QStringLiteral("labProblem"));
+        note->setTextFormat(Qt::PlainText);
+        note->setWordWrap(true);
+        note->setContentsMargins(0, 0, 0, 6);
+        Colour(note, QPalette::WindowText, kProblemColour);
+        grid->addWidget(note, row++, 0, 1, 2);
+    }
+    const QFont captionFont = CaptionFont();
+    const int valueWidth = QFontMetrics(WindowFont()).horizontalAdvance(QChar(0x4E2D)) * 22;
+    for (const Row& r : rows) {
+        auto* caption = new QLabel(QString::fromUtf8(r.caption));
+        caption->setFont(captionFont);
+        Colour(caption, QPalette::WindowText, kCaptionColour);
+        const QString& text = info.*r.value;
+        QWidget* value = nullptr;
+        switch (r.shape) {
+            case Shape::Line:
+                value = LineValue(text, kValueColour);
+                break;
+            case Shape::Lines2:
+                value = BlockValue(text, kValueColour, 2);
+                break;
+            case Shape::Comment:
+                value = BlockValue(text, kCommentColour, 4);
+                break;
+        }
+        value->setObjectName(QString::fromLatin1(r.object));
+        value->setMinimumWidth(valueWidth);
+        const Qt::Alignment captionAlign = r.shape == Shape::Line ? Qt::AlignVCenter : Qt::AlignTop;
+        grid->addWidget(caption, row, 0, captionAlign);
+        grid->addWidget(value, row, 1);
+        ++row;
+    }
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(row, 1);
+    return page;
+}
+
+// The frame whose caption is the file's full path. A deep folder would make
+// the dialog as wide as the path; past a limit the caption is cut at the
+// frame's edge instead and the tooltip shows it whole.
+class PathFrame : public QGroupBox {
+  public:
+    explicit PathFrame(const QString& path) : QGroupBox(path) { setToolTip(path); }
+    QSize minimumSizeHint() const override { return capped(QGroupBox::minimumSizeHint()); }
+    QSize sizeHint() const override { return capped(QGroupBox::sizeHint()); }
+
+  private:
+    QSize capped(QSize size) const {
+        const int widest = QFontMetrics(WindowFont()).horizontalAdvance(QChar(0x4E2D)) * 48;
+        size.setWidth(
+            qMin(size.width(), qMax(widest, layout() ? layout()->minimumSize().width() : 0)));
+        return size;
+    }
+};
+
+}  // namespace
+
+frmMp3Info::frmMp3Info(const QString& folder, const QString& fileName, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("frmMp3Info"));
+    setWindowTitle(QStringLiteral("Mp3 文件的详细信息"));
+    setFont(WindowFont());
+
+    const FileInfo info = ReadFileInfo(folder, fileName);
+
+    fraTagEditArea = new PathFrame(info.FullPath);
+    fraTagEditArea->setObjectName(QStringLiteral("fraTagEditArea"));
+    tbsTagsEditing = new QTabWidget;
+    tbsTagsEditing->setObjectName(QStringLiteral("tbsTagsEditing"));
+
+    pages[0] = BuildPage(kPage1, info, info.TagsProblem);
+    pages[1] = BuildPage(kPage2, info, info.TagsProblem);
+    pages[2] = BuildPage(kPage3, info, info.FactsProblem);
+    const bool present[] = {info.HasID3v1, info.HasID3v2, true};
+    for (int i = 0; i < int(std::size(kTabs)); ++i) {
+        pages[i]->setProperty("index", i + 1);
+        tbsTagsEditing->addTab(pages[i], present[i] ? ReadyMark() : BlockedMark(),
+                               QString::fromUtf8(kTabs[i].caption));
+        tbsTagsEditing->tabBar()->setTabData(i, QString::fromUtf8(kTabs[i].key));
+        tbsTagsEditing->setTabToolTip(i, QString::fromUtf8(kTabs[i].tooltip));
+    }
+    tbsTagsEditing->setCurrentIndex(0);
+    // The tab strip raises the page of the selected tab and hides the one
+    // shown before; CurrentTab follows it.
+    connect(tbsTagsEditing, &QTabWidget::currentChanged, this,
+            [this](int index) { CurrentTab = index + 1; });
+
+    auto* areaLayout = new QVBoxLayout(fraTagEditArea);
+    areaLayout->addWidget(tbsTagsEditing);
+
+    auto* support = new QLabel(QStringLiteral("Tamberlo —— Mp3 标签与文件名批量修改工具"));
+    support->setObjectName(QStringLiteral("labSupport"));
+    Colour(support, QPalette::WindowText, QColor(96, 96, 96));
+
+    cmdModifyID3v1 = new QPushButton(QStringLiteral("关闭（&C）"));
+    cmdModifyID3v1->setObjectName(QStringLiteral("cmdModifyID3v1"));
+    cmdModifyID3v1->setDefault(true);
+    connect(cmdModifyID3v1, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(support, 1);
+    bottom->addWidget(cmdModifyID3v1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(fraTagEditArea, 1);
+    layout->addLayout(bottom);
+
+    // The close button comes first in the tab order and holds the focus at
+    // opening, so Enter or Escape closes the dialog at once.
+    setTabOrder(cmdModifyID3v1, tbsTagsEditing);
+    cmdModifyID3v1->setFocus();
+    CurrentTab = 1;
+}
+
+QFrame* frmMp3Info::fraTabs(int index) const {
+    return index >= 1 && index <= 3 ? pages[index - 1] : nullptr;
 }

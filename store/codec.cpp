@@ -12,14 +12,15 @@ namespace {
 // One converter per direction and thread, opened on first use. iconv_t keeps
 // no state between calls for a stateless code page like CP936.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Converter() {
-        if (cd_ != iconv_t(-1)) iconv_close(cd_);
+        if (cd_ != iconv_t(-1))
+            iconv_close(cd_);
     }
     iconv_t get() const { return cd_; }
 
-private:
+  private:
     iconv_t cd_;
 };
 
@@ -33,18 +34,22 @@ iconv_t Encoder() {
     return c.get();
 }
 
-bool IsRawByteChar(char16_t c) { return c >= kRawByteBase + 0x80 && c <= kRawByteBase + 0xFF; }
+bool IsRawByteChar(char16_t c) {
+    return c >= kRawByteBase + 0x80 && c <= kRawByteBase + 0xFF;
+}
 
 bool AllAscii(QByteArrayView bytes) {
     for (char b : bytes)
-        if (uchar(b) >= 0x80) return false;
+        if (uchar(b) >= 0x80)
+            return false;
     return true;
 }
 
 }  // namespace
 
 QString DecodeCP936(QByteArrayView bytes) {
-    if (AllAscii(bytes)) return QString::fromLatin1(bytes);
+    if (AllAscii(bytes))
+        return QString::fromLatin1(bytes);
 
     // Every input byte yields at most one UTF-16 unit.
     QString out(bytes.size(), Qt::Uninitialized);
@@ -56,8 +61,10 @@ QString DecodeCP936(QByteArrayView bytes) {
     iconv_t cd = Decoder();
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     while (srcLeft > 0) {
-        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1)) break;
-        if (errno == E2BIG) break;  // cannot happen: one unit per byte at most
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1))
+            break;
+        if (errno == E2BIG)
+            break;  // cannot happen: one unit per byte at most
         // EILSEQ (no such character) or EINVAL (cut at the end): keep the
         // byte as its stand-in character and go on with the next byte.
         *reinterpret_cast<char16_t*>(dst) = char16_t(kRawByteBase + uchar(*src));
@@ -74,7 +81,8 @@ namespace {
 
 // Encodes a run of characters that holds no raw-byte stand-ins.
 void EncodeRun(const char16_t* run, qsizetype units, QByteArray& out) {
-    if (units == 0) return;
+    if (units == 0)
+        return;
     const qsizetype start = out.size();
     out.resize(start + units * 2 + 4);
     char* dst = out.data() + start;
@@ -84,8 +92,10 @@ void EncodeRun(const char16_t* run, qsizetype units, QByteArray& out) {
     iconv_t cd = Encoder();
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     while (srcLeft > 0) {
-        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1)) break;
-        if (errno == E2BIG) break;  // cannot happen: two bytes per unit at most
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1))
+            break;
+        if (errno == E2BIG)
+            break;  // cannot happen: two bytes per unit at most
         // A character CP936 cannot hold becomes "?", as the platform's own
         // conversion does; a surrogate pair is one character.
         const char16_t c = *reinterpret_cast<const char16_t*>(src);
@@ -112,14 +122,17 @@ QByteArray EncodeCP936(const QString& text) {
     bool ascii = true;
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t c = units[i];
-        if (c < 0x80) continue;
+        if (c < 0x80)
+            continue;
         ascii = false;
-        if (!IsRawByteChar(c)) continue;
+        if (!IsRawByteChar(c))
+            continue;
         EncodeRun(units + runStart, i - runStart, out);
         out.append(char(c - kRawByteBase));
         runStart = i + 1;
     }
-    if (ascii) return text.toLatin1();
+    if (ascii)
+        return text.toLatin1();
     EncodeRun(units + runStart, n - runStart, out);
     return out;
 }
@@ -135,13 +148,16 @@ QByteArray EncodeCP936Fixed(const QString& text, int width) {
             continue;
         }
         qsizetype len = 1;
-        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) len = 2;
+        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate())
+            len = 2;
         const QByteArray one = EncodeCP936(text.mid(i, len));
         i += len - 1;
         // A two-byte character that does not fit whole is not cut in half.
-        if (out.size() + one.size() > width) break;
+        if (out.size() + one.size() > width)
+            break;
         out.append(one);
     }
-    if (out.size() < width) out.append(QByteArray(width - out.size(), ' '));
+    if (out.size() < width)
+        out.append(QByteArray(width - out.size(), ' '));
     return out;
 }

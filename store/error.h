@@ -7,7 +7,7 @@
 // A file-system failure, reported by every store routine that touches a file.
 // Malformed tag content is never an error; only the file system is.
 class StoreError : public std::exception {
-public:
+  public:
     StoreError(QString path, QString operation, QString reason);
 
     // Builds the error from errno as it stands after a failed system call.
@@ -21,7 +21,7 @@ public:
     QString message() const;
     const char* what() const noexcept override { return what_.c_str(); }
 
-private:
+  private:
     QString path_;
     QString operation_;
     QString reason_;

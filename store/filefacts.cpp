@@ -19,7 +19,9 @@ quint32 LittleEndian32(const QByteArray& v, int at) {
 
 }  // namespace
 
-bool IsReadOnlyMode(unsigned mode) { return (mode & S_IWUSR) == 0; }
+bool IsReadOnlyMode(unsigned mode) {
+    return (mode & S_IWUSR) == 0;
+}
 
 bool IsReadOnlyFile(const QString& path) {
     struct stat st;
@@ -37,15 +39,18 @@ bool ArchiveFromDosAttrib(const QByteArray& value) {
         const quint32 bits = QByteArray(value.constData()).mid(2).toUInt(&ok, 16);
         return ok && (bits & kArchiveBit);
     }
-    if (value.size() < 8) return false;
+    if (value.size() < 8)
+        return false;
     const int version = uchar(value[0]) | uchar(value[1]) << 8;
     const int at = version == 1 ? 4 : 8;
-    if (value.size() < at + 4) return false;
+    if (value.size() < at + 4)
+        return false;
     return LittleEndian32(value, at) & kArchiveBit;
 }
 
 bool ArchiveFromNtfsAttribBE(const QByteArray& value) {
-    if (value.size() < 4) return false;
+    if (value.size() < 4)
+        return false;
     return uchar(value[3]) & kArchiveBit;
 }
 
@@ -55,9 +60,11 @@ template <typename GetAttr>
 bool ArchiveBit(GetAttr get) {
     char buffer[256];
     ssize_t n = get("user.DOSATTRIB", buffer, sizeof buffer);
-    if (n > 0) return ArchiveFromDosAttrib(QByteArray(buffer, int(n)));
+    if (n > 0)
+        return ArchiveFromDosAttrib(QByteArray(buffer, int(n)));
     n = get("system.ntfs_attrib_be", buffer, sizeof buffer);
-    if (n > 0) return ArchiveFromNtfsAttribBE(QByteArray(buffer, int(n)));
+    if (n > 0)
+        return ArchiveFromNtfsAttribBE(QByteArray(buffer, int(n)));
     return false;
 }
 
@@ -90,11 +97,13 @@ FileFacts GetFileFacts(const QString& path) {
 
 bool IsValidFileName(const QString& name) {
     for (const QChar c : QStringLiteral("/:*?\"<>|"))
-        if (name.contains(c)) return false;
+        if (name.contains(c))
+            return false;
     return true;
 }
 
 QString JoinPath(const QString& folder, const QString& name) {
-    if (folder.endsWith(QLatin1Char('/'))) return folder + name;
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
     return folder + QLatin1Char('/') + name;
 }

@@ -25,8 +25,8 @@ bool IsReadOnlyMode(unsigned mode);
 bool IsReadOnlyFile(const QString& path);
 
 // Decodes the archive bit from a DOS attribute extended attribute value.
-bool ArchiveFromDosAttrib(const QByteArray& value);          // user.DOSATTRIB
-bool ArchiveFromNtfsAttribBE(const QByteArray& value);       // system.ntfs_attrib_be
+bool ArchiveFromDosAttrib(const QByteArray& value);     // user.DOSATTRIB
+bool ArchiveFromNtfsAttribBE(const QByteArray& value);  // system.ntfs_attrib_be
 
 // False when `name` contains any of / : * ? " < > |. The backslash, length,
 // control characters and the like are not judged.

@@ -9,12 +9,14 @@
 namespace fileio {
 
 Fd::~Fd() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
 Fd& Fd::operator=(Fd&& other) noexcept {
     if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
+        if (fd_ >= 0)
+            ::close(fd_);
         fd_ = other.release();
     }
     return *this;
@@ -22,23 +24,28 @@ Fd& Fd::operator=(Fd&& other) noexcept {
 
 void Fd::close(const QString& path) {
     const int fd = release();
-    if (fd >= 0 && ::close(fd) != 0) throw StoreError::fromErrno(path, OpWrite(), errno);
+    if (fd >= 0 && ::close(fd) != 0)
+        throw StoreError::fromErrno(path, OpWrite(), errno);
 }
 
-QByteArray NativePath(const QString& path) { return QFile::encodeName(path); }
+QByteArray NativePath(const QString& path) {
+    return QFile::encodeName(path);
+}
 
 Fd Open(const QString& path, int flags, mode_t mode) {
     int fd;
     do {
         fd = ::open(NativePath(path).constData(), flags | O_CLOEXEC, mode);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0) throw StoreError::fromErrno(path, OpOpen(), errno);
+    if (fd < 0)
+        throw StoreError::fromErrno(path, OpOpen(), errno);
     return Fd(fd);
 }
 
 struct stat Stat(int fd, const QString& path) {
     struct stat st;
-    if (::fstat(fd, &st) != 0) throw StoreError::fromErrno(path, OpRead(), errno);
+    if (::fstat(fd, &st) != 0)
+        throw StoreError::fromErrno(path, OpRead(), errno);
     return st;
 }
 
@@ -48,10 +55,12 @@ QByteArray ReadAt(int fd, qint64 offset, qint64 length, const QString& path) {
     while (got < length) {
         const ssize_t n = ::pread(fd, buffer.data() + got, size_t(length - got), offset + got);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             throw StoreError::fromErrno(path, OpRead(), errno);
         }
-        if (n == 0) break;
+        if (n == 0)
+            break;
         got += n;
     }
     buffer.truncate(got);
@@ -61,10 +70,12 @@ QByteArray ReadAt(int fd, qint64 offset, qint64 length, const QString& path) {
 void WriteAt(int fd, const char* data, qint64 size, qint64 offset, const QString& path) {
     qint64 done = 0;
     while (done < size) {
-        const ssize_t n = offset < 0 ? ::write(fd, data + done, size_t(size - done))
-                                     : ::pwrite(fd, data + done, size_t(size - done), offset + done);
+        const ssize_t n = offset < 0
+                              ? ::write(fd, data + done, size_t(size - done))
+                              : ::pwrite(fd, data + done, size_t(size - done), offset + done);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             throw StoreError::fromErrno(path, OpWrite(), errno);
         }
         done += n;

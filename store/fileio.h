@@ -13,12 +13,18 @@
 namespace fileio {
 
 // Operation names as the user reads them in messages.
-inline QString OpOpen() { return QStringLiteral("打开"); }
-inline QString OpRead() { return QStringLiteral("读取"); }
-inline QString OpWrite() { return QStringLiteral("写入"); }
+inline QString OpOpen() {
+    return QStringLiteral("打开");
+}
+inline QString OpRead() {
+    return QStringLiteral("读取");
+}
+inline QString OpWrite() {
+    return QStringLiteral("写入");
+}
 
 class Fd {
-public:
+  public:
     Fd() = default;
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd();
@@ -36,7 +42,7 @@ public:
     // Closes now and reports a failed close (which can hide a failed write).
     void close(const QString& path);
 
-private:
+  private:
     int fd_ = -1;
 };
 

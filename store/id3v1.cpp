@@ -14,7 +14,8 @@ const QString kNoTag = QStringLiteral("N/A");
 }  // namespace
 
 QString FixedWidth(const QString& text, int width) {
-    if (text.size() >= width) return text.left(width);
+    if (text.size() >= width)
+        return text.left(width);
     return text + QString(width - text.size(), QLatin1Char(' '));
 }
 
@@ -30,7 +31,9 @@ ID3v1Tag NoID3v1Tag() {
     return tag;
 }
 
-bool HasID3v1Tag(const ID3v1Tag& tag) { return tag.Marker != kNoTag; }
+bool HasID3v1Tag(const ID3v1Tag& tag) {
+    return tag.Marker != kNoTag;
+}
 
 int GenreNumber(const ID3v1Tag& tag) {
     const QByteArray bytes = EncodeCP936(tag.Genre.left(1));
@@ -43,18 +46,86 @@ QString GenreCharacter(int number) {
 }
 
 const QStringList& GenreNames() {
-    static const QStringList names = {
-        "Blues", "Classic Rock", "Country", "Dance", "Disco", "Funk", "Grunge", "Hip-Hop",
-        "Jazz", "Metal", "New Age", "Oldies", "Other", "Pop", "R&B", "Rap", "Reggae", "Rock",
-        "Techno", "Industrial", "Alternative", "Ska", "Death Metal", "Pranks", "Soundtrack",
-        "Euro-Techno", "Ambient", "Trip-Hop", "Vocal", "Jazz+Funk", "Fusion", "Trance",
-        "Classical", "Instrumental", "Acid", "House", "Game", "Sound Clip", "Gospel", "Noise",
-        "AlternRock", "Bass", "Soul", "Punk", "Space", "Meditative", "Instrumental Pop",
-        "Instrumental Rock", "Ethnic", "Gothic", "Darkwave", "Techno-Industrial", "Electronic",
-        "Pop-Folk", "Eurodance", "Dream", "Southern Rock", "Comedy", "Cult", "Gangsta", "Top 40",
-        "Christian Rap", "Pop/Funk", "Jungle", "Native American", "Cabaret", "New Wave",
-        "Psychadelic", "Rave", "Showtunes", "Trailer", "Lo-Fi", "Tribal", "Acid Punk",
-        "Acid Jazz", "Polka", "Retro", "Musical", "Rock & Roll", "Hard Rock"};
+    static const QStringList names = {"Blues",
+                                      "Classic Rock",
+                                      "Country",
+                                      "Dance",
+                                      "Disco",
+                                      "Funk",
+                                      "Grunge",
+                                      "Hip-Hop",
+                                      "Jazz",
+                                      "Metal",
+                                      "New Age",
+                                      "Oldies",
+                                      "Other",
+                                      "Pop",
+                                      "R&B",
+                                      "Rap",
+                                      "Reggae",
+                                      "Rock",
+                                      "Techno",
+                                      "Industrial",
+                                      "Alternative",
+                                      "Ska",
+                                      "Death Metal",
+                                      "Pranks",
+                                      "Soundtrack",
+                                      "Euro-Techno",
+                                      "Ambient",
+                                      "Trip-Hop",
+                                      "Vocal",
+                                      "Jazz+Funk",
+                                      "Fusion",
+                                      "Trance",
+                                      "Classical",
+                                      "Instrumental",
+                                      "Acid",
+                                      "House",
+                                      "Game",
+                                      "Sound Clip",
+                                      "Gospel",
+                                      "Noise",
+                                      "AlternRock",
+                                      "Bass",
+                                      "Soul",
+                                      "Punk",
+                                      "Space",
+                                      "Meditative",
+                                      "Instrumental Pop",
+                                      "Instrumental Rock",
+                                      "Ethnic",
+                                      "Gothic",
+                                      "Darkwave",
+                                      "Techno-Industrial",
+                                      "Electronic",
+                                      "Pop-Folk",
+                                      "Eurodance",
+                                      "Dream",
+                                      "Southern Rock",
+                                      "Comedy",
+                                      "Cult",
+                                      "Gangsta",
+                                      "Top 40",
+                                      "Christian Rap",
+                                      "Pop/Funk",
+                                      "Jungle",
+                                      "Native American",
+                                      "Cabaret",
+                                      "New Wave",
+                                      "Psychadelic",
+                                      "Rave",
+                                      "Showtunes",
+                                      "Trailer",
+                                      "Lo-Fi",
+                                      "Tribal",
+                                      "Acid Punk",
+                                      "Acid Jazz",
+                                      "Polka",
+                                      "Retro",
+                                      "Musical",
+                                      "Rock & Roll",
+                                      "Hard Rock"};
     return names;
 }
 
@@ -64,9 +135,11 @@ QString GenreDisplayName(int number) {
 }
 
 ID3v1Tag ParseID3v1Tag(QByteArrayView tail) {
-    if (tail.size() < kTagSize) return NoID3v1Tag();
+    if (tail.size() < kTagSize)
+        return NoID3v1Tag();
     const QByteArrayView tag = tail.last(kTagSize);
-    if (tag.first(3) != QByteArrayView("TAG")) return NoID3v1Tag();
+    if (tag.first(3) != QByteArrayView("TAG"))
+        return NoID3v1Tag();
     ID3v1Tag result;
     result.Marker = QStringLiteral("TAG");
     result.SongTitle = FixedWidth(DecodeCP936(tag.sliced(3, 30)), kTitleWidth);
@@ -99,7 +172,8 @@ QByteArray RenderID3v1Tag(const ID3v1Tag& tag) {
 ID3v1Tag ReadID3v1Tag(const QString& path) {
     fileio::Fd fd = fileio::Open(path, O_RDONLY);
     const qint64 length = fileio::Stat(fd.get(), path).st_size;
-    if (length < kTagSize) return NoID3v1Tag();
+    if (length < kTagSize)
+        return NoID3v1Tag();
     return ParseID3v1Tag(fileio::ReadAt(fd.get(), length - kTagSize, kTagSize, path));
 }
 
@@ -107,7 +181,8 @@ bool WriteID3v1Tag(const QString& path, const ID3v1Tag& tag) {
     const QByteArray bytes = RenderID3v1Tag(tag);
     fileio::Fd fd = fileio::Open(path, O_RDWR);
     const qint64 length = fileio::Stat(fd.get(), path).st_size;
-    if (length < kTagSize) return true;
+    if (length < kTagSize)
+        return true;
     const bool hasTag = fileio::ReadAt(fd.get(), length - kTagSize, 3, path) == "TAG";
     const qint64 position = hasTag ? length - kTagSize : length;
     try {
@@ -115,7 +190,8 @@ bool WriteID3v1Tag(const QString& path, const ID3v1Tag& tag) {
     } catch (const StoreError&) {
         // An append that failed part-way (disk full) must not leave half a
         // tag behind the audio.
-        if (!hasTag) (void)::ftruncate(fd.get(), length);
+        if (!hasTag)
+            (void)::ftruncate(fd.get(), length);
         throw;
     }
     fd.close(path);

@@ -23,7 +23,7 @@ struct ID3v1Tag {
     QString Comment;    // 28
     quint8 ZeroByte = 0;
     quint8 Track = 0;
-    QString Genre;      // 1
+    QString Genre;  // 1
 
     bool operator==(const ID3v1Tag&) const = default;
 };

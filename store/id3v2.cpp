@@ -13,7 +13,9 @@ namespace {
 constexpr qint64 kHeaderSize = 10;
 constexpr qint64 kFrameHeaderSize = 10;
 
-quint8 ByteAt(QByteArrayView bytes, qint64 i) { return i < bytes.size() ? quint8(bytes[i]) : 0; }
+quint8 ByteAt(QByteArrayView bytes, qint64 i) {
+    return i < bytes.size() ? quint8(bytes[i]) : 0;
+}
 
 qint32 SizeAt(QByteArrayView bytes, qint64 offset) {
     const quint8 b[4] = {ByteAt(bytes, offset), ByteAt(bytes, offset + 1),
@@ -50,7 +52,8 @@ void StoreFrameText(ID3v2Tag& tag, QByteArrayView id, const QString& text) {
         {"COMM", &ID3v2Tag::COMM}, {"TCON", &ID3v2Tag::TCON}, {"TYER", &ID3v2Tag::TYER},
         {"TALB", &ID3v2Tag::TALB}, {"TPE1", &ID3v2Tag::TPE1}, {"TIT2", &ID3v2Tag::TIT2}};
     for (const Field& f : fields) {
-        if (id != QByteArrayView(f.id, 4)) continue;
+        if (id != QByteArrayView(f.id, 4))
+            continue;
         if (id == QByteArrayView("COMM") && text.size() > 4) {
             // Drop the three language characters and the terminator of an
             // (assumed empty) description.
@@ -72,7 +75,8 @@ qint32 DecodeSizeBytes(const quint8* b) {
 }
 
 qint64 ID3v2ParseExtent(QByteArrayView first14) {
-    if (!StartsWithID3(first14)) return 3;
+    if (!StartsWithID3(first14))
+        return 3;
     const quint8 flags = ByteAt(first14, 5);
     const bool extended = flags & 0x40;
     const bool footer = flags & 0x10;
@@ -87,24 +91,26 @@ qint64 ID3v2ParseExtent(QByteArrayView first14) {
 
 ID3v2Tag ParseID3v2Tag(QByteArrayView head, QList<RawFrame>* frames) {
     ID3v2Tag tag;
-    if (!StartsWithID3(head)) return tag;
+    if (!StartsWithID3(head))
+        return tag;
     tag.Present = true;
-    tag.Version = FixedWidth(
-        QStringLiteral("%1.%2").arg(ByteAt(head, 3)).arg(ByteAt(head, 4)), 7);
+    tag.Version = FixedWidth(QStringLiteral("%1.%2").arg(ByteAt(head, 3)).arg(ByteAt(head, 4)), 7);
     const quint8 flags = ByteAt(head, 5);
     tag.Unsynchronisation = flags & 0x80;
     tag.ExtendedHeader = flags & 0x40;
     tag.Experimental = flags & 0x20;
     tag.Footer = flags & 0x10;
     tag.Size = SizeAt(head, 6);
-    if (tag.ExtendedHeader) tag.ExtendedHeaderSize = SizeAt(head, 10);
+    if (tag.ExtendedHeader)
+        tag.ExtendedHeaderSize = SizeAt(head, 10);
 
     const Layout layout = LayoutOf(tag);
     qint64 position = layout.firstFrame;
     qint64 budget = layout.budget;
     // The first frame header is always examined, whatever the budget says.
     for (;;) {
-        if (position + kFrameHeaderSize > head.size()) break;  // the file ends first
+        if (position + kFrameHeaderSize > head.size())
+            break;  // the file ends first
         RawFrame frame;
         frame.header.FrameID = head.sliced(position, 4).toByteArray();
         for (int i = 0; i < 4; ++i) frame.header.SizeBytes[i] = quint8(head[position + 4 + i]);
@@ -124,10 +130,12 @@ ID3v2Tag ParseID3v2Tag(QByteArrayView head, QList<RawFrame>* frames) {
             next += payloadSize;
         }
         StoreFrameText(tag, frame.header.FrameID, text);
-        if (frames) frames->append(frame);
+        if (frames)
+            frames->append(frame);
 
         budget -= payloadSize + kFrameHeaderSize;
-        if (cut || budget <= 10 || payloadSize == 0) break;
+        if (cut || budget <= 10 || payloadSize == 0)
+            break;
         position = next;
     }
     return tag;

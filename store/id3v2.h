@@ -12,9 +12,9 @@
 // each byte taken whole (the top bit is not cleared).
 
 struct FrameHeader {
-    QByteArray FrameID;                    // 4 bytes
-    std::array<quint8, 4> SizeBytes{};     // payload size, four 7-bit groups
-    QByteArray Flags;                      // 2 bytes, read and ignored
+    QByteArray FrameID;                 // 4 bytes
+    std::array<quint8, 4> SizeBytes{};  // payload size, four 7-bit groups
+    QByteArray Flags;                   // 2 bytes, read and ignored
 };
 
 // One frame as found on disk: its header and the payload bytes that exist

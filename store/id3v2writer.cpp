@@ -21,8 +21,9 @@ void AppendFrame(QByteArray& out, const char* id, const QByteArray& prefix, cons
     const QByteArray bytes = EncodeCP936(text);
     const qint64 payload = qint64(prefix.size()) + bytes.size();
     if (payload > kMaxSynchsafeSize)
-        throw StoreError({}, kOpBuild,
-                         QStringLiteral("%1 帧的内容太长（%2 字节），无法写入").arg(id).arg(payload));
+        throw StoreError(
+            {}, kOpBuild,
+            QStringLiteral("%1 帧的内容太长（%2 字节），无法写入").arg(id).arg(payload));
     const auto size = EncodeSynchsafeSize(payload);
     out.append(id, 4);
     out.append(reinterpret_cast<const char*>(size.data()), 4);
@@ -33,17 +34,18 @@ void AppendFrame(QByteArray& out, const char* id, const QByteArray& prefix, cons
 
 // Removes the temporary file unless it was renamed into place.
 class TempFile {
-public:
+  public:
     TempFile(QString path, fileio::Fd fd) : path_(std::move(path)), fd_(std::move(fd)) {}
     ~TempFile() {
-        if (!path_.isEmpty()) ::unlink(fileio::NativePath(path_).constData());
+        if (!path_.isEmpty())
+            ::unlink(fileio::NativePath(path_).constData());
     }
     int fd() const { return fd_.get(); }
     fileio::Fd& handle() { return fd_; }
     const QString& path() const { return path_; }
     void committed() { path_.clear(); }
 
-private:
+  private:
     QString path_;
     fileio::Fd fd_;
 };
@@ -52,7 +54,8 @@ TempFile CreateTempBeside(const QString& target) {
     const QString folder = QFileInfo(target).absolutePath();
     QByteArray pattern = fileio::NativePath(folder + QStringLiteral("/.tamberlo-XXXXXX"));
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) throw StoreError::fromErrno(folder, QStringLiteral("创建临时文件于"), errno);
+    if (fd < 0)
+        throw StoreError::fromErrno(folder, QStringLiteral("创建临时文件于"), errno);
     return TempFile(QFile::decodeName(pattern), fileio::Fd(fd));
 }
 
@@ -69,8 +72,10 @@ void CopyRange(int from, qint64 offset, qint64 length, int to, const QString& fr
             left -= n;
             continue;
         }
-        if (n == 0) break;  // the file got shorter meanwhile
-        if (errno == EINTR) continue;
+        if (n == 0)
+            break;  // the file got shorter meanwhile
+        if (errno == EINTR)
+            continue;
         if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
             errno == EBADF)
             break;  // fall back to plain reads and writes
@@ -79,7 +84,8 @@ void CopyRange(int from, qint64 offset, qint64 length, int to, const QString& fr
     constexpr qint64 kBlock = 1 << 20;
     while (left > 0) {
         const QByteArray block = fileio::ReadAt(from, in, std::min(left, kBlock), fromPath);
-        if (block.isEmpty()) break;
+        if (block.isEmpty())
+            break;
         fileio::WriteAt(to, block.constData(), block.size(), -1, toPath);
         in += block.size();
         left -= block.size();
@@ -105,8 +111,8 @@ std::array<quint8, 4> EncodeSynchsafeSize(qint64 n) {
 }
 
 QByteArray RenderID3v2Frames(const ID3v2Tag& tag) {
-    static const QByteArray textPrefix(1, '\0');           // encoding byte
-    static const QByteArray commentPrefix(5, '\0');        // encoding, language, description end
+    static const QByteArray textPrefix(1, '\0');     // encoding byte
+    static const QByteArray commentPrefix(5, '\0');  // encoding, language, description end
     QByteArray out;
     AppendFrame(out, "TIT2", textPrefix, tag.TIT2);
     AppendFrame(out, "TPE1", textPrefix, tag.TPE1);
@@ -159,7 +165,8 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
 
     fileio::Fd source = fileio::Open(target, O_RDONLY);
     const struct stat st = fileio::Stat(source.get(), target);
-    if (!S_ISREG(st.st_mode)) throw StoreError::fromErrno(path, fileio::OpOpen(), EISDIR);
+    if (!S_ISREG(st.st_mode))
+        throw StoreError::fromErrno(path, fileio::OpOpen(), EISDIR);
     const qint64 length = st.st_size;
     const qint64 oldExtent = tag.Present ? qint64(tag.Size) + 10 : 0;
     if (oldExtent > length)
@@ -180,7 +187,8 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
     // Owner and group only where the process may set them.
     if (::fchown(temp.fd(), st.st_uid, st.st_gid) != 0 && errno != EPERM)
         throw StoreError::fromErrno(temp.path(), fileio::OpWrite(), errno);
-    if (::fsync(temp.fd()) != 0) throw StoreError::fromErrno(temp.path(), fileio::OpWrite(), errno);
+    if (::fsync(temp.fd()) != 0)
+        throw StoreError::fromErrno(temp.path(), fileio::OpWrite(), errno);
     temp.handle().close(temp.path());
 
     if (::rename(fileio::NativePath(temp.path()).constData(),
@@ -190,7 +198,8 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
 
     // Make the rename itself durable.
     const QString folder = QFileInfo(target).absolutePath();
-    const int dir = ::open(fileio::NativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(fileio::NativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         (void)::fsync(dir);
         ::close(dir);

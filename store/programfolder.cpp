@@ -17,10 +17,12 @@ QString& Override() {
 QString ChooseFolder() {
     if (QCoreApplication::instance()) {
         const QString exeFolder = QCoreApplication::applicationDirPath();
-        if (::access(QFile::encodeName(exeFolder).constData(), W_OK) == 0) return exeFolder;
+        if (::access(QFile::encodeName(exeFolder).constData(), W_OK) == 0)
+            return exeFolder;
     }
     QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    if (config.isEmpty()) config = QDir::homePath() + QStringLiteral("/.config/Tamberlo");
+    if (config.isEmpty())
+        config = QDir::homePath() + QStringLiteral("/.config/Tamberlo");
     QDir().mkpath(config);
     return config;
 }
@@ -28,9 +30,12 @@ QString ChooseFolder() {
 }  // namespace
 
 QString ProgramFolder() {
-    if (!Override().isEmpty()) return Override();
+    if (!Override().isEmpty())
+        return Override();
     static const QString chosen = ChooseFolder();
     return chosen;
 }
 
-void SetProgramFolder(const QString& folder) { Override() = folder; }
+void SetProgramFolder(const QString& folder) {
+    Override() = folder;
+}

@@ -1,8 +1,9 @@
-#include <gtest/gtest.h>
-
 #include "batch/text.h"
+
+#include <gtest/gtest.h>
 
 TEST(Text, ShownTextCutsAtNulAndTrimsBlanksOnly) {
     EXPECT_EQ(ShownText(QStringLiteral("  ab\tc  ")), QStringLiteral("ab\tc"));
-    EXPECT_EQ(ShownText(QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")), QStringLiteral("ab"));
+    EXPECT_EQ(ShownText(QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")),
+              QStringLiteral("ab"));
 }

@@ -77,7 +77,8 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
 
 QByteArray ReadBytes(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
     return f.readAll();
 }
 

@@ -8,7 +8,7 @@
 // A Prompter for tests: records every message and answers questions from a
 // script. A question with no scripted answer fails the test.
 class ScriptedPrompter : public Prompter {
-public:
+  public:
     struct Shown {
         QString text;
         QString caption;
@@ -23,6 +23,6 @@ public:
 
     QList<Shown> shown;
 
-private:
+  private:
     QList<bool> answers_;
 };

@@ -1,0 +1,109 @@
+#include "batch/fileinfo.h"
+
+#include <exception>
+#include <utility>
+
+#include "batch/text.h"
+#include "store/error.h"
+
+namespace {
+
+QString YesNo(bool value) {
+    return value ? QStringLiteral("是") : QStringLiteral("否");
+}
+
+void FillFacts(FileInfo& info, const FileFacts& facts) {
+    info.FileSize = QString::number(facts.Length) + QStringLiteral(" 字节");
+    info.ReadOnly = YesNo(facts.ReadOnly);
+    info.Archive = YesNo(facts.Archive);
+}
+
+template <typename Record>
+using Field = std::pair<QString FileInfo::*, QString Record::*>;
+
+const Field<ID3v1Tag> kID3v1Texts[] = {
+    {&FileInfo::SongTitle, &ID3v1Tag::SongTitle}, {&FileInfo::Artist, &ID3v1Tag::Artist},
+    {&FileInfo::Album, &ID3v1Tag::Album},         {&FileInfo::Year, &ID3v1Tag::Year},
+    {&FileInfo::Comment, &ID3v1Tag::Comment},
+};
+
+const Field<ID3v2Tag> kID3v2Texts[] = {
+    {&FileInfo::TIT2, &ID3v2Tag::TIT2}, {&FileInfo::TPE1, &ID3v2Tag::TPE1},
+    {&FileInfo::TALB, &ID3v2Tag::TALB}, {&FileInfo::TYER, &ID3v2Tag::TYER},
+    {&FileInfo::TCON, &ID3v2Tag::TCON}, {&FileInfo::TRCK, &ID3v2Tag::TRCK},
+    {&FileInfo::COMM, &ID3v2Tag::COMM}, {&FileInfo::TCOM, &ID3v2Tag::TCOM},
+    {&FileInfo::TOPE, &ID3v2Tag::TOPE}, {&FileInfo::TCOP, &ID3v2Tag::TCOP},
+    {&FileInfo::WXXX, &ID3v2Tag::WXXX}, {&FileInfo::TENC, &ID3v2Tag::TENC},
+};
+
+void FillID3v1(FileInfo& info, const ID3v1Tag& v1) {
+    info.HasID3v1 = HasID3v1Tag(v1);
+    if (!info.HasID3v1)
+        return;
+    for (const auto& [shown, field] : kID3v1Texts) info.*shown = ShownText(v1.*field);
+    info.Genre = GenreDisplayName(GenreNumber(v1));
+    info.TrackID = QString::number(v1.Track);
+}
+
+void FillID3v2(FileInfo& info, const ID3v2Tag& v2) {
+    info.HasID3v2 = v2.Present;
+    if (!info.HasID3v2)
+        return;
+    // Blanks are part of the frame text and stay; a NUL would end the text in
+    // a label anyway, so it is cut there, as the main list does.
+    for (const auto& [shown, field] : kID3v2Texts) info.*shown = CutAtNul(v2.*field);
+}
+
+FileInfo NamesOnly(const QString& folder, const QString& fileName) {
+    FileInfo info;
+    info.FullPath = JoinPath(folder, fileName);
+    info.FileName = fileName;
+    info.Path = folder;
+    return info;
+}
+
+QString Problem(const QString& what, const QString& reason) {
+    QString text = QStringLiteral("这个文件无法读取，") + what;
+    if (!reason.isEmpty())
+        text += QStringLiteral("\n原因：") + reason;
+    return text;
+}
+
+// The reason of a failure for the user: the system's own words when the store
+// gives them.
+QString ReasonOf(const std::exception& e) {
+    if (const auto* store = dynamic_cast<const StoreError*>(&e))
+        return store->reason();
+    return QString::fromLocal8Bit(e.what());
+}
+
+}  // namespace
+
+FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
+                             const FileRecords& records) {
+    FileInfo info = NamesOnly(folder, fileName);
+    FillFacts(info, records.facts);
+    FillID3v1(info, records.v1);
+    FillID3v2(info, records.v2);
+    return info;
+}
+
+FileInfo ReadFileInfo(const QString& folder, const QString& fileName) {
+    const QString path = JoinPath(folder, fileName);
+    try {
+        return FileInfoFromRecords(folder, fileName, ReadFileRecords(path));
+    } catch (const std::exception& e) {
+        // The file vanished since the list was loaded, or it cannot be opened
+        // (no permission, a folder by that name). Its status may still be
+        // readable, so size and attributes are tried on their own.
+        FileInfo info = NamesOnly(folder, fileName);
+        info.TagsProblem = Problem(QStringLiteral("标签无法显示。"), ReasonOf(e));
+        try {
+            FillFacts(info, GetFileFacts(path));
+        } catch (const std::exception& facts) {
+            info.FactsProblem =
+                Problem(QStringLiteral("文件大小和属性无法显示。"), ReasonOf(facts));
+        }
+        return info;
+    }
+}

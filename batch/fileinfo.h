@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include "store/filerecords.h"
+
+// What the details dialog shows about one file, as ready-made texts.
+//
+// Tag values: ID3v1 texts cut at the first NUL and trimmed of blanks, the
+// genre by name (numbers 80..255 show "Other"), the track as a plain decimal;
+// ID3v2 texts exactly as the tag holds them, blanks kept, but cut at the first
+// NUL as the main list shows them. A missing tag leaves its values empty.
+struct FileInfo {
+    QString FullPath;
+
+    bool HasID3v1 = false;
+    bool HasID3v2 = false;
+
+    // Page 1, ID3v1.
+    QString SongTitle, Artist, Album, Year, Genre, TrackID, Comment;
+    // Page 2, ID3v2.
+    QString TIT2, TPE1, TALB, TYER, TCON, TRCK, COMM, TCOM, TOPE, TCOP, WXXX, TENC;
+    // Page 3, the file: name, folder, "4194304 字节", "是"/"否" twice.
+    QString FileName, Path, FileSize, ReadOnly, Archive;
+
+    // Why the tags are not shown, when the file could not be read (vanished,
+    // no permission, not a regular file); empty when they were read.
+    QString TagsProblem;
+    // Why size and attributes are not shown; empty when they were read.
+    QString FactsProblem;
+};
+
+// The texts of a file whose records were read.
+FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
+                             const FileRecords& records);
+
+// Reads the file `fileName` in `folder` and gives its texts. Never throws:
+// when the file cannot be read, the texts hold what could be learnt (at
+// least name and folder) and the two problem texts say why the rest is
+// missing.
+FileInfo ReadFileInfo(const QString& folder, const QString& fileName);

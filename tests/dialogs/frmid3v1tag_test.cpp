@@ -11,30 +11,10 @@
 #include <QTest>
 
 #include "batch/edit_folder_fixture.h"
-#include "dialogs/typing.h"
+#include "dialogs/editor_helpers.h"
 #include "support/scripted_prompter.h"
 
 namespace {
-
-TickedFiles Names(int count) {
-    TickedFiles files{QStringLiteral("/nowhere"), {}};
-    for (int i = 0; i < count; ++i) files.names << QStringLiteral("%1.mp3").arg(i);
-    return files;
-}
-
-// The focusable widgets in tab order, starting at `first`.
-QStringList TabOrder(QWidget* first) {
-    QStringList names;
-    QWidget* w = first;
-    do {
-        if (w->focusPolicy() & Qt::TabFocus) {
-            const QVariant index = w->property("index");
-            names << w->objectName() + (index.isValid() ? index.toString() : QString());
-        }
-        w = w->nextInFocusChain();
-    } while (w != first);
-    return names;
-}
 
 TEST(FrmID3v1TagFace, LoadStateCaptionsAndTabOrder) {
     bool flag = true;

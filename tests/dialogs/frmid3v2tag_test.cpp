@@ -11,17 +11,11 @@
 #include <QTest>
 
 #include "batch/edit_folder_fixture.h"
-#include "dialogs/typing.h"
+#include "dialogs/editor_helpers.h"
 #include "store/id3v2.h"
 #include "support/scripted_prompter.h"
 
 namespace {
-
-TickedFiles Names(int count) {
-    TickedFiles files{QStringLiteral("/nowhere"), {}};
-    for (int i = 0; i < count; ++i) files.names << QStringLiteral("%1.mp3").arg(i);
-    return files;
-}
 
 TEST(FrmID3v2TagFace, LoadStateCaptionsAndTabOrder) {
     bool flag = true;
@@ -51,17 +45,11 @@ TEST(FrmID3v2TagFace, LoadStateCaptionsAndTabOrder) {
     EXPECT_EQ(genre->currentText(), QStringLiteral("Other"));
     EXPECT_EQ(dialog.findChild<QPlainTextEdit*>("txtCOMM"), dialog.input(kV2COMM));
 
-    QStringList order;
-    QWidget* w = dialog.chkFromv1();
-    do {
-        if (w->focusPolicy() & Qt::TabFocus)
-            order << w->objectName();
-        w = w->nextInFocusChain();
-    } while (w != dialog.chkFromv1());
-    EXPECT_EQ(order.mid(0, 6), QStringList({"chkFromv1", "chkFileName2TitleV2", "chkEdit2",
-                                            "txtTIT2", "chkEdit2", "txtTPE1"}));
-    EXPECT_EQ(order.mid(10, 6),
-              QStringList({"chkEdit2", "combTCON", "chkEdit2", "txtTRCK", "chkEdit2", "txtCOMM"}));
+    const QStringList order = TabOrder(dialog.chkFromv1());
+    EXPECT_EQ(order.mid(0, 6), QStringList({"chkFromv1", "chkFileName2TitleV2", "chkEdit20",
+                                            "txtTIT2", "chkEdit21", "txtTPE1"}));
+    EXPECT_EQ(order.mid(10, 6), QStringList({"chkEdit24", "combTCON", "chkEdit26", "txtTRCK",
+                                             "chkEdit25", "txtCOMM"}));
     EXPECT_EQ(order.mid(order.size() - 2), QStringList({"cmdModifyID3v2", "cmdCancel"}));
 }
 

@@ -96,6 +96,18 @@ int Number(const QString& text, int low, int high) {
     return value >= low && value <= high ? value : -1;
 }
 
+// What is wrong with a typed title option: the window offers one typed
+// title for a single ticked file only, and not beside titles from names.
+QString TitleProblem(const QString& option, bool given, bool fromName, qsizetype files) {
+    if (!given)
+        return {};
+    if (fromName)
+        return option + QStringLiteral(" and --title-from-name exclude each other");
+    if (files > 1)
+        return option + QStringLiteral(" gives one title, for one FILE only");
+    return {};
+}
+
 // Runs `edit` over each file as if it were the only one ticked in its folder,
 // prints the report and returns the exit status.
 int RunOverFiles(const QStringList& files,
@@ -126,14 +138,11 @@ int CmdV1(const QStringList& argList) {
     }
     ID3v1Edit edit;
     edit.titleFromFileName = Given(args, QStringLiteral("title-from-name"));
-    if (Given(args, QStringLiteral("title"))) {
-        if (edit.titleFromFileName) {
-            return Usage(kV1Usage,
-                         QStringLiteral("--title and --title-from-name exclude each other"));
-        }
-        if (args.files.size() > 1) {
-            return Usage(kV1Usage, QStringLiteral("--title gives one title, for one FILE only"));
-        }
+    if (const QString problem =
+            TitleProblem(QStringLiteral("--title"), Given(args, QStringLiteral("title")),
+                         edit.titleFromFileName, args.files.size());
+        !problem.isEmpty()) {
+        return Usage(kV1Usage, problem);
     }
     // The window ticks the title row along with the file-name box.
     if (edit.titleFromFileName)
@@ -225,14 +234,10 @@ int CmdV2(const QStringList& argList) {
         return Usage(kV2Usage,
                      QStringLiteral("--from-v1 and --title-from-name exclude each other"));
     }
-    if (edit.ticked[kV2TIT2]) {
-        if (edit.titleFromFileName) {
-            return Usage(kV2Usage,
-                         QStringLiteral("--TIT2 and --title-from-name exclude each other"));
-        }
-        if (args.files.size() > 1) {
-            return Usage(kV2Usage, QStringLiteral("--TIT2 gives one title, for one FILE only"));
-        }
+    if (const QString problem = TitleProblem(QStringLiteral("--TIT2"), edit.ticked[kV2TIT2],
+                                             edit.titleFromFileName, args.files.size());
+        !problem.isEmpty()) {
+        return Usage(kV2Usage, problem);
     }
     if (edit.titleFromFileName)
         edit.ticked[kV2TIT2] = true;

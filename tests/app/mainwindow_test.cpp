@@ -424,6 +424,15 @@ TEST_F(MainTest, DoubleClickLeavesTheRowUntickedAndOpensItsDetails) {
     EXPECT_TRUE(main->listModel()->isChecked(0));
     EXPECT_EQ(prompt(), Prompt(3, 1));
     EXPECT_EQ(main->listModel()->rowCount(), 3);
+
+    // Return on the current row is the keyboard's double-click.
+    main->listModel()->setChecked(2, true);
+    view->setFocus();
+    view->setCurrentIndex(main->listModel()->index(2, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_EQ(opened, (QStringList{"frmMp3Info", "frmMp3Info"}));
+    EXPECT_FALSE(main->listModel()->isChecked(2));
+    EXPECT_EQ(prompt(), Prompt(3, 1));
 }
 
 TEST_F(MainTest, VanishedFolderMovesListAndTreeToItsParent) {

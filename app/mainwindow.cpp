@@ -245,16 +245,17 @@ void Main::writePrompt() {
 }
 
 void Main::showFolderInTree(const QString& path) {
+    // Should the tree have no entry for the folder, it is left with no
+    // current folder rather than with another one.
     const QModelIndex index = folders_->index(path);
-    if (!index.isValid())
-        return;
     followTree_ = false;
     tree_->setCurrentIndex(index);
     followTree_ = true;
     // scrollTo opens the folder's parents. The folder itself stays closed:
     // opening it would have the tree read every entry of a folder of tens
     // of thousands of files alongside the list's own reading.
-    tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    if (index.isValid())
+        tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 void Main::onTreeCurrentChanged(const QModelIndex& current) {

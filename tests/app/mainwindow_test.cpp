@@ -480,3 +480,17 @@ TEST_F(MainTest, FoldersBeyond32767FilesLoadAndCount) {
     press("cmdReverseSelection");
     EXPECT_EQ(prompt(), Prompt(count, 1));
 }
+
+TEST_F(MainTest, HiddenFolderIsStillTheTreesCurrentFolder) {
+    start();
+    main->changeFolder(music.path());
+    const QString hidden = music.filePath(QStringLiteral(".hidden"));
+    ASSERT_TRUE(QDir().mkpath(hidden));
+    WriteBytes(hidden + QStringLiteral("/a.mp3"), Audio(10));
+    main->changeFolder(hidden);
+    EXPECT_EQ(main->folder(), hidden);
+    EXPECT_EQ(column(0), QStringList{"a.mp3"});
+    auto* tree = main->findChild<QTreeView*>(QStringLiteral("dirDirList"));
+    EXPECT_EQ(qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex()),
+              hidden);
+}

@@ -179,6 +179,15 @@ TEST_F(MainTest, ColumnFileVariantsGiveTheirColumns) {
     }
 }
 
+TEST_F(MainTest, ColumnFileEditedWhileRunningChangesNothingUntilTheNextStart) {
+    songs(1);
+    start();
+    WriteBytes(program.filePath(QStringLiteral("clmnhdr.dll")), QByteArray("\x00\x00\x20\x00", 4));
+    main->changeFolder(music.path());
+    EXPECT_EQ(main->listModel()->columnCount(), 8);
+    EXPECT_EQ(column(0), QStringList{"00.mp3"});
+}
+
 TEST_F(MainTest, ListWithoutColumnsStillCountsItsRows) {
     const QByteArray headerOnly("\x00\x00\x20\x00", 4);
     songs(3);

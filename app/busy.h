@@ -39,4 +39,5 @@ class BusyProgress {
     QString label_;
     std::unique_ptr<QProgressDialog> dialog_;
     qint64 startedMs_;
+    qint64 shownMs_ = 0;
 };

@@ -1,7 +1,116 @@
+// tamberlo-cli list [--columns CODES] FOLDER
+//
+// The rows of the main list for FOLDER, in the list's name order: a header
+// line of column names, then one line per file, cells separated by tabs.
+// A tab, line break or backslash inside a cell is written as \t, \n, \r or
+// \\ so that every line stays one row.
+#include <QFileInfo>
+
+#include "batch/columns.h"
+#include "batch/mp3list.h"
 #include "cli/commands.h"
+#include "store/error.h"
+
+namespace {
+
+const char kListUsage[] = "usage: tamberlo-cli list [--columns CODES] FOLDER\n";
+
+QString Escaped(const QString& cell) {
+    QString text;
+    text.reserve(cell.size());
+    for (const QChar c : cell) {
+        switch (c.unicode()) {
+            case '\\':
+                text += QLatin1String("\\\\");
+                break;
+            case '\t':
+                text += QLatin1String("\\t");
+                break;
+            case '\n':
+                text += QLatin1String("\\n");
+                break;
+            case '\r':
+                text += QLatin1String("\\r");
+                break;
+            default:
+                text += c;
+        }
+    }
+    return text;
+}
+
+QString Line(const QStringList& cells) {
+    QStringList escaped;
+    escaped.reserve(cells.size());
+    for (const QString& cell : cells) escaped.append(Escaped(cell));
+    return escaped.join(QLatin1Char('\t')) + QLatin1Char('\n');
+}
+
+// "306,101,305" -> codes; false when any item is not a catalogue code.
+bool ParseCodes(const QString& text, QList<int>* codes) {
+    for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int code = item.trimmed().toInt(&ok);
+        if (!ok || !IsCatalogueCode(code))
+            return false;
+        codes->append(code);
+    }
+    return true;
+}
+
+}  // namespace
 
 int CmdList(const QStringList& args) {
-    Q_UNUSED(args);
-    Err(QStringLiteral("tamberlo-cli: this command is not available yet\n"));
-    return 2;
+    QList<int> codes;
+    bool codesGiven = false;
+    QStringList folders;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (arg == QLatin1String("--columns") && i + 1 < args.size()) {
+            codesGiven = true;
+            if (!ParseCodes(args.at(++i), &codes)) {
+                Err(QStringLiteral("tamberlo-cli list: unknown column code in \"%1\"\n")
+                        .arg(args.at(i)));
+                return 2;
+            }
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            Err(QString::fromLatin1(kListUsage));
+            return 2;
+        } else {
+            folders.append(arg);
+        }
+    }
+    if (folders.size() != 1) {
+        Err(QString::fromLatin1(kListUsage));
+        return 2;
+    }
+    // The window's columns; without the file the window would write its
+    // default, which the listing uses without writing anything.
+    if (!codesGiven) {
+        codes = QFileInfo::exists(ColumnConfigPath()) ? ReadColumnCodes()
+                                                      : ParseColumnConfig(DefaultColumnConfig());
+    }
+
+    const QString folder = folders.first();
+    QStringList names;
+    try {
+        names = ListMp3Files(folder);
+    } catch (const StoreError& error) {
+        Err(QStringLiteral("tamberlo-cli list: %1\n").arg(error.message()));
+        return 1;
+    }
+
+    QStringList headers;
+    for (const int code : codes) headers.append(ColumnHeaderText(code));
+    Out(Line(headers));
+    int status = 0;
+    for (const QString& name : names) {
+        const Mp3Row row = LoadMp3Row(folder, name, codes);
+        Out(Line(row.cells));
+        if (!row.error.isEmpty()) {
+            Err(QStringLiteral("%1: %2\n").arg(name, row.error));
+            status = 1;
+        }
+    }
+    return status;
 }

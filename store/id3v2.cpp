@@ -54,9 +54,12 @@ void StoreFrameText(ID3v2Tag& tag, QByteArrayView id, const QString& text) {
     for (const Field& f : fields) {
         if (id != QByteArrayView(f.id, 4))
             continue;
-        if (id == QByteArrayView("COMM") && text.size() > 4) {
-            // Drop the three language characters and the terminator of an
-            // (assumed empty) description.
+        // Drop the three language characters and the terminator of an
+        // (assumed empty) description. Exactly four characters ending in that
+        // terminator is an empty comment, as this program writes one; without
+        // this it would read back as four NULs and grow into the text.
+        if (id == QByteArrayView("COMM") &&
+            (text.size() > 4 || (text.size() == 4 && text.at(3).isNull()))) {
             tag.*f.field = text.mid(4);
         } else {
             tag.*f.field = text;

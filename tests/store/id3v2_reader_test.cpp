@@ -81,6 +81,13 @@ TEST(ID3v2Reader, CommentWithADescriptionOrOnlyALanguage) {
                                                              4))))
                   .COMM,
               QStringLiteral("eng"));
+    // An empty comment as this program writes it: encoding, three zero
+    // language bytes, the description terminator, no text.
+    EXPECT_EQ(ParseID3v2Tag(V2Tag(V2Frame("COMM", QByteArray(5, '\0')))).COMM, QString());
+    ID3v2Tag tag;
+    tag.TIT2 = QStringLiteral("t");
+    const QByteArray frames = RenderID3v2Frames(tag);
+    EXPECT_EQ(ParseID3v2Tag(RenderID3v2Header(frames.size()) + frames).COMM, QString());
 }
 
 TEST(ID3v2Reader, Utf16PayloadIsReadAsCP936) {

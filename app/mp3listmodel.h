@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QStringList>
+#include <vector>
+
+#include "batch/mp3list.h"
+
+// The rows of lvwMp3List: one per MP3 file of the current folder, a check
+// box in the first column, one text cell per configured column code.
+//
+// The model keeps the number of ticked rows itself, so the count can never
+// drift from the ticks. Sorting happens in the model (no proxy), so the
+// model's row order is the order the user sees and the order the batch
+// dialogs walk. One sort order serves the whole list and survives reloads.
+class Mp3ListModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    explicit Mp3ListModel(const QList<int>& columnCodes, QObject* parent = nullptr);
+
+    const QList<int>& columnCodes() const { return codes_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // The user's click on a check box: Qt::CheckStateRole in column 0.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Sorts the rows by the texts of `column` and keeps that order for
+    // later reloads. Texts compare in Chinese (pinyin) collation with
+    // letter case ignored; equal texts keep their previous order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+    // Replaces every row (one model reset); all rows come unticked and, once
+    // the list has been sorted, in the current sort order.
+    void setRows(std::vector<Mp3Row> rows);
+
+    int checkedCount() const { return checkedCount_; }
+    bool isChecked(int row) const { return rows_.at(size_t(row)).checked; }
+    QString fileName(int row) const { return rows_.at(size_t(row)).row.name; }
+    const Mp3Row& rowAt(int row) const { return rows_.at(size_t(row)).row; }
+    // The names of the ticked rows, first row to last.
+    QStringList checkedNames() const;
+
+    // Ticking by the program's own operations; each emits one ranged
+    // dataChanged (when there are rows to change) and ticksChanged.
+    void setChecked(int row, bool checked);
+    void toggle(int row);
+    void checkAll();
+    void clearAll();
+    void invertAll();
+
+    // -1 until the first sort.
+    int sortColumn() const { return sortColumn_; }
+    Qt::SortOrder sortOrder() const { return sortOrder_; }
+
+  signals:
+    // After every tick operation, even one that changed nothing.
+    void ticksChanged();
+
+  private:
+    struct Entry {
+        Mp3Row row;
+        bool checked = false;
+    };
+
+    void emitTicksChanged(int first, int last);
+    // The new order of rows_ (old row numbers) for the current sort.
+    std::vector<int> sortedOrder() const;
+    // Puts rows_ in `order`; returns the new row number of each old row.
+    std::vector<int> reorder(const std::vector<int>& order);
+
+    QList<int> codes_;
+    std::vector<Entry> rows_;
+    int checkedCount_ = 0;
+    int sortColumn_ = -1;
+    // The first header click flips this, so it sorts ascending.
+    Qt::SortOrder sortOrder_ = Qt::DescendingOrder;
+};

@@ -1,0 +1,171 @@
+#include "batch/mp3list.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "batch/text.h"
+#include "store/error.h"
+
+namespace {
+
+bool EndsWithMp3(const char* name, size_t length) {
+    return length >= 4 && strncasecmp(name + length - 4, ".mp3", 4) == 0;
+}
+
+// Closes the directory stream on every way out, errors included.
+struct DirCloser {
+    DIR* dir;
+    ~DirCloser() { closedir(dir); }
+};
+
+}  // namespace
+
+QStringList ListMp3Files(const QString& folder) {
+    const QByteArray path = QFile::encodeName(folder);
+    DIR* dir = opendir(path.constData());
+    if (!dir)
+        throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
+    DirCloser closer{dir};
+
+    QStringList names;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (!entry) {
+            if (errno != 0)
+                throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
+            break;
+        }
+        const char* name = entry->d_name;
+        const size_t length = std::strlen(name);
+        if (name[0] == '.' || !EndsWithMp3(name, length))
+            continue;
+        // d_type saves a stat per file where the file system fills it in; a
+        // link is listed when it leads to a regular file.
+        bool regular = entry->d_type == DT_REG;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            struct stat st;
+            regular = fstatat(dirfd(dir), name, &st, 0) == 0 && S_ISREG(st.st_mode);
+        }
+        if (regular)
+            names.append(QFile::decodeName(QByteArray(name, qsizetype(length))));
+    }
+
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = QString::compare(a, b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
+}
+
+QString SizeText(qint64 length) {
+    // length / 1024 in hundredths is length * 100 / 1024 = length * 25 / 256;
+    // whole numbers keep large files exact where a double would not.
+    const quint64 magnitude = quint64(qMax<qint64>(length, 0));
+    const quint64 hundredths = (magnitude / 256) * 25 + ((magnitude % 256) * 25 + 128) / 256;
+
+    QString whole = QString::number(hundredths / 100);
+    for (qsizetype at = whole.size() - 3; at > 0; at -= 3) whole.insert(at, QLatin1Char(','));
+    const quint64 cents = hundredths % 100;
+    return whole + QLatin1Char('.') + QLatin1Char(char('0' + cents / 10)) +
+           QLatin1Char(char('0' + cents % 10));
+}
+
+QString CellText(int code, const FileRecords& records, const QString& name) {
+    const ID3v1Tag& v1 = records.v1;
+    const ID3v2Tag& v2 = records.v2;
+    const QString yes = QStringLiteral("是");
+    const QString no = QStringLiteral("否");
+    switch (code) {
+        case 101:
+            return ShownText(v1.SongTitle);
+        case 102:
+            return ShownText(v1.Artist);
+        case 103:
+            return ShownText(v1.Album);
+        case 104:
+            return ShownText(v1.Year);
+        case 105:
+            return HasID3v1Tag(v1) ? GenreDisplayName(GenreNumber(v1)) : QStringLiteral("N/A");
+        case 106:
+            return QString::number(v1.Track);
+        case 107:
+            return ShownText(v1.Comment);
+        case 201:
+            return ShownText(v2.TIT2);
+        case 202:
+            return ShownText(v2.TPE1);
+        case 203:
+            return ShownText(v2.TALB);
+        case 204:
+            return ShownText(v2.TYER);
+        case 205:
+            return ShownText(v2.TCON);
+        case 206:
+            return ShownText(v2.TRCK);
+        case 207:
+            return ShownText(v2.COMM);
+        case 208:
+            return ShownText(v2.TCOM);
+        case 209:
+            return ShownText(v2.TOPE);
+        case 210:
+            return ShownText(v2.TCOP);
+        case 211:
+            return ShownText(v2.WXXX);
+        case 212:
+            return ShownText(v2.TENC);
+        // The store keeps no lyrics frame: the lyrics column repeats the comment.
+        case 213:
+            return ShownText(v2.COMM);
+        case 301:
+            return HasID3v1Tag(v1) ? QStringLiteral("有") : QStringLiteral("无");
+        case 302:
+            return v2.Present ? QStringLiteral("有") : QStringLiteral("无");
+        case 303:
+            return records.facts.ReadOnly ? yes : no;
+        case 304:
+            return records.facts.Archive ? yes : no;
+        case 305:
+            return SizeText(records.facts.Length);
+        case 306:
+            return name;
+        default:
+            return {};
+    }
+}
+
+Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes) {
+    Mp3Row row;
+    row.name = name;
+    row.cells.reserve(codes.size());
+    try {
+        const FileRecords records = ReadFileRecords(JoinPath(folder, name));
+        for (const int code : codes) row.cells.append(CellText(code, records, name));
+    } catch (const StoreError& error) {
+        // The row stays so that the list still shows every file of the folder;
+        // tag cells stay empty rather than pretending the file has no tags.
+        row.cells.clear();
+        for (const int code : codes) row.cells.append(code == 306 ? name : QString());
+        row.error = error.reason().isEmpty() ? error.message() : error.reason();
+    }
+    return row;
+}
+
+std::vector<Mp3Row> LoadMp3Rows(const QString& folder, const QStringList& names,
+                                const QList<int>& codes, const ProgressFn& progress) {
+    std::vector<Mp3Row> rows;
+    rows.reserve(size_t(names.size()));
+    const int total = int(names.size());
+    for (int i = 0; i < total; ++i) {
+        rows.push_back(LoadMp3Row(folder, names.at(i), codes));
+        if (progress)
+            progress(i + 1, total);
+    }
+    return rows;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "batch/tickedfiles.h"
+#include "store/filerecords.h"
+
+// The rows of the main list, without widgets: which files a folder lists,
+// and the text of each cell.
+
+// The MP3 files of `folder`: regular files (or links to them) whose names
+// end in ".mp3" in any letter case; names starting with "." are hidden and
+// left out; subfolders are not entered. Sorted by name with letter case
+// ignored (names equal but for case in code-unit order).
+// Throws StoreError when the folder cannot be opened or read.
+QStringList ListMp3Files(const QString& folder);
+
+// Length in bytes as kilobytes with thousands separators and exactly two
+// decimals, rounded half away from zero, the same in every locale:
+// 3417089 -> "3,337.00", 0 -> "0.00", 1536 -> "1.50".
+QString SizeText(qint64 length);
+
+// The text of a cell of column `code` for a file named `name` with the
+// records `records`; empty for a code outside the catalogue.
+QString CellText(int code, const FileRecords& records, const QString& name);
+
+// One row of the list as loaded.
+struct Mp3Row {
+    QString name;       // the file name without folder
+    QStringList cells;  // one text per column code, in column order
+    QString error;      // why the file could not be read; empty when it was
+};
+
+// The row of `name` in `folder`. A file that cannot be read (vanished, no
+// permission) still gives a row: its name in the file-name columns, every
+// other cell empty, and the store's reason in `error`.
+Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes);
+
+// The rows of `names`, in that order; `progress` (when set) is called after
+// each file with the number done and the total.
+std::vector<Mp3Row> LoadMp3Rows(const QString& folder, const QStringList& names,
+                                const QList<int>& codes, const ProgressFn& progress = {});

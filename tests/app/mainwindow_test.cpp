@@ -1,0 +1,505 @@
+// The main window: start-up, columns from clmnhdr.dll, the prompt, ticking
+// by buttons and clicks, header sorting, reloads and the dialogs it opens.
+#include "app/mainwindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QDialog>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include "app/mp3listmodel.h"
+#include "app/mp3listview.h"
+#include "batch/columns.h"
+#include "dialogs/frmfilename.h"
+#include "dialogs/frmid3v1tag.h"
+#include "dialogs/frmid3v2tag.h"
+#include "dialogs/frmmp3info.h"
+#include "dialogs/frmsetup.h"
+#include "store/programfolder.h"
+#include "support/fixtures.h"
+#include "support/scripted_prompter.h"
+
+namespace {
+
+const QString kEmptyPrompt = QStringLiteral("列表中没有 Mp3 文件！");
+
+QString Prompt(int files, int ticked) {
+    return QStringLiteral("列表中共有 %1 个MP3文件，  您选定了%2 个。").arg(files).arg(ticked);
+}
+
+QByteArray ConfigBytes(const QByteArray& header, const QList<int>& codes) {
+    QByteArray bytes = header;
+    for (const int code : codes) {
+        bytes += char(code & 0xFF);
+        bytes += char((code >> 8) & 0xFF);
+    }
+    return bytes;
+}
+
+class MainTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(program.isValid());
+        ASSERT_TRUE(music.isValid());
+        SetProgramFolder(program.path());
+    }
+    void TearDown() override {
+        main.reset();
+        SetProgramFolder({});
+    }
+
+    // Creates the window; `config` (when given) is written as clmnhdr.dll first.
+    Main& start(const QByteArray* config = nullptr) {
+        if (config)
+            WriteBytes(program.filePath(QStringLiteral("clmnhdr.dll")), *config);
+        main = std::make_unique<Main>(prompter);
+        tester = std::make_unique<QAbstractItemModelTester>(
+            main->listModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+        main->setDialogRunner([this](QDialog& dialog) {
+            opened.append(dialog.metaObject()->className());
+            if (answer)
+                answer(dialog);
+        });
+        return *main;
+    }
+
+    // A tagged file in the music folder; `title` is its ID3v1 title.
+    void song(const QString& name, const QString& title) const {
+        WriteBytes(music.filePath(name), V2Tag(V2Text("TIT2", Gbk(title))) + Audio(2048) +
+                                             V1Bytes(Gbk(title), Gbk(QStringLiteral("歌手"))));
+    }
+    void songs(int n) const {
+        for (int i = 0; i < n; ++i)
+            song(QStringLiteral("%1.mp3").arg(i, 2, 10, QLatin1Char('0')),
+                 QStringLiteral("歌%1").arg(i));
+    }
+
+    QString prompt() const { return main->findChild<QLabel*>(QStringLiteral("labPrompt"))->text(); }
+    void press(const char* button) const {
+        main->findChild<QPushButton*>(QLatin1String(button))->click();
+    }
+    QStringList column(int column) const {
+        QStringList texts;
+        const Mp3ListModel* model = main->listModel();
+        for (int row = 0; row < model->rowCount(); ++row)
+            texts << model->data(model->index(row, column)).toString();
+        return texts;
+    }
+    QStringList headers() const {
+        QStringList texts;
+        const Mp3ListModel* model = main->listModel();
+        for (int c = 0; c < model->columnCount(); ++c)
+            texts << model->headerData(c, Qt::Horizontal).toString();
+        return texts;
+    }
+    void showWindow() const {
+        main->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(main.get()));
+    }
+    void clickHeader(int section) const {
+        QHeaderView* header = main->listView()->header();
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            QPoint(header->sectionViewportPosition(section) + 10, header->height() / 2));
+    }
+
+    QTemporaryDir program;
+    QTemporaryDir music;
+    ScriptedPrompter prompter;
+    std::unique_ptr<Main> main;
+    std::unique_ptr<QAbstractItemModelTester> tester;
+    QStringList opened;
+    std::function<void(QDialog&)> answer;
+};
+
+}  // namespace
+
+TEST_F(MainTest, StartsEmptyInTheCurrentFolderAndWritesTheDefaultColumnFile) {
+    songs(2);
+    const QString saved = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(music.path()));
+    start();
+    QDir::setCurrent(saved);
+
+    EXPECT_EQ(prompt(), kEmptyPrompt);
+    EXPECT_TRUE(main->FillListFlag);
+    EXPECT_EQ(main->CheckedCount(), 0);
+    EXPECT_EQ(main->FileCount(), 0);
+    EXPECT_EQ(main->listModel()->rowCount(), 0);
+    EXPECT_EQ(main->folder(), music.path());
+    auto* tree = main->findChild<QTreeView*>(QStringLiteral("dirDirList"));
+    auto* folders = qobject_cast<QFileSystemModel*>(tree->model());
+    EXPECT_EQ(folders->filePath(tree->currentIndex()), music.path());
+
+    EXPECT_EQ(ReadBytes(program.filePath(QStringLiteral("clmnhdr.dll"))),
+              QByteArray::fromHex("00002000320165006600670068006900"
+                                  "2e013101"));
+    EXPECT_EQ(
+        headers(),
+        (QStringList{QStringLiteral("文件名"), QStringLiteral("歌名"), QStringLiteral("艺术家"),
+                     QStringLiteral("专辑"), QStringLiteral("年份"), QStringLiteral("类型"),
+                     QStringLiteral("有无 ID3v2"), QStringLiteral("文件大小(K)")}));
+}
+
+TEST_F(MainTest, ColumnFileVariantsGiveTheirColumns) {
+    const QByteArray header("\x00\x00\x20\x00", 4);
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        QList<int> codes;
+    } cases[] = {
+        {"header only", header, {}},
+        {"shorter than the header", QByteArray("\x00\x00", 2), {}},
+        {"duplicates", ConfigBytes(header, {305, 305}), {305, 305}},
+        {"unknown codes skipped",
+         ConfigBytes(header, {101, 999, 0, -1, 214, 307, 108, 306}),
+         {101, 306}},
+        {"header not 0, 32",
+         ConfigBytes(QByteArray("\x07\x00\xff\xff", 4), {107, 201}),
+         {107, 201}},
+        {"odd trailing byte", ConfigBytes(header, {302}) + '\x01', {302}},
+    };
+    for (const auto& c : cases) {
+        start(&c.bytes);
+        EXPECT_EQ(main->listModel()->columnCodes(), c.codes) << c.what;
+        QStringList names;
+        for (const int code : c.codes) names << ColumnHeaderText(code);
+        EXPECT_EQ(headers(), names) << c.what;
+        // The file is read, never rewritten, when it exists.
+        EXPECT_EQ(ReadBytes(program.filePath(QStringLiteral("clmnhdr.dll"))), c.bytes) << c.what;
+    }
+}
+
+TEST_F(MainTest, ColumnFileEditedWhileRunningChangesNothingUntilTheNextStart) {
+    songs(1);
+    start();
+    WriteBytes(program.filePath(QStringLiteral("clmnhdr.dll")), QByteArray("\x00\x00\x20\x00", 4));
+    main->changeFolder(music.path());
+    EXPECT_EQ(main->listModel()->columnCount(), 8);
+    EXPECT_EQ(column(0), QStringList{"00.mp3"});
+}
+
+TEST_F(MainTest, ListWithoutColumnsStillCountsItsRows) {
+    const QByteArray headerOnly("\x00\x00\x20\x00", 4);
+    songs(3);
+    start(&headerOnly);
+    main->changeFolder(music.path());
+    EXPECT_EQ(main->listModel()->rowCount(), 3);
+    press("cmdCheckAll");
+    EXPECT_EQ(prompt(), Prompt(3, 3));
+}
+
+TEST_F(MainTest, WindowCarriesEveryControlWithItsCaption) {
+    start();
+    EXPECT_TRUE(main->windowTitle().startsWith(QStringLiteral("Tamberlo 2.0 （简体中文版） ")));
+    const struct {
+        const char* name;
+        const char* caption;
+    } buttons[] = {
+        {"cmdCheckAll", "全    选（&S）"},
+        {"cmdClearAll", "清空选择（&U）"},
+        {"cmdReverseSelection", "反转选择（&R）"},
+        {"cmdID3v1", "修改 ID3v1 标签"},
+        {"cmdID3v2", "修改 ID3v2 标签"},
+        {"cmdFileName", "修改 Mp3 文件名"},
+        {"cmdSetup", "修改表头设定"},
+        {"cmdExit", "退出程序（&E）"},
+    };
+    for (const auto& b : buttons) {
+        auto* button = main->findChild<QPushButton*>(QLatin1String(b.name));
+        ASSERT_NE(button, nullptr) << b.name;
+        EXPECT_EQ(button->text(), QString::fromUtf8(b.caption)) << b.name;
+    }
+    const struct {
+        const char* name;
+        const char* caption;
+    } frames[] = {
+        {"fraPath", "请选择 Mp3 文件所在的目录"},
+        {"fraMp3Files",
+         "从下表中选择需要修改（标签或文件名）的 Mp3 文件。 "
+         "点击表头可按字段正、反向排序。双击某行可查看该文件的详细信息。"},
+        {"fraTagEditArea", "针对上表中选中的 Mp3 文件，进行以下操作，请选择相应按钮"},
+    };
+    for (const auto& f : frames) {
+        auto* frame = main->findChild<QGroupBox*>(QLatin1String(f.name));
+        ASSERT_NE(frame, nullptr) << f.name;
+        EXPECT_EQ(frame->title(), QString::fromUtf8(f.caption)) << f.name;
+    }
+    EXPECT_NE(main->findChild<QTreeView*>(QStringLiteral("dirDirList")), nullptr);
+    EXPECT_NE(main->findChild<Mp3ListView*>(QStringLiteral("lvwMp3List")), nullptr);
+}
+
+TEST_F(MainTest, ChangeOfFolderListsItsFilesUnticked) {
+    songs(3);
+    start();
+    main->changeFolder(music.path());
+    EXPECT_EQ(main->FileCount(), 3);
+    EXPECT_EQ(column(0), (QStringList{"00.mp3", "01.mp3", "02.mp3"}));
+    EXPECT_EQ(column(1),
+              (QStringList{QStringLiteral("歌0"), QStringLiteral("歌1"), QStringLiteral("歌2")}));
+    EXPECT_EQ(prompt(), Prompt(3, 0));
+
+    QTemporaryDir empty;
+    main->changeFolder(empty.path());
+    EXPECT_EQ(main->listModel()->rowCount(), 0);
+    EXPECT_EQ(prompt(), Prompt(0, 0));
+}
+
+TEST_F(MainTest, SelectionButtonsRewriteThePromptWithZeroOneAndManyRows) {
+    start();
+    // Before any folder: the buttons still rewrite the prompt.
+    press("cmdCheckAll");
+    EXPECT_EQ(prompt(), Prompt(0, 0));
+    press("cmdReverseSelection");
+    EXPECT_EQ(prompt(), Prompt(0, 0));
+
+    song(QStringLiteral("one.mp3"), QStringLiteral("一"));
+    main->changeFolder(music.path());
+    press("cmdCheckAll");
+    EXPECT_EQ(prompt(), Prompt(1, 1));
+    press("cmdReverseSelection");
+    EXPECT_EQ(prompt(), Prompt(1, 0));
+
+    songs(9);
+    main->changeFolder(music.path());
+    for (const int row : {0, 4, 9}) main->listModel()->setChecked(row, true);
+    EXPECT_EQ(prompt(), Prompt(10, 3));
+    press("cmdReverseSelection");
+    EXPECT_EQ(prompt(), Prompt(10, 7));
+    EXPECT_EQ(main->CheckedCount(), 7);
+    press("cmdClearAll");
+    EXPECT_EQ(prompt(), Prompt(10, 0));
+    press("cmdCheckAll");
+    EXPECT_EQ(prompt(), Prompt(10, 10));
+}
+
+TEST_F(MainTest, CheckBoxClickAndRowClickEachCountOnce) {
+    songs(3);
+    start();
+    main->changeFolder(music.path());
+    showWindow();
+    Mp3ListView* view = main->listView();
+
+    const QRect box = view->checkBoxRect(1);
+    ASSERT_TRUE(box.isValid());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+    EXPECT_TRUE(main->listModel()->isChecked(1));
+    EXPECT_EQ(prompt(), Prompt(3, 1));
+
+    // Elsewhere on a row: the label of the first cell, then another cell.
+    const QRect name = view->visualRect(main->listModel()->index(2, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      QPoint(box.right() + 40, name.center().y()));
+    EXPECT_TRUE(main->listModel()->isChecked(2));
+    EXPECT_EQ(prompt(), Prompt(3, 2));
+    const QRect title = view->visualRect(main->listModel()->index(2, 1));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, title.center());
+    EXPECT_FALSE(main->listModel()->isChecked(2));
+    EXPECT_EQ(prompt(), Prompt(3, 1));
+
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, box.center());
+    EXPECT_FALSE(main->listModel()->isChecked(1));
+    EXPECT_EQ(prompt(), Prompt(3, 0));
+
+    // Space on the current row toggles it like its check box.
+    view->setFocus();
+    view->setCurrentIndex(main->listModel()->index(0, 1));
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(prompt(), Prompt(3, 1));
+}
+
+TEST_F(MainTest, HeaderClicksFlipOneDirectionForTheWholeList) {
+    song(QStringLiteral("a.mp3"), QStringLiteral("b"));
+    song(QStringLiteral("b.mp3"), QStringLiteral("c"));
+    song(QStringLiteral("c.mp3"), QStringLiteral("a"));
+    start();
+    main->changeFolder(music.path());
+    showWindow();
+    QHeaderView* header = main->listView()->header();
+
+    clickHeader(1);  // the first click sorts ascending
+    EXPECT_EQ(column(1), (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    clickHeader(1);
+    EXPECT_EQ(column(1), (QStringList{"c", "b", "a"}));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    clickHeader(0);  // another column: the direction flips again
+    EXPECT_EQ(column(0), (QStringList{"a.mp3", "b.mp3", "c.mp3"}));
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    clickHeader(1);
+    EXPECT_EQ(column(1), (QStringList{"c", "b", "a"}));
+}
+
+TEST_F(MainTest, NoTickedFileMessageOpensNoDialog) {
+    songs(2);
+    start();
+    main->changeFolder(music.path());
+    for (const char* button : {"cmdID3v1", "cmdID3v2", "cmdFileName"}) press(button);
+    ASSERT_EQ(prompter.shown.size(), 3);
+    for (const auto& shown : prompter.shown) {
+        EXPECT_EQ(shown.text, QStringLiteral("可是，您并没有选择 Mp3 文件呀？"));
+        EXPECT_EQ(shown.caption, QStringLiteral("没有选择文件"));
+        EXPECT_FALSE(shown.question);
+    }
+    EXPECT_TRUE(opened.isEmpty());
+}
+
+TEST_F(MainTest, BatchDialogReloadsOnlyWhenItLeavesTheFlagSet) {
+    songs(3);
+    start();
+    main->changeFolder(music.path());
+    bool ok = false;
+    answer = [&](QDialog&) { main->FillListFlag = ok; };
+
+    main->listModel()->setChecked(1, true);
+    ok = false;  // Cancel: the list and its ticks stay
+    press("cmdID3v2");
+    EXPECT_EQ(opened, QStringList{"frmID3v2Tag"});
+    EXPECT_TRUE(main->listModel()->isChecked(1));
+    EXPECT_EQ(prompt(), Prompt(3, 1));
+
+    song(QStringLiteral("03.mp3"), QStringLiteral("新"));
+    ok = true;  // OK: reloaded, new file seen, ticks gone
+    press("cmdID3v1");
+    EXPECT_EQ(main->listModel()->rowCount(), 4);
+    EXPECT_EQ(prompt(), Prompt(4, 0));
+
+    // Closed by its close box: the flag stays as the last dialog left it.
+    main->listModel()->setChecked(0, true);
+    answer = nullptr;
+    press("cmdFileName");
+    EXPECT_EQ(main->CheckedCount(), 0);
+    EXPECT_EQ(opened, (QStringList{"frmID3v2Tag", "frmID3v1Tag", "frmFileName"}));
+
+    press("cmdSetup");
+    EXPECT_EQ(opened.last(), QStringLiteral("frmSetup"));
+    EXPECT_EQ(main->listModel()->rowCount(), 4);
+}
+
+TEST_F(MainTest, ReloadClearsTicksAndKeepsTheSort) {
+    songs(4);
+    start();
+    main->changeFolder(music.path());
+    main->listModel()->sort(1, Qt::DescendingOrder);
+    main->listModel()->checkAll();
+    song(QStringLiteral("99.mp3"), QStringLiteral("歌5"));
+    answer = [&](QDialog&) { main->FillListFlag = true; };
+    press("cmdID3v1");
+    EXPECT_EQ(main->CheckedCount(), 0);
+    EXPECT_EQ(column(1),
+              (QStringList{QStringLiteral("歌5"), QStringLiteral("歌3"), QStringLiteral("歌2"),
+                           QStringLiteral("歌1"), QStringLiteral("歌0")}));
+}
+
+TEST_F(MainTest, BatchDialogsGetTheTickedNamesInTheOrderShown) {
+    songs(4);
+    start();
+    main->changeFolder(music.path());
+    main->listModel()->sort(0, Qt::DescendingOrder);
+    main->listModel()->setChecked(0, true);
+    main->listModel()->setChecked(2, true);
+    const TickedFiles files = main->tickedFiles();
+    EXPECT_EQ(files.folder, music.path());
+    EXPECT_EQ(files.names, (QStringList{"03.mp3", "01.mp3"}));
+}
+
+TEST_F(MainTest, DoubleClickLeavesTheRowUntickedAndOpensItsDetails) {
+    songs(3);
+    start();
+    main->changeFolder(music.path());
+    showWindow();
+    Mp3ListView* view = main->listView();
+    main->listModel()->setChecked(0, true);
+    bool tickedDuringDialog = true;
+    answer = [&](QDialog&) { tickedDuringDialog = main->listModel()->isChecked(1); };
+
+    const QPoint cell = view->visualRect(main->listModel()->index(1, 1)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);  // ticks row 1
+    EXPECT_EQ(prompt(), Prompt(3, 2));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
+    EXPECT_EQ(opened, QStringList{"frmMp3Info"});
+    EXPECT_FALSE(tickedDuringDialog);
+    EXPECT_FALSE(main->listModel()->isChecked(1));
+    EXPECT_TRUE(main->listModel()->isChecked(0));
+    EXPECT_EQ(prompt(), Prompt(3, 1));
+    EXPECT_EQ(main->listModel()->rowCount(), 3);
+
+    // Return on the current row is the keyboard's double-click.
+    main->listModel()->setChecked(2, true);
+    view->setFocus();
+    view->setCurrentIndex(main->listModel()->index(2, 0));
+    QTest::keyClick(view, Qt::Key_Return);
+    EXPECT_EQ(opened, (QStringList{"frmMp3Info", "frmMp3Info"}));
+    EXPECT_FALSE(main->listModel()->isChecked(2));
+    EXPECT_EQ(prompt(), Prompt(3, 1));
+}
+
+TEST_F(MainTest, VanishedFolderMovesListAndTreeToItsParent) {
+    start();
+    const QString gone = music.filePath(QStringLiteral("gone"));
+    ASSERT_TRUE(QDir().mkpath(gone));
+    song(QStringLiteral("kept.mp3"), QStringLiteral("留"));
+    main->changeFolder(gone);
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    main->changeFolder(gone);
+
+    EXPECT_EQ(main->folder(), music.path());
+    auto* tree = main->findChild<QTreeView*>(QStringLiteral("dirDirList"));
+    EXPECT_EQ(qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex()),
+              music.path());
+    EXPECT_EQ(column(0), QStringList{"kept.mp3"});
+    EXPECT_TRUE(prompt().contains(QStringLiteral("不存在")));
+    EXPECT_TRUE(prompt().endsWith(Prompt(1, 0)));
+}
+
+TEST_F(MainTest, ClosingADialogPutsTheWindowAtTheTopEdge) {
+    songs(1);
+    start();
+    main->changeFolder(music.path());
+    showWindow();
+    main->move(120, 200);
+    QCoreApplication::processEvents();
+    press("cmdSetup");
+    EXPECT_EQ(main->pos().y(), 0);
+    EXPECT_EQ(main->pos().x(), 120);
+}
+
+TEST_F(MainTest, FoldersBeyond32767FilesLoadAndCount) {
+    const int count = 32770;
+    for (int i = 0; i < count; ++i) {
+        QFile file(music.filePath(QStringLiteral("%1.mp3").arg(i)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    start();
+    main->changeFolder(music.path());
+    EXPECT_EQ(main->FileCount(), count);
+    press("cmdCheckAll");
+    EXPECT_EQ(prompt(), Prompt(count, count));
+    main->listModel()->setChecked(0, false);
+    press("cmdReverseSelection");
+    EXPECT_EQ(prompt(), Prompt(count, 1));
+}
+
+TEST_F(MainTest, HiddenFolderIsStillTheTreesCurrentFolder) {
+    start();
+    main->changeFolder(music.path());
+    const QString hidden = music.filePath(QStringLiteral(".hidden"));
+    ASSERT_TRUE(QDir().mkpath(hidden));
+    WriteBytes(hidden + QStringLiteral("/a.mp3"), Audio(10));
+    main->changeFolder(hidden);
+    EXPECT_EQ(main->folder(), hidden);
+    EXPECT_EQ(column(0), QStringList{"a.mp3"});
+    auto* tree = main->findChild<QTreeView*>(QStringLiteral("dirDirList"));
+    EXPECT_EQ(qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex()),
+              hidden);
+}

@@ -1,0 +1,121 @@
+// tamberlo-cli list prints the rows the main window shows.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "app/mainwindow.h"
+#include "app/mp3listmodel.h"
+#include "store/programfolder.h"
+#include "support/fixtures.h"
+#include "support/scripted_prompter.h"
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class CliListTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(program.isValid());
+        ASSERT_TRUE(music.isValid());
+        // A copy of the program in its own folder: clmnhdr.dll is looked up
+        // beside the executable, so each test decides what it finds there.
+        cli = program.filePath(QStringLiteral("tamberlo-cli"));
+        ASSERT_TRUE(QFile::copy(qEnvironmentVariable("TAMBERLO_CLI"), cli));
+        SetProgramFolder(program.path());
+    }
+    void TearDown() override { SetProgramFolder({}); }
+
+    CliRun run(const QStringList& args) const {
+        QProcess process;
+        process.start(cli, QStringList{QStringLiteral("list")} + args);
+        process.waitForFinished(60000);
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    void writeSongs() const {
+        WriteBytes(music.filePath(QStringLiteral("b.mp3")),
+                   V2Tag(V2Text("TIT2", Gbk(QStringLiteral("甜蜜蜜")))) + Audio(5000) +
+                       V1Bytes(Gbk(QStringLiteral("甜蜜蜜")), Gbk(QStringLiteral("邓丽君")),
+                               Gbk(QStringLiteral("专辑")), "1979", {}, 1, 255));
+        WriteBytes(music.filePath(QStringLiteral("A.MP3")), Audio(1536));
+        WriteBytes(music.filePath(QStringLiteral("空.mp3")), {});
+        WriteBytes(music.filePath(QStringLiteral("c.mp3")),
+                   Audio(3417089 - 128) + V1Bytes("Tab\there", "x", {}, {}, {}, 0, 17));
+        WriteBytes(music.filePath(QStringLiteral("notes.txt")), "not listed");
+    }
+
+    QTemporaryDir program;
+    QTemporaryDir music;
+    QString cli;
+};
+
+}  // namespace
+
+TEST_F(CliListTest, DefaultColumnsPrintExactlyWhatTheWindowShows) {
+    writeSongs();
+    ScriptedPrompter prompter;
+    Main main(prompter);  // writes the default clmnhdr.dll beside the copied program
+    main.changeFolder(music.path());
+    const Mp3ListModel* model = main.listModel();
+    QStringList expected;
+    QStringList header;
+    for (int c = 0; c < model->columnCount(); ++c)
+        header << model->headerData(c, Qt::Horizontal).toString();
+    expected << header.join(QLatin1Char('\t'));
+    for (int r = 0; r < model->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < model->columnCount(); ++c)
+            cells << model->data(model->index(r, c)).toString().replace(QLatin1Char('\t'), "\\t");
+        expected << cells.join(QLatin1Char('\t'));
+    }
+    ASSERT_EQ(model->rowCount(), 4);
+
+    const CliRun result = run({music.path()});
+    EXPECT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_EQ(result.out, expected.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    EXPECT_TRUE(
+        result.out.contains(QStringLiteral("b.mp3\t甜蜜蜜\t邓丽君\t专辑\t1979\tOther\t有\t")));
+    EXPECT_TRUE(
+        result.out.contains(QStringLiteral("c.mp3\tTab\\there\tx\t\t\tRock\t无\t3,337.00\n")));
+}
+
+TEST_F(CliListTest, MissingColumnFileMeansTheDefaultWithoutWritingIt) {
+    writeSongs();
+    const CliRun result = run({music.path()});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.out.startsWith(QStringLiteral(
+        "文件名\t歌名\t艺术家\t专辑\t年份\t类型\t有无 ID3v2\t文件大小(K)\nA.MP3\tN/A\t")));
+    EXPECT_FALSE(QFile::exists(program.filePath(QStringLiteral("clmnhdr.dll"))));
+}
+
+TEST_F(CliListTest, ColumnsOptionChoosesAndRepeatsColumns) {
+    writeSongs();
+    const CliRun result =
+        run({QStringLiteral("--columns"), QStringLiteral("305,306,305"), music.path()});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.out, QStringLiteral("文件大小(K)\t文件名\t文件大小(K)\n"
+                                         "1.50\tA.MP3\t1.50\n"
+                                         "5.03\tb.mp3\t5.03\n"
+                                         "3,337.00\tc.mp3\t3,337.00\n"
+                                         "0.00\t空.mp3\t0.00\n"));
+}
+
+TEST_F(CliListTest, BadArgumentsAndUnreadableFolders) {
+    EXPECT_EQ(run({}).status, 2);
+    EXPECT_EQ(run({music.path(), music.path()}).status, 2);
+    EXPECT_EQ(run({QStringLiteral("--columns"), QStringLiteral("101,999"), music.path()}).status,
+              2);
+    EXPECT_EQ(run({QStringLiteral("--sort"), music.path()}).status, 2);
+    const CliRun missing = run({music.filePath(QStringLiteral("nowhere"))});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral("nowhere")));
+    EXPECT_TRUE(missing.out.isEmpty());
+}

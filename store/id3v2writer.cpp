@@ -165,8 +165,6 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
 
     fileio::Fd source = fileio::Open(target, O_RDONLY);
     const struct stat st = fileio::Stat(source.get(), target);
-    if (!S_ISREG(st.st_mode))
-        throw StoreError::fromErrno(path, fileio::OpOpen(), EISDIR);
     const qint64 length = st.st_size;
     const qint64 oldExtent = tag.Present ? qint64(tag.Size) + 10 : 0;
     if (oldExtent > length)

@@ -1,8 +1,10 @@
 #include "store/filefacts.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -88,4 +90,17 @@ TEST(FileRecords, OneOpenGivesWhatTheThreeRoutinesGive) {
         EXPECT_EQ(records.facts, GetFileFacts(path)) << i;
     }
     EXPECT_THROW(ReadFileRecords(dir.filePath(QStringLiteral("gone.mp3"))), StoreError);
+}
+
+TEST(FileRecords, PipesAndFoldersAreErrorsNotHangs) {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("pipe.mp3"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    EXPECT_THROW(ReadFileRecords(pipe), StoreError);
+    EXPECT_THROW(ReadID3v1Tag(pipe), StoreError);
+    EXPECT_THROW(ReadID3v2Tag(pipe), StoreError);
+    EXPECT_THROW(WriteID3v1Tag(pipe, NoID3v1Tag()), StoreError);
+    EXPECT_THROW(WriteID3v2Tag(pipe, ID3v2Tag()), StoreError);
+    QDir(dir.path()).mkdir(QStringLiteral("folder.mp3"));
+    EXPECT_THROW(ReadFileRecords(dir.filePath(QStringLiteral("folder.mp3"))), StoreError);
 }

@@ -1,13 +1,249 @@
-#include "cli/commands.h"
+// tamberlo-cli v1 / v2: the ID3v1 and ID3v2 batch edits of the editor
+// windows, for scripts. Each option given is a ticked row; files are edited
+// in the order given, each under its own folder. The reports print the
+// windows' message texts (caption line, then the text).
 
-int CmdV1(const QStringList& args) {
-    Q_UNUSED(args);
-    Err(QStringLiteral("tamberlo-cli: this command is not available yet\n"));
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+
+#include "batch/id3v1edit.h"
+#include "batch/id3v2edit.h"
+#include "cli/commands.h"
+#include "store/id3v1.h"
+
+namespace {
+
+const char kV1Usage[] =
+    "usage: tamberlo-cli v1 [--title TEXT | --title-from-name] [--artist TEXT] [--album TEXT]\n"
+    "                       [--year TEXT] [--comment TEXT] [--genre NUMBER] [--track NUMBER]\n"
+    "                       FILE...\n"
+    "  --genre takes a number 0..79 of the genre list, --track a number 0..255.\n"
+    "  --title names one file only.\n";
+
+const char kV2Usage[] =
+    "usage: tamberlo-cli v2 [--from-v1] [--title-from-name] [--TIT2 TEXT] [--TPE1 TEXT]\n"
+    "                       [--TALB TEXT] [--TYER TEXT] [--TCON GENRE] [--TRCK TEXT]\n"
+    "                       [--COMM TEXT] [--TCOM TEXT] [--TOPE TEXT] [--TCOP TEXT]\n"
+    "                       [--WXXX TEXT] [--TENC TEXT] FILE...\n"
+    "  --TCON takes a genre name or number 0..79 of the genre list.\n"
+    "  --TIT2 names one file only. --from-v1 fills TIT2, TPE1, TALB, TYER, TCON, COMM and\n"
+    "  TRCK from each file's ID3v1 tag and takes none of those options, nor --title-from-name.\n";
+
+// The arguments split into options (name -> value, in order) and files.
+struct Arguments {
+    QList<std::pair<QString, QString>> options;
+    QStringList files;
+};
+
+int Usage(const char* usage, const QString& problem) {
+    Err(QStringLiteral("tamberlo-cli: ") + problem + QLatin1Char('\n'));
+    Err(QString::fromUtf8(usage));
     return 2;
 }
 
-int CmdV2(const QStringList& args) {
-    Q_UNUSED(args);
-    Err(QStringLiteral("tamberlo-cli: this command is not available yet\n"));
-    return 2;
+// Splits `args` by the option names that take a value (`valued`) and those
+// that do not (`flags`); "--name=value" and "--name value" both work, "--"
+// ends the options. Returns an empty text or the problem found.
+QString Split(const QStringList& args, const QStringList& valued, const QStringList& flags,
+              Arguments& out) {
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
+            out.files << arg;
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        const qsizetype eq = arg.indexOf(QLatin1Char('='));
+        const QString name = arg.mid(2, eq < 0 ? -1 : eq - 2);
+        if (flags.contains(name) && eq < 0) {
+            out.options.append({name, QString()});
+        } else if (valued.contains(name)) {
+            if (eq >= 0) {
+                out.options.append({name, arg.mid(eq + 1)});
+            } else if (i + 1 < args.size()) {
+                out.options.append({name, args[++i]});
+            } else {
+                return QStringLiteral("--%1 needs a value").arg(name);
+            }
+        } else {
+            return QStringLiteral("unknown option %1").arg(arg);
+        }
+    }
+    if (out.files.isEmpty())
+        return QStringLiteral("no FILE given");
+    return {};
+}
+
+bool Given(const Arguments& args, const QString& name) {
+    for (const auto& option : args.options) {
+        if (option.first == name)
+            return true;
+    }
+    return false;
+}
+
+// A whole number in [low, high] written in decimal digits, or -1.
+int Number(const QString& text, int low, int high) {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
+    if (!digits.match(text).hasMatch())
+        return -1;
+    const int value = text.toInt();
+    return value >= low && value <= high ? value : -1;
+}
+
+// What is wrong with a typed title option: the window offers one typed
+// title for a single ticked file only, and not beside titles from names.
+QString TitleProblem(const QString& option, bool given, bool fromName, qsizetype files) {
+    if (!given)
+        return {};
+    if (fromName)
+        return option + QStringLiteral(" and --title-from-name exclude each other");
+    if (files > 1)
+        return option + QStringLiteral(" gives one title, for one FILE only");
+    return {};
+}
+
+// Runs `edit` over each file as if it were the only one ticked in its folder,
+// prints the report and returns the exit status.
+int RunOverFiles(const QStringList& files,
+                 const std::function<EditReport(const TickedFiles&)>& edit) {
+    EditReport total;
+    for (const QString& file : files) {
+        const QFileInfo info(file);
+        EditReport report = edit(TickedFiles{info.absolutePath(), {info.fileName()}});
+        // Several folders may share a name; the report names the path given.
+        for (EditFailure& failure : report.failures) failure.name = file;
+        total += report;
+    }
+    for (const ReportMessage& message : ReportMessages(total)) {
+        Out(message.caption + QLatin1Char('\n') + message.text + QLatin1Char('\n'));
+    }
+    return total.allHandled() ? 0 : 1;
+}
+
+}  // namespace
+
+int CmdV1(const QStringList& argList) {
+    static const QStringList valued = {"title",   "artist", "album", "year",
+                                       "comment", "genre",  "track"};
+    Arguments args;
+    if (const QString problem = Split(argList, valued, {"title-from-name"}, args);
+        !problem.isEmpty()) {
+        return Usage(kV1Usage, problem);
+    }
+    ID3v1Edit edit;
+    edit.titleFromFileName = Given(args, QStringLiteral("title-from-name"));
+    if (const QString problem =
+            TitleProblem(QStringLiteral("--title"), Given(args, QStringLiteral("title")),
+                         edit.titleFromFileName, args.files.size());
+        !problem.isEmpty()) {
+        return Usage(kV1Usage, problem);
+    }
+    // The window ticks the title row along with the file-name box.
+    if (edit.titleFromFileName)
+        edit.ticked[kV1Title] = true;
+    for (const auto& [name, value] : args.options) {
+        if (name == QLatin1String("title")) {
+            edit.ticked[kV1Title] = true;
+            edit.title = value;
+        } else if (name == QLatin1String("artist")) {
+            edit.ticked[kV1Artist] = true;
+            edit.artist = value;
+        } else if (name == QLatin1String("album")) {
+            edit.ticked[kV1Album] = true;
+            edit.album = value;
+        } else if (name == QLatin1String("year")) {
+            edit.ticked[kV1Year] = true;
+            edit.year = value;
+        } else if (name == QLatin1String("comment")) {
+            edit.ticked[kV1Comment] = true;
+            edit.comment = value;
+        } else if (name == QLatin1String("genre")) {
+            edit.ticked[kV1Genre] = true;
+            edit.genre = Number(value, 0, int(GenreNames().size()) - 1);
+            if (edit.genre < 0) {
+                return Usage(kV1Usage,
+                             QStringLiteral("--genre takes a number 0..79, not %1").arg(value));
+            }
+        } else if (name == QLatin1String("track")) {
+            edit.ticked[kV1Track] = true;
+            edit.track = Number(value, 0, 255);
+            if (edit.track < 0) {
+                return Usage(kV1Usage,
+                             QStringLiteral("--track takes a number 0..255, not %1").arg(value));
+            }
+        }
+    }
+    return RunOverFiles(args.files,
+                        [&](const TickedFiles& files) { return RunID3v1Edit(files, edit); });
+}
+
+namespace {
+
+// The genre name for --TCON: a name of the list (any letter case) or its
+// number; empty when neither.
+QString GenreOption(const QString& value) {
+    const QStringList& names = GenreNames();
+    const int number = Number(value, 0, int(names.size()) - 1);
+    if (number >= 0)
+        return names[number];
+    for (const QString& name : names) {
+        if (name.compare(value, Qt::CaseInsensitive) == 0)
+            return name;
+    }
+    return {};
+}
+
+}  // namespace
+
+int CmdV2(const QStringList& argList) {
+    QStringList valued;
+    for (const QString& id : ID3v2RowFrameIds()) valued << id;
+    Arguments args;
+    if (const QString problem = Split(argList, valued, {"from-v1", "title-from-name"}, args);
+        !problem.isEmpty()) {
+        return Usage(kV2Usage, problem);
+    }
+    ID3v2Edit edit;
+    edit.fromV1 = Given(args, QStringLiteral("from-v1"));
+    edit.titleFromFileName = Given(args, QStringLiteral("title-from-name"));
+    for (const auto& [name, value] : args.options) {
+        const auto row = int(std::find(ID3v2RowFrameIds().begin(), ID3v2RowFrameIds().end(), name) -
+                             ID3v2RowFrameIds().begin());
+        if (row >= kID3v2RowCount)
+            continue;  // --from-v1, --title-from-name
+        if (edit.fromV1 && row < kID3v2FromV1Rows) {
+            return Usage(kV2Usage, QStringLiteral("--from-v1 fills %1 itself").arg(name));
+        }
+        edit.ticked[size_t(row)] = true;
+        edit.texts[size_t(row)] = value;
+        if (row == kV2TCON) {
+            edit.texts[size_t(row)] = GenreOption(value);
+            if (edit.texts[size_t(row)].isEmpty()) {
+                return Usage(kV2Usage,
+                             QStringLiteral("--TCON: no genre %1 in the list").arg(value));
+            }
+        }
+    }
+    if (edit.fromV1 && edit.titleFromFileName) {
+        return Usage(kV2Usage,
+                     QStringLiteral("--from-v1 and --title-from-name exclude each other"));
+    }
+    if (const QString problem = TitleProblem(QStringLiteral("--TIT2"), edit.ticked[kV2TIT2],
+                                             edit.titleFromFileName, args.files.size());
+        !problem.isEmpty()) {
+        return Usage(kV2Usage, problem);
+    }
+    if (edit.titleFromFileName)
+        edit.ticked[kV2TIT2] = true;
+    if (edit.fromV1) {
+        for (int row = 0; row < kID3v2FromV1Rows; ++row) edit.ticked[size_t(row)] = true;
+    }
+    return RunOverFiles(args.files,
+                        [&](const TickedFiles& files) { return RunID3v2Edit(files, edit); });
 }

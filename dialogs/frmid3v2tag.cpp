@@ -1,9 +1,93 @@
 #include "dialogs/frmid3v2tag.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
 #include "app/prompter.h"
 
-frmID3v2Tag::frmID3v2Tag(const TickedFiles& files, bool& FillListFlag, Prompter& prompter, QWidget* parent) : QDialog(parent) {
-    Q_UNUSED(files);
-    Q_UNUSED(FillListFlag);
-    Q_UNUSED(prompter);
+namespace {
+
+QLineEdit* CharacterLimitedBox(int row, int limit, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(QStringLiteral("txt") + ID3v2RowFrameIds()[size_t(row)]);
+    box->setMaxLength(limit);
+    if (limit <= 4)
+        box->setFixedWidth(limit == 4 ? 64 : 48);
+    return box;
+}
+
+}  // namespace
+
+frmID3v2Tag::frmID3v2Tag(const TickedFiles& files, bool& FillListFlag, Prompter& prompter,
+                         QWidget* parent)
+    : TagEditorDialog(files, FillListFlag, prompter, parent) {
+    chkFromv1_ = new QCheckBox(QStringLiteral("从 ID3v1 标签复制相同内容"), this);
+    chkFromv1_->setObjectName(QStringLiteral("chkFromv1"));
+    chkFileName2TitleV2_ = new QCheckBox(FileName2TitleCaption(), this);
+    chkFileName2TitleV2_->setObjectName(QStringLiteral("chkFileName2TitleV2"));
+    combTCON_ = GenreList(QStringLiteral("combTCON"), this);
+    QPlainTextEdit* txtCOMM = TwoLineBox(this);
+    txtCOMM->setObjectName(QStringLiteral("txtCOMM"));
+    LimitPlainText(txtCOMM, 28, CharacterLength);
+    const auto box = [this](int row, int limit) { return CharacterLimitedBox(row, limit, this); };
+
+    // Screen order: the track row stands above the comment row.
+    buildFace(QStringLiteral("修改 Mp3 标签第二版（ID3v2）"),
+              QStringLiteral("要修改它们的 ID3v2 标签。"), {chkFromv1_, chkFileName2TitleV2_},
+              chkFileName2TitleV2_,
+              {
+                  {kV2TIT2, "歌    名", box(kV2TIT2, 30)},
+                  {kV2TPE1, "艺 术 家", box(kV2TPE1, 30)},
+                  {kV2TALB, "专    辑", box(kV2TALB, 30)},
+                  {kV2TYER, "年    份", box(kV2TYER, 4)},
+                  {kV2TCON, "类    别", combTCON_},
+                  {kV2TRCK, "曲目编号", box(kV2TRCK, 2)},
+                  {kV2COMM, "备    注", txtCOMM},
+                  {kV2TCOM, "作    曲", box(kV2TCOM, 30)},
+                  {kV2TOPE, "原    创", box(kV2TOPE, 30)},
+                  {kV2TCOP, "版    权", box(kV2TCOP, 30)},
+                  {kV2WXXX, "链    接", box(kV2WXXX, 30)},
+                  {kV2TENC, "编 码 者", box(kV2TENC, 30)},
+              },
+              QStringLiteral("chkEdit2"), 2, QStringLiteral("cmdModifyID3v2"), QSize(423, 503));
+    connect(chkFromv1_, &QCheckBox::clicked, this, &frmID3v2Tag::fromV1Clicked);
+}
+
+void frmID3v2Tag::fromV1Clicked(bool ticked) {
+    // The file-name box keeps its tick and FileName2TitleFlag either way, so
+    // after unticking the copy, titles still come from file names while row 0
+    // shows unticked.
+    chkFileName2TitleV2_->setEnabled(!ticked);
+    for (int index = 0; index < kID3v2FromV1Rows; ++index) {
+        QCheckBox* check = chkEdit2(index);
+        check->setChecked(ticked);
+        check->setEnabled(!ticked && (index != kV2TIT2 || CheckedCount() == 1));
+        input(index)->setEnabled(false);
+    }
+}
+
+QString frmID3v2Tag::inputText(int index) const {
+    QWidget* field = input(index);
+    if (auto* line = qobject_cast<QLineEdit*>(field))
+        return line->text();
+    if (auto* box = qobject_cast<QPlainTextEdit*>(field))
+        return box->toPlainText();
+    return combTCON_->currentText();  // the genre's name, not its number
+}
+
+ID3v2Edit frmID3v2Tag::edit() const {
+    ID3v2Edit edit;
+    for (int index = 0; index < kID3v2RowCount; ++index) {
+        edit.ticked[size_t(index)] = chkEdit2(index)->isChecked();
+        edit.texts[size_t(index)] = inputText(index);
+    }
+    edit.fromV1 = chkFromv1_->isChecked();
+    edit.titleFromFileName = FileName2TitleFlag();
+    return edit;
+}
+
+EditReport frmID3v2Tag::runEdit(const TickedFiles& files, const ProgressFn& progress) {
+    return RunID3v2Edit(files, edit(), progress);
 }

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+#include "batch/editreport.h"
+#include "batch/tickedfiles.h"
+#include "store/id3v1.h"
+#include "store/id3v2.h"
+
+// The ID3v2 batch edit: which frames the user ticked and the texts typed or
+// picked for them. Rows are indexed as the editor's check boxes are; the
+// index names the frame, not the screen position. Rows 0..6 are the frames
+// with an ID3v1 counterpart.
+enum ID3v2Row : int {
+    kV2TIT2 = 0,
+    kV2TPE1 = 1,
+    kV2TALB = 2,
+    kV2TYER = 3,
+    kV2TCON = 4,
+    kV2COMM = 5,
+    kV2TRCK = 6,
+    kV2TCOM = 7,
+    kV2TOPE = 8,
+    kV2TCOP = 9,
+    kV2WXXX = 10,
+    kV2TENC = 11,
+};
+inline constexpr int kID3v2RowCount = 12;
+inline constexpr int kID3v2FromV1Rows = 7;  // rows 0..6 are filled by the copy from ID3v1
+
+// The frame ID of each row ("TIT2", "TPE1", ...).
+const std::array<QString, kID3v2RowCount>& ID3v2RowFrameIds();
+// The field of `tag` that a row edits.
+QString& ID3v2RowField(ID3v2Tag& tag, int row);
+
+struct ID3v2Edit {
+    std::array<bool, kID3v2RowCount> ticked{};
+    // The typed text of each row; for the genre row the genre's name.
+    std::array<QString, kID3v2RowCount> texts;
+    // Rows 0..6 from each file's own ID3v1 tag; overrides the ticked texts of
+    // those rows and the title from the file name.
+    bool fromV1 = false;
+    // TIT2 from the file name (all of it but its last four characters).
+    bool titleFromFileName = false;
+};
+
+// The record written to one file: the file's own tag `read` with the
+// ticked rows' texts (trimmed of blanks), then the copy from `v1` when
+// `edit.fromV1` (`v1` is only looked at then), else the title from `name`
+// when asked for. Header fields stay as read.
+ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1Tag& v1,
+                        const QString& name);
+
+// Rewrites the ID3v2 tag of every ticked file with EditedID3v2Tag, in list
+// order; the ID3v1 tag is read only for the copy and never written.
+// Read-only files are skipped and counted; a file that fails is left alone
+// and named in the report.
+EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
+                        const ProgressFn& progress = {});

@@ -1,0 +1,185 @@
+#include "dialogs/frmid3v2tag.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "batch/edit_folder_fixture.h"
+#include "dialogs/editor_helpers.h"
+#include "store/id3v2.h"
+#include "support/scripted_prompter.h"
+
+namespace {
+
+TEST(FrmID3v2TagFace, LoadStateCaptionsAndTabOrder) {
+    bool flag = true;
+    ScriptedPrompter prompter;
+    frmID3v2Tag dialog(Names(1), flag, prompter);
+
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("修改 Mp3 标签第二版（ID3v2）"));
+    EXPECT_EQ(dialog.findChild<QLabel*>("labPrompt")->text(),
+              QStringLiteral("您选定了 1 个 Mp3 文件，要修改它们的 ID3v2 标签。"));
+    EXPECT_EQ(dialog.chkFromv1()->text(), QStringLiteral("从 ID3v1 标签复制相同内容"));
+    const char* captions[] = {"歌    名", "艺 术 家", "专    辑", "年    份",
+                              "类    别", "备    注", "曲目编号", "作    曲",
+                              "原    创", "版    权", "链    接", "编 码 者"};
+    const int limits[] = {30, 30, 30, 4, 0, 0, 2, 30, 30, 30, 30, 30};
+    for (int i = 0; i < kID3v2RowCount; ++i) {
+        EXPECT_EQ(dialog.chkEdit2(i)->text(), QString::fromUtf8(captions[i])) << i;
+        EXPECT_TRUE(dialog.chkEdit2(i)->isEnabled()) << i;  // one file ticked
+        EXPECT_FALSE(dialog.chkEdit2(i)->isChecked()) << i;
+        EXPECT_FALSE(dialog.input(i)->isEnabled()) << i;
+        if (auto* line = qobject_cast<QLineEdit*>(dialog.input(i))) {
+            EXPECT_EQ(line->maxLength(), limits[i]) << i;
+            EXPECT_EQ(line->objectName(), "txt" + ID3v2RowFrameIds()[size_t(i)]);
+        }
+    }
+    auto* genre = dialog.findChild<QComboBox*>("combTCON");
+    EXPECT_EQ(genre, dialog.input(kV2TCON));
+    EXPECT_EQ(genre->currentText(), QStringLiteral("Other"));
+    EXPECT_EQ(dialog.findChild<QPlainTextEdit*>("txtCOMM"), dialog.input(kV2COMM));
+
+    const QStringList order = TabOrder(dialog.chkFromv1());
+    EXPECT_EQ(order.mid(0, 6), QStringList({"chkFromv1", "chkFileName2TitleV2", "chkEdit20",
+                                            "txtTIT2", "chkEdit21", "txtTPE1"}));
+    EXPECT_EQ(order.mid(10, 6), QStringList({"chkEdit24", "combTCON", "chkEdit26", "txtTRCK",
+                                             "chkEdit25", "txtCOMM"}));
+    EXPECT_EQ(order.mid(order.size() - 2), QStringList({"cmdModifyID3v2", "cmdCancel"}));
+}
+
+// Clicks: "v1" chkFromv1, "fn" the file-name box, a number the chkEdit2 of that index.
+struct ClickCase {
+    const char* what;
+    int files;
+    QStringList clicks;
+    QList<int> tickedRows;
+    QList<int> disabledRows;
+    QList<int> enabledInputs;
+    bool fileNameBoxEnabled, flag;
+};
+
+TEST(FrmID3v2TagRules, ClickSequences) {
+    const QList<int> seven = {0, 1, 2, 3, 4, 5, 6};
+    const ClickCase cases[] = {
+        {"rows govern their inputs", 1, {"7", "11", "5", "5"}, {7, 11}, {}, {7, 11}, true, false},
+        {"copy ticks and locks rows 0..6",
+         1,
+         {"1", "9", "v1"},
+         seven + QList<int>{9},
+         seven,
+         {9},
+         false,
+         false},
+        {"unticking the copy frees rows 0..6", 1, {"v1", "v1"}, {}, {}, {}, true, false},
+        {"several files: row 0 stays locked after the copy",
+         3,
+         {"v1", "v1"},
+         {},
+         {0},
+         {},
+         true,
+         false},
+        {"file name locks row 0", 1, {"fn"}, {0}, {0}, {}, true, true},
+        {"leftover: copy over file name keeps the flag",
+         1,
+         {"fn", "v1", "v1"},
+         {},
+         {},
+         {},
+         true,
+         true},
+        {"several files: file name then untick", 2, {"fn", "fn"}, {}, {0}, {}, true, false},
+    };
+    for (const ClickCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        bool flag = true;
+        ScriptedPrompter prompter;
+        frmID3v2Tag dialog(Names(c.files), flag, prompter);
+        for (const QString& click : c.clicks) {
+            if (click == QLatin1String("v1")) {
+                dialog.chkFromv1()->click();
+            } else if (click == QLatin1String("fn")) {
+                dialog.chkFileName2TitleV2()->click();
+            } else {
+                dialog.chkEdit2(click.toInt())->click();
+            }
+        }
+        for (int i = 0; i < kID3v2RowCount; ++i) {
+            EXPECT_EQ(dialog.chkEdit2(i)->isChecked(), c.tickedRows.contains(i)) << i;
+            EXPECT_EQ(dialog.chkEdit2(i)->isEnabled(), !c.disabledRows.contains(i)) << i;
+            EXPECT_EQ(dialog.input(i)->isEnabled(), c.enabledInputs.contains(i)) << i;
+        }
+        EXPECT_EQ(dialog.chkFileName2TitleV2()->isEnabled(), c.fileNameBoxEnabled);
+        EXPECT_EQ(dialog.FileName2TitleFlag(), c.flag);
+        EXPECT_EQ(dialog.edit().titleFromFileName, c.flag);
+    }
+}
+
+TEST(FrmID3v2TagRules, InputLimitsCountCharactersAndGenreIsAName) {
+    bool flag = true;
+    ScriptedPrompter prompter;
+    frmID3v2Tag dialog(Names(1), flag, prompter);
+    for (int i : {kV2TPE1, kV2COMM, kV2TCON}) dialog.chkEdit2(i)->click();
+    Type(dialog.input(kV2TPE1), QString(31, QChar(0x4E2D)));
+    Type(dialog.input(kV2COMM), QString(29, QChar(0x4E2D)));
+    qobject_cast<QComboBox*>(dialog.input(kV2TCON))->setCurrentIndex(0);
+
+    const ID3v2Edit edit = dialog.edit();
+    EXPECT_EQ(edit.texts[kV2TPE1], QString(30, QChar(0x4E2D)));
+    EXPECT_EQ(edit.texts[kV2COMM], QString(28, QChar(0x4E2D)));
+    EXPECT_EQ(edit.texts[kV2TCON], QStringLiteral("Blues"));
+    EXPECT_TRUE(edit.ticked[kV2TCON]);
+}
+
+using FrmID3v2TagRun = EditFolder;
+
+TEST_F(FrmID3v2TagRun, OkWritesTheTickedFramesAndSetsTheFlag) {
+    put("a.mp3", V2Tag(V2Text("TIT2", "keep")) + Audio(100));
+    put("b.mp3", Audio(100));
+    QFile::remove(path("b.mp3"));  // vanished since the list was loaded
+    bool flag = false;
+    ScriptedPrompter prompter;
+    frmID3v2Tag dialog(ticked({"a.mp3", "b.mp3"}), flag, prompter);
+    dialog.chkEdit2(kV2TCOM)->click();
+    Type(dialog.input(kV2TCOM), QStringLiteral(" 作曲 "));
+
+    dialog.findChild<QPushButton*>("cmdModifyID3v2")->click();
+
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    const ID3v2Tag tag = ReadID3v2Tag(path("a.mp3"));
+    EXPECT_EQ(tag.TIT2, QStringLiteral("keep"));
+    EXPECT_EQ(tag.TCOM, QStringLiteral("作曲"));
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(prompter.shown[0].caption, QStringLiteral("无法修改的文件"));
+    EXPECT_TRUE(prompter.shown[0].text.contains(QStringLiteral("b.mp3：")));
+}
+
+TEST_F(FrmID3v2TagRun, CancelAndCloseBox) {
+    put("a.mp3", V2Tag(V2Text("TIT2", "keep")) + Audio(100));
+    const QByteArray before = bytes("a.mp3");
+    for (const bool useCancel : {true, false}) {
+        bool flag = true;
+        ScriptedPrompter prompter;
+        frmID3v2Tag dialog(ticked({"a.mp3"}), flag, prompter);
+        dialog.show();
+        dialog.chkFromv1()->click();
+        if (useCancel) {
+            dialog.findChild<QPushButton*>("cmdCancel")->click();
+        } else {
+            dialog.close();
+        }
+        EXPECT_EQ(flag, !useCancel);
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        EXPECT_TRUE(prompter.shown.isEmpty());
+    }
+    EXPECT_EQ(bytes("a.mp3"), before);
+}
+
+}  // namespace

@@ -133,19 +133,8 @@ JsonObject ID3v2Json(const ID3v2Tag& tag) {
         .boolean("Experimental", tag.Experimental)
         .boolean("Footer", tag.Footer)
         .number("Size", tag.Size)
-        .number("ExtendedHeaderSize", tag.ExtendedHeaderSize)
-        .texts(tag, {{"TRCK", &ID3v2Tag::TRCK},
-                     {"TENC", &ID3v2Tag::TENC},
-                     {"WXXX", &ID3v2Tag::WXXX},
-                     {"TCOP", &ID3v2Tag::TCOP},
-                     {"TOPE", &ID3v2Tag::TOPE},
-                     {"TCOM", &ID3v2Tag::TCOM},
-                     {"COMM", &ID3v2Tag::COMM},
-                     {"TCON", &ID3v2Tag::TCON},
-                     {"TYER", &ID3v2Tag::TYER},
-                     {"TALB", &ID3v2Tag::TALB},
-                     {"TPE1", &ID3v2Tag::TPE1},
-                     {"TIT2", &ID3v2Tag::TIT2}});
+        .number("ExtendedHeaderSize", tag.ExtendedHeaderSize);
+    for (const ID3v2TextFrame& f : kID3v2TextFrames) o.text(f.id, tag.*f.field);
     return o;
 }
 

@@ -42,16 +42,7 @@ Layout LayoutOf(const ID3v2Tag& tag) {
 }
 
 void StoreFrameText(ID3v2Tag& tag, QByteArrayView id, const QString& text) {
-    struct Field {
-        const char* id;
-        QString ID3v2Tag::*field;
-    };
-    static const Field fields[] = {
-        {"TRCK", &ID3v2Tag::TRCK}, {"TENC", &ID3v2Tag::TENC}, {"WXXX", &ID3v2Tag::WXXX},
-        {"TCOP", &ID3v2Tag::TCOP}, {"TOPE", &ID3v2Tag::TOPE}, {"TCOM", &ID3v2Tag::TCOM},
-        {"COMM", &ID3v2Tag::COMM}, {"TCON", &ID3v2Tag::TCON}, {"TYER", &ID3v2Tag::TYER},
-        {"TALB", &ID3v2Tag::TALB}, {"TPE1", &ID3v2Tag::TPE1}, {"TIT2", &ID3v2Tag::TIT2}};
-    for (const Field& f : fields) {
+    for (const ID3v2TextFrame& f : kID3v2TextFrames) {
         if (id != QByteArrayView(f.id, 4))
             continue;
         // Drop the three language characters and the terminator of an
@@ -69,6 +60,12 @@ void StoreFrameText(ID3v2Tag& tag, QByteArrayView id, const QString& text) {
 }
 
 }  // namespace
+
+const std::array<ID3v2TextFrame, 12> kID3v2TextFrames = {{
+    {"TRCK", &ID3v2Tag::TRCK}, {"TENC", &ID3v2Tag::TENC}, {"WXXX", &ID3v2Tag::WXXX},
+    {"TCOP", &ID3v2Tag::TCOP}, {"TOPE", &ID3v2Tag::TOPE}, {"TCOM", &ID3v2Tag::TCOM},
+    {"COMM", &ID3v2Tag::COMM}, {"TCON", &ID3v2Tag::TCON}, {"TYER", &ID3v2Tag::TYER},
+    {"TALB", &ID3v2Tag::TALB}, {"TPE1", &ID3v2Tag::TPE1}, {"TIT2", &ID3v2Tag::TIT2}}};
 
 qint32 DecodeSizeBytes(const quint8* b) {
     // Each byte is taken whole, top bit included: four 0xFF bytes give

@@ -39,6 +39,14 @@ struct ID3v2Tag {
     bool operator==(const ID3v2Tag&) const = default;
 };
 
+// The twelve text frames the record keeps, in the record's order: the frame
+// ID and the field that holds its text.
+struct ID3v2TextFrame {
+    const char* id;
+    QString ID3v2Tag::*field;
+};
+extern const std::array<ID3v2TextFrame, 12> kID3v2TextFrames;
+
 // Decodes four size bytes (each taken whole).
 qint32 DecodeSizeBytes(const quint8* b);
 

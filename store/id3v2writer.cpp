@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QFileInfo>
@@ -94,6 +95,34 @@ void CopyRange(int from, qint64 offset, qint64 length, int to, const QString& fr
         throw StoreError(fromPath, fileio::OpRead(), QStringLiteral("文件在写入过程中变短了"));
 }
 
+// Gives `to` the extended attributes of `from`: access control lists, the
+// DOS attributes a Samba share keeps, desktop tags. Best effort: a name the
+// process may not set (security.*, trusted.*) or a file system without them
+// does not stop the rewrite; the permission bits are already in place.
+void CopyExtendedAttributes(int from, int to) {
+    const ssize_t listSize = ::flistxattr(from, nullptr, 0);
+    if (listSize <= 0)
+        return;
+    QByteArray names(listSize, '\0');
+    const ssize_t got = ::flistxattr(from, names.data(), size_t(names.size()));
+    if (got <= 0)
+        return;
+    names.truncate(got);
+    QByteArray value;
+    for (const QByteArray& name : names.split('\0')) {
+        if (name.isEmpty())
+            continue;
+        const ssize_t size = ::fgetxattr(from, name.constData(), nullptr, 0);
+        if (size < 0)
+            continue;
+        value.resize(size);
+        const ssize_t read = ::fgetxattr(from, name.constData(), value.data(), size_t(size));
+        if (read < 0)
+            continue;
+        (void)::fsetxattr(to, name.constData(), value.constData(), size_t(read), 0);
+    }
+}
+
 void WriteScratchFrames(const QByteArray& frames) {
     const QString path = ProgramFolder() + QStringLiteral("/tempv2");
     fileio::Fd fd = fileio::Open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -185,6 +214,8 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
     // Owner and group only where the process may set them.
     if (::fchown(temp.fd(), st.st_uid, st.st_gid) != 0 && errno != EPERM)
         throw StoreError::fromErrno(temp.path(), fileio::OpWrite(), errno);
+    // After the mode: an access control list carries its own mask.
+    CopyExtendedAttributes(source.get(), temp.fd());
     if (::fsync(temp.fd()) != 0)
         throw StoreError::fromErrno(temp.path(), fileio::OpWrite(), errno);
     temp.handle().close(temp.path());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -174,6 +175,22 @@ TEST_F(ID3v2Writer, KeepsPermissionsAndRewritesTheTargetOfALink) {
     ASSERT_EQ(::stat(QFile::encodeName(path(QStringLiteral("real.mp3"))).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_TRUE(strayFiles().isEmpty());
+}
+
+TEST_F(ID3v2Writer, KeepsExtendedAttributes) {
+    WriteBytes(path(), Audio(4000));
+    const QByteArray native = QFile::encodeName(path());
+    const QByteArray dos("0x20", 4);
+    if (::setxattr(native.constData(), "user.DOSATTRIB", dos.constData(), dos.size(), 0) != 0)
+        GTEST_SKIP() << "no user extended attributes on this file system";
+    ASSERT_EQ(::setxattr(native.constData(), "user.xdg.tags", "粤语", 6, 0), 0);
+    WriteID3v2Tag(path(), Titled(QStringLiteral("tagged")));
+
+    char value[16] = {};
+    EXPECT_EQ(::getxattr(native.constData(), "user.DOSATTRIB", value, sizeof value), 4);
+    EXPECT_EQ(QByteArray(value), dos);
+    EXPECT_EQ(::getxattr(native.constData(), "user.xdg.tags", value, sizeof value), 6);
+    EXPECT_EQ(ReadID3v2Tag(path()).TIT2, QStringLiteral("tagged"));
 }
 
 TEST_F(ID3v2Writer, AnOldTagLargerThanTheFileIsRefused) {

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-packages=(cmake g++ clang ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
+packages=(cmake g++ clang libclang-rt-dev ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do

@@ -32,7 +32,7 @@ QByteArray NativePath(const QString& path) {
     return QFile::encodeName(path);
 }
 
-Fd Open(const QString& path, int flags, mode_t mode) {
+Fd Open(const QString& path, int flags, mode_t mode, struct stat* status) {
     // O_NONBLOCK keeps a named pipe from blocking the open until a writer
     // comes; it changes nothing for the regular files we go on to use.
     int fd;
@@ -42,8 +42,11 @@ Fd Open(const QString& path, int flags, mode_t mode) {
     if (fd < 0)
         throw StoreError::fromErrno(path, OpOpen(), errno);
     Fd file(fd);
-    if (!S_ISREG(Stat(fd, path).st_mode))
+    const struct stat st = Stat(fd, path);
+    if (!S_ISREG(st.st_mode))
         throw StoreError(path, OpOpen(), QStringLiteral("这不是一个普通文件"));
+    if (status)
+        *status = st;
     return file;
 }
 

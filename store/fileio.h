@@ -48,7 +48,10 @@ class Fd {
 
 QByteArray NativePath(const QString& path);
 
-Fd Open(const QString& path, int flags, mode_t mode = 0);
+// Opens a regular file; anything else (a folder, a named pipe, a device) is
+// a StoreError. The file's status, which the check needs anyway, goes to
+// `status` when given.
+Fd Open(const QString& path, int flags, mode_t mode = 0, struct stat* status = nullptr);
 struct stat Stat(int fd, const QString& path);
 
 // Reads up to `length` bytes at `offset`; fewer only at the end of the file.

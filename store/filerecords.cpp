@@ -10,8 +10,8 @@ FileRecords ReadFileRecords(const QString& path) {
     // One open and, for most files, one read: the first 4 KiB hold a tag
     // written by this program, and a small file's ID3v1 tag too.
     constexpr qint64 kFirstRead = 4096;
-    fileio::Fd fd = fileio::Open(path, O_RDONLY);
-    const struct stat st = fileio::Stat(fd.get(), path);
+    struct stat st;
+    fileio::Fd fd = fileio::Open(path, O_RDONLY, 0, &st);
     const qint64 length = st.st_size;
     QByteArray head = fileio::ReadAt(fd.get(), 0, std::min(length, kFirstRead), path);
 

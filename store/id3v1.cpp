@@ -170,8 +170,9 @@ QByteArray RenderID3v1Tag(const ID3v1Tag& tag) {
 }
 
 ID3v1Tag ReadID3v1Tag(const QString& path) {
-    fileio::Fd fd = fileio::Open(path, O_RDONLY);
-    const qint64 length = fileio::Stat(fd.get(), path).st_size;
+    struct stat st;
+    fileio::Fd fd = fileio::Open(path, O_RDONLY, 0, &st);
+    const qint64 length = st.st_size;
     if (length < kTagSize)
         return NoID3v1Tag();
     return ParseID3v1Tag(fileio::ReadAt(fd.get(), length - kTagSize, kTagSize, path));
@@ -179,8 +180,9 @@ ID3v1Tag ReadID3v1Tag(const QString& path) {
 
 bool WriteID3v1Tag(const QString& path, const ID3v1Tag& tag) {
     const QByteArray bytes = RenderID3v1Tag(tag);
-    fileio::Fd fd = fileio::Open(path, O_RDWR);
-    const qint64 length = fileio::Stat(fd.get(), path).st_size;
+    struct stat st;
+    fileio::Fd fd = fileio::Open(path, O_RDWR, 0, &st);
+    const qint64 length = st.st_size;
     if (length < kTagSize)
         return true;
     const bool hasTag = fileio::ReadAt(fd.get(), length - kTagSize, 3, path) == "TAG";

@@ -142,8 +142,9 @@ ID3v2Tag ParseID3v2Tag(QByteArrayView head, QList<RawFrame>* frames) {
 }
 
 ID3v2Tag ReadID3v2Tag(const QString& path) {
-    fileio::Fd fd = fileio::Open(path, O_RDONLY);
-    const qint64 length = fileio::Stat(fd.get(), path).st_size;
+    struct stat st;
+    fileio::Fd fd = fileio::Open(path, O_RDONLY, 0, &st);
+    const qint64 length = st.st_size;
     QByteArray head = fileio::ReadAt(fd.get(), 0, std::min<qint64>(length, 14), path);
     const qint64 extent = std::min(ID3v2ParseExtent(head), length);
     if (extent > head.size())

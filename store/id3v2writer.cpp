@@ -192,8 +192,8 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
         throw StoreError::fromErrno(path, fileio::OpOpen(), errno);
     const QString target = QFile::decodeName(resolved);
 
-    fileio::Fd source = fileio::Open(target, O_RDONLY);
-    const struct stat st = fileio::Stat(source.get(), target);
+    struct stat st;
+    fileio::Fd source = fileio::Open(target, O_RDONLY, 0, &st);
     const qint64 length = st.st_size;
     const qint64 oldExtent = tag.Present ? qint64(tag.Size) + 10 : 0;
     if (oldExtent > length)

@@ -26,9 +26,6 @@ FileRecords ReadFileRecords(const QString& path) {
         records.v1 = NoID3v1Tag();
     }
 
-    const qint64 extent = std::min(ID3v2ParseExtent(head), length);
-    if (extent > head.size())
-        head += fileio::ReadAt(fd.get(), head.size(), extent - head.size(), path);
-    records.v2 = ParseID3v2Tag(head);
+    records.v2 = ReadID3v2TagFrom(fd.get(), length, std::move(head), path);
     return records;
 }

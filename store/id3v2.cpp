@@ -3,60 +3,348 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "store/codec.h"
 #include "store/fileio.h"
 #include "store/id3v1.h"
+#include "store/id3v2frames.h"
+#include "store/id3v2text.h"
 
 namespace {
 
 constexpr qint64 kHeaderSize = 10;
-constexpr qint64 kFrameHeaderSize = 10;
+
+// Bytes of the tag, from memory or from an open file.
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    // Up to `length` bytes at `offset`, fewer at the end of the data. The
+    // view is valid until the next call.
+    virtual QByteArrayView At(qint64 offset, qint64 length) = 0;
+};
+
+class MemorySource : public ByteSource {
+  public:
+    explicit MemorySource(QByteArrayView data) : data_(data) {}
+    QByteArrayView At(qint64 offset, qint64 length) override {
+        if (offset >= data_.size())
+            return {};
+        return data_.sliced(offset, std::min(length, data_.size() - offset));
+    }
+
+  private:
+    QByteArrayView data_;
+};
+
+// Reads on demand and keeps the last block: frame headers that follow one
+// another cost one read, and a picture that is skipped costs none.
+class FileSource : public ByteSource {
+  public:
+    FileSource(int fd, qint64 length, QByteArray head, const QString& path)
+        : fd_(fd), length_(length), buffer_(std::move(head)), path_(path) {}
+    QByteArrayView At(qint64 offset, qint64 length) override {
+        if (offset >= length_)
+            return {};
+        length = std::min(length, length_ - offset);
+        if (offset < start_ || offset + length > start_ + buffer_.size()) {
+            constexpr qint64 kBlock = 4096;
+            buffer_ = fileio::ReadAt(fd_, offset, std::max(length, kBlock), path_);
+            start_ = offset;
+        }
+        return QByteArrayView(buffer_).sliced(offset - start_,
+                                              std::min<qint64>(length, buffer_.size()));
+    }
+
+  private:
+    int fd_;
+    qint64 length_;
+    QByteArray buffer_;
+    qint64 start_ = 0;
+    const QString& path_;
+};
 
 quint8 ByteAt(QByteArrayView bytes, qint64 i) {
     return i < bytes.size() ? quint8(bytes[i]) : 0;
 }
 
-qint32 SizeAt(QByteArrayView bytes, qint64 offset) {
-    const quint8 b[4] = {ByteAt(bytes, offset), ByteAt(bytes, offset + 1),
-                         ByteAt(bytes, offset + 2), ByteAt(bytes, offset + 3)};
-    return DecodeSizeBytes(b);
+quint32 PlainSize(QByteArrayView b, qint64 at, int width) {
+    quint32 n = 0;
+    for (int i = 0; i < width; ++i) n = n << 8 | ByteAt(b, at + i);
+    return n;
 }
 
-bool StartsWithID3(QByteArrayView head) {
-    return head.size() >= 3 && head.first(3) == QByteArrayView("ID3");
+qint32 SynchsafeSize(QByteArrayView b, qint64 at) {
+    const quint8 bytes[4] = {ByteAt(b, at), ByteAt(b, at + 1), ByteAt(b, at + 2), ByteAt(b, at + 3)};
+    return DecodeSizeBytes(bytes);
 }
 
-// Where the frames start and how many bytes the walk may spend, from the
-// header (and the extended header's size).
-struct Layout {
-    qint64 firstFrame;
-    qint64 budget;
+bool IsIdChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool ValidId(QByteArrayView id) {
+    return std::all_of(id.begin(), id.end(), IsIdChar);
+}
+
+bool AllZero(QByteArrayView bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == 0; });
+}
+
+// A walk over the frames with one reading of the frame sizes.
+struct Walk {
+    QList<ID3v2Frame> frames;
+    bool clean = true;    // ended on the tag's end, on padding, or nothing left
+    QByteArray overrun;   // ID of a frame that reaches past the tag's end
 };
 
-Layout LayoutOf(const ID3v2Tag& tag) {
-    Layout layout;
-    layout.firstFrame = tag.ExtendedHeader ? 14 + qint64(tag.ExtendedHeaderSize) : kHeaderSize;
-    layout.budget = qint64(tag.Size) - tag.ExtendedHeaderSize - (tag.Footer ? 10 : 0);
-    return layout;
+using WantPayload = std::function<bool(QByteArrayView id)>;
+
+Walk WalkFrames(ByteSource& src, qint64 start, qint64 end, int major, bool plainSizes,
+                const WantPayload& want) {
+    Walk walk;
+    const int idWidth = major == 2 ? 3 : 4;
+    const int headerSize = major == 2 ? 6 : 10;
+    qint64 pos = start;
+    while (pos < end) {
+        if (pos + headerSize > end) {
+            walk.clean = AllZero(src.At(pos, end - pos));
+            break;
+        }
+        const QByteArrayView header = src.At(pos, headerSize);
+        if (header.size() < headerSize) {
+            walk.clean = false;  // the file ends inside the tag
+            break;
+        }
+        if (header[0] == 0)
+            break;  // padding
+        if (!ValidId(header.first(idWidth))) {
+            walk.clean = false;
+            break;
+        }
+        ID3v2Frame frame;
+        frame.id = header.first(idWidth).toByteArray();
+        qint64 size;
+        if (major == 2) {
+            size = PlainSize(header, 3, 3);
+        } else {
+            size = plainSizes ? qint64(PlainSize(header, 4, 4)) : SynchsafeSize(header, 4);
+            frame.flags = quint16(ByteAt(header, 8) << 8 | ByteAt(header, 9));
+        }
+        const qint64 payloadAt = pos + headerSize;
+        const bool overruns = size > end - payloadAt;
+        if (want(frame.id) || overruns)
+            frame.payload = src.At(payloadAt, std::min(size, end - payloadAt)).toByteArray();
+        walk.frames.append(std::move(frame));
+        if (overruns) {
+            walk.clean = false;
+            walk.overrun = walk.frames.back().id;
+            break;
+        }
+        pos = payloadAt + size;
+    }
+    return walk;
 }
 
-void StoreFrameText(ID3v2Tag& tag, QByteArrayView id, const QString& text) {
-    for (const ID3v2TextFrame& f : kID3v2TextFrames) {
-        if (id != QByteArrayView(f.id, 4))
-            continue;
-        // Drop the three language characters and the terminator of an
-        // (assumed empty) description. Exactly four characters ending in that
-        // terminator is an empty comment, as this program writes one; without
-        // this it would read back as four NULs and grow into the text.
-        if (id == QByteArrayView("COMM") &&
-            (text.size() > 4 || (text.size() == 4 && text.at(3).isNull()))) {
-            tag.*f.field = text.mid(4);
-        } else {
-            tag.*f.field = text;
-        }
-        return;
+QByteArray V23Id(const QByteArray& id, int major) {
+    return major == 2 ? id3v2frames::V23IdOfV22(id) : id;
+}
+
+int TextFrameIndex(QByteArrayView id) {
+    for (size_t i = 0; i < kID3v2TextFrames.size(); ++i)
+        if (id == QByteArrayView(kID3v2TextFrames[i].id, 4))
+            return int(i);
+    return -1;
+}
+
+const int kCommIndex = TextFrameIndex("COMM");
+const int kLinkIndex = TextFrameIndex("WXXX");
+const int kYearIndex = TextFrameIndex("TYER");
+
+// The text a frame shows in its field. `content` is the frame's decoded
+// content (extras removed).
+QString FieldText(int index, QByteArrayView content) {
+    if (content.isEmpty())
+        return {};
+    const quint8 enc = quint8(content[0]);
+    QByteArrayView body = content.sliced(1);
+    if (index == kCommIndex) {
+        // Language, description, text. A payload too short for the language
+        // holds no comment.
+        if (body.size() < 3)
+            return {};
+        body = body.sliced(3);
+        // Without a terminator there is no description, only the text.
+        const qsizetype end = id3v2text::FindTerminator(enc, body);
+        return id3v2text::DecodeValues(
+            enc, end < 0 ? body : body.sliced(end + id3v2text::TerminatorWidth(enc)));
     }
+    if (index == kLinkIndex) {
+        // Description, then the URL. This program once wrote the URL right
+        // after the encoding byte, without a description.
+        const qsizetype end = id3v2text::FindTerminator(enc, body);
+        QByteArrayView url =
+            end < 0 ? body : body.sliced(end + id3v2text::TerminatorWidth(enc));
+        const qsizetype cut = url.indexOf('\0');
+        return id3v2text::Decode(0, cut < 0 ? url : url.first(cut));
+    }
+    return id3v2text::DecodeValues(enc, body);
+}
+
+// Whether a COMM or WXXX content has an empty description.
+bool EmptyDescription(int index, QByteArrayView content) {
+    if (content.isEmpty())
+        return true;
+    const quint8 enc = quint8(content[0]);
+    QByteArrayView body = content.sliced(1);
+    if (index == kCommIndex)
+        body = body.sliced(std::min<qsizetype>(3, body.size()));
+    const qsizetype end = id3v2text::FindTerminator(enc, body);
+    if (end < 0)
+        return true;  // a text or URL alone (this program's old link layout)
+    return id3v2text::Decode(enc, body.first(end)).isEmpty();
+}
+
+bool IsReaderFrame(QByteArrayView id, int major) {
+    const QByteArray v23 = major == 2 ? id3v2frames::V23IdOfV22(id) : id.toByteArray();
+    return TextFrameIndex(v23) >= 0 || (major >= 4 && v23 == "TDRC");
+}
+
+QString YearOfDate(const QString& date) {
+    return date.left(4);
+}
+
+ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
+    ID3v2Contents c;
+    c.shown.fill(-1);
+    ID3v2Tag& tag = c.tag;
+    const QByteArray head = src.At(0, 14).toByteArray();
+    if (head.size() < 3 || !head.startsWith("ID3"))
+        return c;
+    tag.Present = true;
+    const int major = ByteAt(head, 3);
+    c.major = major;
+    tag.Version = FixedWidth(QStringLiteral("%1.%2").arg(major).arg(ByteAt(head, 4)), 7);
+    const quint8 flags = ByteAt(head, 5);
+    tag.Unsynchronisation = flags & 0x80;
+    tag.ExtendedHeader = flags & 0x40;
+    tag.Experimental = flags & 0x20;
+    tag.Footer = flags & 0x10;
+    tag.Size = SynchsafeSize(head, 6);
+    const bool sizeIsSynchsafe = ((ByteAt(head, 6) | ByteAt(head, 7) | ByteAt(head, 8) |
+                                   ByteAt(head, 9)) & 0x80) == 0;
+    const qint64 tagEnd = kHeaderSize + qint64(tag.Size);
+    c.extent = tagEnd + (major == 4 && tag.Footer ? 10 : 0);
+
+    auto refuse = [&](const QString& why) {
+        if (tag.Unwritable.isEmpty())
+            tag.Unwritable = why;
+    };
+    if (!sizeIsSynchsafe)
+        refuse(QStringLiteral("标签头里的大小不合规范，无法确定标签在哪里结束"));
+    if (c.extent > fileLength)
+        refuse(QStringLiteral("标签声称有 %1 字节，但文件只有 %2 字节")
+                   .arg(c.extent)
+                   .arg(fileLength));
+    if (major < 2 || major > 4)
+        refuse(QStringLiteral("不认识的 ID3v2 版本 2.%1").arg(major));
+    if (major == 2 && (flags & 0x40)) {
+        // A compressed v2.2 tag: no scheme was ever defined for it.
+        refuse(QStringLiteral("这个 ID3v2.2 标签整体经过压缩，无法读取"));
+        return c;
+    }
+
+    // A v2.2 or v2.3 tag unsynchronised as a whole is walked once undone.
+    std::optional<MemorySource> undone;
+    QByteArray undoneBytes;
+    ByteSource* frames = &src;
+    qint64 end = std::min(tagEnd, fileLength);
+    if (major <= 3 && tag.Unsynchronisation) {
+        undoneBytes = head.first(std::min<qsizetype>(head.size(), kHeaderSize)) +
+                      id3v2frames::Resynchronise(src.At(kHeaderSize, end - kHeaderSize));
+        undone.emplace(undoneBytes);
+        frames = &*undone;
+        end = undoneBytes.size();
+    }
+
+    qint64 start = kHeaderSize;
+    if (tag.ExtendedHeader && major >= 3) {
+        const QByteArrayView ext = frames->At(kHeaderSize, 4);
+        if (major == 3) {
+            // Its size leaves out its own four bytes.
+            tag.ExtendedHeaderSize = qint32(std::min<quint32>(PlainSize(ext, 0, 4), INT32_MAX));
+            start = kHeaderSize + 4 + qint64(tag.ExtendedHeaderSize);
+        } else {
+            tag.ExtendedHeaderSize = SynchsafeSize(ext, 0);
+            start = kHeaderSize + qint64(tag.ExtendedHeaderSize);
+        }
+        if (start > end || (major == 4 && tag.ExtendedHeaderSize < 6)) {
+            refuse(QStringLiteral("扩展标头的大小超出了标签"));
+            return c;
+        }
+    }
+
+    const WantPayload want = [&](QByteArrayView id) {
+        return allPayloads || IsReaderFrame(id, major);
+    };
+    // v2.3 sizes are plain numbers and v2.4 sizes 7-bit groups; each version
+    // has writers that used the other reading. Take the one that walks.
+    const bool standardPlain = major == 3;
+    Walk walk = WalkFrames(*frames, start, end, major, standardPlain, want);
+    if (!walk.clean && major >= 3) {
+        Walk other = WalkFrames(*frames, start, end, major, !standardPlain, want);
+        if (other.clean)
+            walk = std::move(other);
+    }
+    if (!walk.overrun.isEmpty())
+        refuse(QStringLiteral("标签中的 %1 帧超出了标签的结尾")
+                   .arg(QString::fromLatin1(walk.overrun)));
+    c.frames = std::move(walk.frames);
+
+    // Which frame each field shows.
+    int tdrc = -1;
+    std::array<bool, 12>& described = c.described;
+    for (qsizetype i = 0; i < c.frames.size(); ++i) {
+        const QByteArray id = V23Id(c.frames[i].id, major);
+        if (major >= 4 && id == "TDRC" && tdrc < 0)
+            tdrc = int(i);
+        const int index = TextFrameIndex(id);
+        if (index < 0)
+            continue;
+        int& slot = c.shown[size_t(index)];
+        if (index == kCommIndex || index == kLinkIndex) {
+            // The first frame without a description; failing that, the first.
+            const auto content =
+                id3v2frames::Content(c.frames[i], major, tag.Unsynchronisation);
+            const bool plain = content && EmptyDescription(index, *content);
+            if (slot < 0) {
+                slot = int(i);
+                described[size_t(index)] = !plain;
+            } else if (described[size_t(index)] && plain) {
+                slot = int(i);
+                described[size_t(index)] = false;
+            }
+            continue;
+        }
+        if (slot >= 0)
+            c.duplicates.append(slot);
+        slot = int(i);
+    }
+    for (size_t index = 0; index < kID3v2TextFrames.size(); ++index) {
+        const int slot = c.shown[index];
+        if (slot < 0)
+            continue;
+        const auto content = id3v2frames::Content(c.frames[slot], major, tag.Unsynchronisation);
+        if (content)
+            tag.*kID3v2TextFrames[index].field = FieldText(int(index), *content);
+    }
+    if (c.shown[size_t(kYearIndex)] < 0 && tdrc >= 0) {
+        const auto content = id3v2frames::Content(c.frames[tdrc], major, tag.Unsynchronisation);
+        if (content)
+            tag.TYER = YearOfDate(FieldText(kYearIndex, *content));
+    }
+    std::sort(c.duplicates.begin(), c.duplicates.end());
+    return c;
 }
 
 }  // namespace
@@ -74,80 +362,25 @@ qint32 DecodeSizeBytes(const quint8* b) {
            qint32(b[3]);
 }
 
-qint64 ID3v2ParseExtent(QByteArrayView first14) {
-    if (!StartsWithID3(first14))
-        return 3;
-    const quint8 flags = ByteAt(first14, 5);
-    const bool extended = flags & 0x40;
-    const bool footer = flags & 0x10;
-    const qint64 size = SizeAt(first14, 6);
-    const qint64 extSize = extended ? SizeAt(first14, 10) : 0;
-    const qint64 firstFrame = extended ? 14 + extSize : kHeaderSize;
-    const qint64 budget = size - extSize - (footer ? 10 : 0);
-    // The walk never reads past the first frame position plus the budget
-    // plus one frame header (the first header is read whatever the budget).
-    return firstFrame + std::max<qint64>(budget, 0) + kFrameHeaderSize;
+ID3v2Contents ParseID3v2Contents(QByteArrayView file, qint64 fileLength) {
+    MemorySource src(file);
+    return Parse(src, fileLength < 0 ? file.size() : fileLength, true);
 }
 
-ID3v2Tag ParseID3v2Tag(QByteArrayView head, QList<RawFrame>* frames) {
-    ID3v2Tag tag;
-    if (!StartsWithID3(head))
-        return tag;
-    tag.Present = true;
-    tag.Version = FixedWidth(QStringLiteral("%1.%2").arg(ByteAt(head, 3)).arg(ByteAt(head, 4)), 7);
-    const quint8 flags = ByteAt(head, 5);
-    tag.Unsynchronisation = flags & 0x80;
-    tag.ExtendedHeader = flags & 0x40;
-    tag.Experimental = flags & 0x20;
-    tag.Footer = flags & 0x10;
-    tag.Size = SizeAt(head, 6);
-    if (tag.ExtendedHeader)
-        tag.ExtendedHeaderSize = SizeAt(head, 10);
+ID3v2Tag ParseID3v2Tag(QByteArrayView file) {
+    MemorySource src(file);
+    return Parse(src, file.size(), false).tag;
+}
 
-    const Layout layout = LayoutOf(tag);
-    qint64 position = layout.firstFrame;
-    qint64 budget = layout.budget;
-    // The first frame header is always examined, whatever the budget says.
-    for (;;) {
-        if (position + kFrameHeaderSize > head.size())
-            break;  // the file ends first
-        RawFrame frame;
-        frame.header.FrameID = head.sliced(position, 4).toByteArray();
-        for (int i = 0; i < 4; ++i) frame.header.SizeBytes[i] = quint8(head[position + 4 + i]);
-        frame.header.Flags = head.sliced(position + 8, 2).toByteArray();
-        const qint64 payloadSize = DecodeSizeBytes(frame.header.SizeBytes.data());
-
-        QString text;
-        qint64 next = position + kFrameHeaderSize;
-        bool cut = false;
-        if (payloadSize >= 1 && payloadSize <= budget) {
-            const qint64 available = std::min(payloadSize, head.size() - next);
-            frame.payload = head.sliced(next, available).toByteArray();
-            // The whole payload, encoding byte included, is read as CP936;
-            // the first character stands for the encoding byte.
-            text = DecodeCP936(frame.payload).mid(1);
-            cut = available < payloadSize;
-            next += payloadSize;
-        }
-        StoreFrameText(tag, frame.header.FrameID, text);
-        if (frames)
-            frames->append(frame);
-
-        budget -= payloadSize + kFrameHeaderSize;
-        if (cut || budget <= 10 || payloadSize == 0)
-            break;
-        position = next;
-    }
-    return tag;
+ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path) {
+    FileSource src(fd, length, std::move(head), path);
+    return Parse(src, length, false).tag;
 }
 
 ID3v2Tag ReadID3v2Tag(const QString& path) {
     struct stat st;
     fileio::Fd fd = fileio::Open(path, O_RDONLY, 0, &st);
     const qint64 length = st.st_size;
-    QByteArray head = fileio::ReadAt(fd.get(), 0, std::min<qint64>(length, 14), path);
-    const qint64 extent = std::min(ID3v2ParseExtent(head), length);
-    if (extent > head.size())
-        head += fileio::ReadAt(fd.get(), head.size(), extent - head.size(), path);
-    return ParseID3v2Tag(head);
+    QByteArray head = fileio::ReadAt(fd.get(), 0, std::min<qint64>(length, 4096), path);
+    return ReadID3v2TagFrom(fd.get(), length, std::move(head), path);
 }

@@ -6,24 +6,16 @@
 #include <QString>
 #include <array>
 
-// The ID3v2 tag at the start of an MP3 file, as far as this program handles
-// it: the header and twelve text frames. Every size field (tag, extended
-// header, frame) is read as four 7-bit groups, b0*2^21 + b1*2^14 + b2*2^7 + b3,
-// each byte taken whole (the top bit is not cleared).
-
-struct FrameHeader {
-    QByteArray FrameID;                 // 4 bytes
-    std::array<quint8, 4> SizeBytes{};  // payload size, four 7-bit groups
-    QByteArray Flags;                   // 2 bytes, read and ignored
-};
-
-// One frame as found on disk: its header and the payload bytes that exist
-// (fewer than the header claims when the file ends early, none when the
-// frame's size was out of range).
-struct RawFrame {
-    FrameHeader header;
-    QByteArray payload;
-};
+// The ID3v2 tag at the start of an MP3 file. The record holds the header
+// and the twelve text frames this program shows and edits; the writer keeps
+// every other frame of the file's tag as it finds it.
+//
+// Versions 2.2, 2.3 and 2.4 are read. Texts honour the frame's encoding byte
+// (see id3v2text.h); a value list shows joined with "/". Frame sizes are
+// read as the version has them (v2.3: plain 32-bit numbers, v2.4: 7-bit
+// groups); where a tag only walks cleanly with the other reading, as in tags
+// of this program's earlier versions (v2.3 with 7-bit groups) or of players
+// that wrote v2.4 with plain numbers, that reading is taken.
 
 struct ID3v2Tag {
     bool Present = false;
@@ -32,8 +24,12 @@ struct ID3v2Tag {
     bool ExtendedHeader = false;
     bool Experimental = false;
     bool Footer = false;
-    qint32 Size = 0;                // tag size without the 10-byte header
-    qint32 ExtendedHeaderSize = 0;  // 0 without an extended header
+    qint32 Size = 0;                // tag size without the 10-byte header (and footer)
+    qint32 ExtendedHeaderSize = 0;  // as stored; 0 without an extended header
+    // Empty when the tag can be rewritten; otherwise why not (its end cannot
+    // be told, or part of it cannot be carried over). Such a tag is shown as
+    // far as it can be read, and the writer refuses the file.
+    QString Unwritable;
     QString TRCK, TENC, WXXX, TCOP, TOPE, TCOM, COMM, TCON, TYER, TALB, TPE1, TIT2;
 
     bool operator==(const ID3v2Tag&) const = default;
@@ -47,25 +43,58 @@ struct ID3v2TextFrame {
 };
 extern const std::array<ID3v2TextFrame, 12> kID3v2TextFrames;
 
-// Decodes four size bytes (each taken whole).
+// One frame of a tag, as stored: the ID (three letters in a v2.2 tag), the
+// two flag bytes (none in v2.2) and the payload. Tag-level
+// unsynchronisation is already undone; a v2.4 frame's own
+// unsynchronisation and data-length indicator are still in place.
+struct ID3v2Frame {
+    QByteArray id;
+    quint16 flags = 0;
+    QByteArray payload;
+
+    bool operator==(const ID3v2Frame&) const = default;
+};
+
+// Everything the writer needs of a file's current tag.
+struct ID3v2Contents {
+    ID3v2Tag tag;
+    int major = 0;       // the tag's major version (2, 3, 4); 0 without a tag
+    qint64 extent = 0;   // bytes from the start of the file to the end of the
+                         // tag: header, extended header, frames, padding, footer
+    QList<ID3v2Frame> frames;  // every frame found, in the tag's order
+    // Which frame holds each of the twelve texts, by the index of
+    // kID3v2TextFrames; -1 when none. The comment and link are the first
+    // frame with an empty description; for the others the last one wins.
+    std::array<int, 12> shown;
+    // The comment or link shown has a description (there was none without):
+    // it is not the frame the record's text stands for, and the writer keeps it.
+    std::array<bool, 12> described{};
+    // Frames that stand for one of the twelve but are not shown (an earlier
+    // duplicate); the writer drops them.
+    QList<int> duplicates;
+};
+
+// Decodes four size bytes as 7-bit groups (each byte taken whole).
 qint32 DecodeSizeBytes(const quint8* b);
 
-// Parses the tag from the first bytes of a file. `head` holds the file's
-// first bytes: the whole file, or at least ID3v2ParseExtent(head) bytes.
-// Never fails: a frame that runs past the end of `head` gives the bytes that
-// exist and ends the walk. `frames`, when given, receives every frame walked.
-ID3v2Tag ParseID3v2Tag(QByteArrayView head, QList<RawFrame>* frames = nullptr);
-
-// How many bytes from the start of the file the parser may look at, judged
-// from the file's first 14 bytes (header and extended-header size). Reading
-// that many (or the whole file when shorter) is enough for ParseID3v2Tag.
-qint64 ID3v2ParseExtent(QByteArrayView first14);
+// Parses the tag at the start of `file`, the whole file. Never fails:
+// damaged tags read as far as they go.
+ID3v2Tag ParseID3v2Tag(QByteArrayView file);
+// The same with every frame's payload. `file` may be only the first bytes of
+// a file of `fileLength` bytes, as long as it holds the whole tag.
+ID3v2Contents ParseID3v2Contents(QByteArrayView file, qint64 fileLength = -1);
 
 // Reads the tag of the file at `path`. Throws StoreError only when the file
-// cannot be opened or read.
+// cannot be opened or read. Frames that hold none of the twelve texts are
+// skipped, not read, so large pictures cost nothing.
 ID3v2Tag ReadID3v2Tag(const QString& path);
+// The same from an open file of `length` bytes whose first bytes are `head`.
+ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path);
 
-// ---- Writing: always version 3.0, the twelve frames, no padding ----
+// ---- Writing: always version 2.3 ----
+//
+// The tag header's size is four 7-bit groups; frame sizes are plain 32-bit
+// numbers, as v2.3 has them (below 128 both readings are the same bytes).
 
 // The largest size the four 7-bit groups can hold is 2^28 - 1.
 inline constexpr qint32 kMaxSynchsafeSize = (1 << 28) - 1;
@@ -75,10 +104,18 @@ inline constexpr qint32 kMaxSynchsafeSize = (1 << 28) - 1;
 std::array<quint8, 4> EncodeSynchsafeSize(qint64 n);
 
 // The twelve frames in the order TIT2 TPE1 TALB TYER TCON TRCK COMM TCOM TCOP
-// TENC TOPE WXXX, texts in CP936, encoding byte 0, COMM with three zero
-// language bytes and an empty description. Throws StoreError when a frame
-// or the whole would need a size of 2^28 or more.
+// TENC TOPE WXXX, written afresh: a text that code page 936 holds in CP936
+// with encoding byte 0, any other in UTF-16 with encoding byte 1; COMM with
+// three zero language bytes and an empty description; WXXX with an empty
+// description, then the URL. Throws StoreError when the whole would need a
+// size of 2^28 or more.
 QByteArray RenderID3v2Frames(const ID3v2Tag& tag);
+// The frames of the tag `tag` gives a file whose current tag is `old`: the
+// twelve as above, except that a text the record leaves as it was read keeps
+// its frame as stored (and a new comment keeps the old one's language); then
+// every other frame of `old`, as stored, or converted to v2.3 from a v2.2 or
+// v2.4 tag. Frames v2.3 cannot carry are left out.
+QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old);
 // The 10-byte header "ID3" 3 0 0 + size of `framesLength`.
 QByteArray RenderID3v2Header(qint64 framesLength);
 
@@ -87,13 +124,14 @@ QByteArray RenderID3v2Header(qint64 framesLength);
 // place; nothing reads it back.
 qint64 WriteID3v2Frames(const ID3v2Tag& tag);
 
-// Gives the file at `path` a new tag built from `tag`: new header, the twelve
-// frames, then the file's bytes after the old tag (extent Size + 10 when
-// `tag.Present`, else 0). `tag.Present`/`tag.Size` must describe the tag the
-// file holds now. The new file is built beside the original, flushed and
-// renamed over it, keeping its permission bits (and owner where allowed); a
-// symbolic link stays a link and its target is rewritten. On any failure the
-// original is untouched, the temporary file is gone and StoreError is
-// thrown; an old tag that claims to reach past the end of the file is such a
-// failure. Returns true.
+// Gives the file at `path` a new tag built from `tag` and the file's current
+// tag: new header, frames as RenderID3v2Frames, then every byte after the old
+// tag (audio, APE tag, ID3v1 tag) unchanged. `tag.Present` and `tag.Size`
+// must still describe the tag the file holds, else the file changed since it
+// was read and is refused. The new file is built beside the original,
+// flushed and renamed over it, keeping its permission bits (and owner where
+// allowed); a symbolic link stays a link and its target is rewritten. On any
+// failure the original is untouched, the temporary file is gone and
+// StoreError is thrown; a tag whose end cannot be told (ID3v2Tag::Unwritable)
+// is such a failure. Returns true.
 bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QFileInfo>
+#include <QUrl>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -12,25 +13,76 @@
 #include "store/codec.h"
 #include "store/fileio.h"
 #include "store/id3v2.h"
+#include "store/id3v2frames.h"
+#include "store/id3v2text.h"
 #include "store/programfolder.h"
 
 namespace {
 
 const QString kOpBuild = QStringLiteral("生成 ID3v2 标签");
 
-void AppendFrame(QByteArray& out, const char* id, const QByteArray& prefix, const QString& text) {
-    const QByteArray bytes = EncodeCP936(text);
-    const qint64 payload = qint64(prefix.size()) + bytes.size();
-    if (payload > kMaxSynchsafeSize)
-        throw StoreError(
-            {}, kOpBuild,
-            QStringLiteral("%1 帧的内容太长（%2 字节），无法写入").arg(id).arg(payload));
-    const auto size = EncodeSynchsafeSize(payload);
-    out.append(id, 4);
-    out.append(reinterpret_cast<const char*>(size.data()), 4);
-    out.append("\0\0", 2);
-    out.append(prefix);
-    out.append(bytes);
+void AppendFrame(QByteArray& out, const ID3v2Frame& frame) {
+    const qint64 size = frame.payload.size();
+    if (size > kMaxSynchsafeSize)
+        throw StoreError({}, kOpBuild,
+                         QStringLiteral("%1 帧的内容太长（%2 字节），无法写入")
+                             .arg(QString::fromLatin1(frame.id))
+                             .arg(size));
+    const char header[10] = {frame.id[0],    frame.id[1],      frame.id[2],
+                             frame.id[3],    char(size >> 24), char(size >> 16),
+                             char(size >> 8), char(size),      char(frame.flags >> 8),
+                             char(frame.flags)};
+    out.append(header, 10);
+    out.append(frame.payload);
+}
+
+int TextFrameIndex(QByteArrayView id) {
+    for (size_t i = 0; i < kID3v2TextFrames.size(); ++i)
+        if (id == QByteArrayView(kID3v2TextFrames[i].id, 4))
+            return int(i);
+    return -1;
+}
+
+// A link is a URL, which ID3 keeps in Latin-1 whatever the encoding byte
+// says. This program writes what code page 936 holds as CP936, as it always
+// did; any other character goes in percent-encoded UTF-8, as in a web
+// address, rather than as "?".
+QByteArray UrlBytes(const QString& url) {
+    QByteArray out;
+    for (qsizetype i = 0; i < url.size(); ++i) {
+        qsizetype len = url.at(i).isHighSurrogate() && i + 1 < url.size() ? 2 : 1;
+        const QString ch = url.mid(i, len);
+        i += len - 1;
+        out += id3v2text::EncodingFor(ch) == 0 ? EncodeCP936(ch)
+                                               : QUrl::toPercentEncoding(ch);
+    }
+    return out;
+}
+
+// A frame of the twelve written from its text. `language` is the comment's.
+ID3v2Frame FreshFrame(const char* id, const QString& text, QByteArrayView language) {
+    ID3v2Frame f;
+    f.id = id;
+    if (f.id == "WXXX") {
+        f.payload = QByteArray("\0\0", 2) + UrlBytes(text);
+        return f;
+    }
+    const quint8 enc = id3v2text::EncodingFor(text);
+    f.payload = QByteArray(1, char(enc));
+    if (f.id == "COMM") {
+        f.payload += language.size() == 3 ? language.toByteArray() : QByteArray(3, '\0');
+        f.payload += (enc == 1 ? id3v2text::Encode(1, {}) : QByteArray()) +
+                     id3v2text::Terminator(enc);
+    }
+    f.payload += id3v2text::Encode(enc, text);
+    return f;
+}
+
+// Whether an old link frame has the standard layout (a description and its
+// terminator before the URL), so that it can be written back as it is.
+bool StandardLink(const QByteArray& content) {
+    return !content.isEmpty() &&
+           id3v2text::FindTerminator(quint8(content[0]), QByteArrayView(content).sliced(1)) >= 0;
 }
 
 // Removes the temporary file unless it was renamed into place.
@@ -140,21 +192,52 @@ std::array<quint8, 4> EncodeSynchsafeSize(qint64 n) {
 }
 
 QByteArray RenderID3v2Frames(const ID3v2Tag& tag) {
-    static const QByteArray textPrefix(1, '\0');     // encoding byte
-    static const QByteArray commentPrefix(5, '\0');  // encoding, language, description end
+    ID3v2Contents none;
+    none.shown.fill(-1);
+    return RenderID3v2Frames(tag, none);
+}
+
+QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
+    static const char* const kOrder[] = {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK",
+                                         "COMM", "TCOM", "TCOP", "TENC", "TOPE", "WXXX"};
+    const bool unsync = old.tag.Unsynchronisation;
+    QList<bool> replaced(old.frames.size(), false);
+    for (int i : old.duplicates) replaced[i] = true;
+
     QByteArray out;
-    AppendFrame(out, "TIT2", textPrefix, tag.TIT2);
-    AppendFrame(out, "TPE1", textPrefix, tag.TPE1);
-    AppendFrame(out, "TALB", textPrefix, tag.TALB);
-    AppendFrame(out, "TYER", textPrefix, tag.TYER);
-    AppendFrame(out, "TCON", textPrefix, tag.TCON);
-    AppendFrame(out, "TRCK", textPrefix, tag.TRCK);
-    AppendFrame(out, "COMM", commentPrefix, tag.COMM);
-    AppendFrame(out, "TCOM", textPrefix, tag.TCOM);
-    AppendFrame(out, "TCOP", textPrefix, tag.TCOP);
-    AppendFrame(out, "TENC", textPrefix, tag.TENC);
-    AppendFrame(out, "TOPE", textPrefix, tag.TOPE);
-    AppendFrame(out, "WXXX", textPrefix, tag.WXXX);
+    for (const char* id : kOrder) {
+        const int index = TextFrameIndex(id);
+        QString ID3v2Tag::*field = kID3v2TextFrames[size_t(index)].field;
+        const QString& text = tag.*field;
+        const bool unchanged = text == old.tag.*field;
+        const int slot = old.shown[size_t(index)];
+        if (slot < 0 || old.described[size_t(index)]) {
+            // A comment or link shown from a frame with a description stays
+            // that frame; the record's own has none, and is empty unless
+            // the text was changed.
+            AppendFrame(out, FreshFrame(id, slot >= 0 && unchanged ? QString() : text, {}));
+            continue;
+        }
+        replaced[slot] = true;
+        const ID3v2Frame& original = old.frames[slot];
+        const auto content = id3v2frames::Content(original, old.major, unsync);
+        if (unchanged && (QByteArrayView(id) != "WXXX" || (content && StandardLink(*content)))) {
+            const QList<ID3v2Frame> kept = id3v2frames::ForV23(original, old.major, unsync);
+            if (kept.size() == 1) {
+                AppendFrame(out, kept.front());
+                continue;
+            }
+        }
+        const QByteArray language =
+            content && content->size() >= 4 ? content->mid(1, 3) : QByteArray();
+        AppendFrame(out, FreshFrame(id, text, language));
+    }
+    for (qsizetype i = 0; i < old.frames.size(); ++i) {
+        if (replaced[i])
+            continue;
+        for (const ID3v2Frame& f : id3v2frames::ForV23(old.frames[i], old.major, unsync))
+            AppendFrame(out, f);
+    }
     if (out.size() > kMaxSynchsafeSize)
         throw StoreError({}, kOpBuild,
                          QStringLiteral("标签太大（%1 字节），无法写入").arg(out.size()));
@@ -174,18 +257,21 @@ qint64 WriteID3v2Frames(const ID3v2Tag& tag) {
     return frames.size();
 }
 
-bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
-    QByteArray frames;
-    try {
-        frames = RenderID3v2Frames(tag);
-    } catch (const StoreError& e) {
-        throw StoreError(path, e.operation(), e.reason());
+// The current tag of the open file `fd`, with every frame.
+static ID3v2Contents CurrentTag(int fd, qint64 length, const QString& path) {
+    QByteArray head = fileio::ReadAt(fd, 0, std::min<qint64>(length, 4096), path);
+    if (head.size() >= 10 && head.startsWith("ID3")) {
+        const qint64 extent =
+            10 + qint64(DecodeSizeBytes(reinterpret_cast<const quint8*>(head.constData()) + 6)) + 10;
+        const qint64 need = std::min(extent, length);
+        if (need > head.size())
+            head += fileio::ReadAt(fd, head.size(), need - head.size(), path);
     }
-    // The scratch copy is kept for anyone who looks for it; the file itself
-    // is built from the bytes in memory, so two running copies of the
-    // program cannot mix their frames.
-    WriteScratchFrames(frames);
+    return ParseID3v2Contents(head, length);
+}
 
+bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
+    const QString opRewrite = QStringLiteral("改写 ID3v2 标签");
     // Rewrite the file a link points to, not the link.
     char resolved[PATH_MAX];
     if (!::realpath(fileio::NativePath(path).constData(), resolved))
@@ -195,13 +281,25 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
     struct stat st;
     fileio::Fd source = fileio::Open(target, O_RDONLY, 0, &st);
     const qint64 length = st.st_size;
-    const qint64 oldExtent = tag.Present ? qint64(tag.Size) + 10 : 0;
-    if (oldExtent > length)
-        throw StoreError(path, QStringLiteral("改写 ID3v2 标签"),
-                         QStringLiteral("旧标签声称有 %1 字节，但文件只有 %2 字节；为免丢失音频，"
-                                        "文件未作改动")
-                             .arg(oldExtent)
-                             .arg(length));
+    const ID3v2Contents old = CurrentTag(source.get(), length, path);
+    if (!old.tag.Unwritable.isEmpty())
+        throw StoreError(path, opRewrite,
+                         old.tag.Unwritable + QStringLiteral("；为免丢失数据，文件未作改动"));
+    if (tag.Present != old.tag.Present || (tag.Present && tag.Size != old.tag.Size))
+        throw StoreError(path, opRewrite,
+                         QStringLiteral("文件的 ID3v2 标签在读取之后被改动过，文件未作改动"));
+
+    QByteArray frames;
+    try {
+        frames = RenderID3v2Frames(tag, old);
+    } catch (const StoreError& e) {
+        throw StoreError(path, e.operation(), e.reason());
+    }
+    // The scratch copy is kept for anyone who looks for it; the file itself
+    // is built from the bytes in memory, so two running copies of the
+    // program cannot mix their frames.
+    WriteScratchFrames(frames);
+    const qint64 oldExtent = old.tag.Present ? old.extent : 0;
 
     TempFile temp = CreateTempBeside(target);
     const QByteArray header = RenderID3v2Header(frames.size());

@@ -54,7 +54,7 @@ QByteArray FullyTaggedFile() {
     frames += V2Text("TOPE", Gbk(QStringLiteral("原唱")));    // original artist
     frames += V2Text("TCOP", "(C) 1983");                     // copyright
     frames += V2Text("WXXX", "http://example.org/a");         // link
-    frames += V2Text("TENC", QByteArray("LAME\x00junk", 9));  // NUL inside
+    frames += V2Text("TENC", QByteArray("LAME\x00junk", 9));  // two values
     return V2Tag(frames) + Audio(3000) +
            V1Bytes(Gbk(QStringLiteral("月亮代表我的心")),  // title, blank padded
                    Gbk(QStringLiteral("邓丽君")),          // artist
@@ -151,7 +151,7 @@ TEST_F(Mp3ListTest, EveryCatalogueCodeGivesItsCellOnATaggedFile) {
         {209, QStringLiteral("原唱")},
         {210, QStringLiteral("(C) 1983")},
         {211, QStringLiteral("http://example.org/a")},
-        {212, QStringLiteral("LAME")},
+        {212, QStringLiteral("LAME/junk")},
         {213, QStringLiteral("经典")},
         {301, QStringLiteral("有")},
         {302, QStringLiteral("有")},

@@ -59,7 +59,8 @@ TEST(ID3v2Layout, SynchsafeSizes) {
 
 TEST(ID3v2Layout, TwelveFramesInOrderWithoutPadding) {
     const QByteArray frames = RenderID3v2Frames(ID3v2Tag());
-    EXPECT_EQ(frames.size(), 136);  // 12 headers, 11 encoding bytes, 5 COMM bytes
+    // 12 headers, 11 encoding bytes, 4 more COMM bytes, the WXXX description's end
+    EXPECT_EQ(frames.size(), 137);
     QList<QByteArray> ids;
     for (int at = 0; at < frames.size();) {
         ids.append(frames.mid(at, 4));
@@ -67,7 +68,7 @@ TEST(ID3v2Layout, TwelveFramesInOrderWithoutPadding) {
     }
     EXPECT_EQ(ids, (QList<QByteArray>{"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK", "COMM",
                                       "TCOM", "TCOP", "TENC", "TOPE", "WXXX"}));
-    EXPECT_EQ(RenderID3v2Header(136), QByteArray("ID3\x03\x00\x00\x00\x00\x01\x08", 10));
+    EXPECT_EQ(RenderID3v2Header(137), QByteArray("ID3\x03\x00\x00\x00\x00\x01\x09", 10));
 }
 
 TEST(ID3v2Layout, FrameBytes) {
@@ -95,7 +96,31 @@ TEST(ID3v2Layout, FrameBytes) {
                                                "\x00"
                                                "abc",
                                                18));
-    EXPECT_EQ(frames.mid(frames.indexOf("TCOP"), 8), QByteArray("TCOP\x00\x00\x01\x49", 8));  // 201
+    // Frame sizes are plain numbers: 201 is 00 00 00 C9.
+    EXPECT_EQ(frames.mid(frames.indexOf("TCOP"), 8), QByteArray("TCOP\x00\x00\x00\xC9", 8));
+}
+
+TEST(ID3v2Layout, TextsOutsideTheCodePageAreWrittenAsUtf16AndLinksAsUrls) {
+    ID3v2Tag tag;
+    tag.TIT2 = QStringLiteral("\U0001F3B5");
+    tag.COMM = QStringLiteral("ข");  // Thai: not in code page 936
+    tag.WXXX = QStringLiteral("http://例.cn/\U0001F3B5");
+    const QByteArray frames = RenderID3v2Frames(tag);
+    // id, size, flags, encoding 1, mark, the surrogate pair
+    EXPECT_EQ(frames.left(17), QByteArray("TIT2\x00\x00\x00\x07\x00\x00"
+                                          "\x01\xFF\xFE\x3C\xD8\xB5\xDF",
+                                          17));
+    // enc 1, language, empty description (mark and terminator), text
+    const int comm = frames.indexOf("COMM");
+    EXPECT_EQ(frames.mid(comm + 10, 12), QByteArray("\x01\x00\x00\x00\xFF\xFE\x00\x00"
+                                                    "\xFF\xFE\x02\x0E",
+                                                    12));
+    // enc 0, empty description, the URL: CP936 where it can, else percent-encoded UTF-8
+    EXPECT_EQ(frames.mid(frames.indexOf("WXXX") + 10),
+              QByteArray("\x00\x00http://", 9) + Gbk(QStringLiteral("例")) + ".cn/%F0%9F%8E%B5");
+    const ID3v2Tag read = ParseID3v2Tag(RenderID3v2Header(frames.size()) + frames);
+    EXPECT_EQ(read.TIT2, tag.TIT2);
+    EXPECT_EQ(read.COMM, tag.COMM);
 }
 
 TEST(ID3v2Layout, WrittenTagReadsBackAsWritten) {
@@ -109,13 +134,12 @@ TEST(ID3v2Layout, WrittenTagReadsBackAsWritten) {
     tag.COMM = QStringLiteral("备注");
     tag.TCOM = QStringLiteral("c");
     tag.TOPE = QStringLiteral("o");
-    tag.TCOP = QStringLiteral("©");  // not in CP936: written as "?"
+    tag.TCOP = QStringLiteral("©");  // not in CP936: written as UTF-16
     tag.WXXX = QStringLiteral("http://example.invalid");
     tag.TENC = QStringLiteral("e");
     const QByteArray frames = RenderID3v2Frames(tag);
     ID3v2Tag read = ParseID3v2Tag(RenderID3v2Header(frames.size()) + frames);
     EXPECT_EQ(read.Size, frames.size());
-    tag.TCOP = QStringLiteral("?");
     tag.Present = true;
     tag.Version = QStringLiteral("3.0    ");
     tag.Size = read.Size;
@@ -127,14 +151,14 @@ TEST_F(ID3v2Writer, AFileWithoutATagGetsOneInFrontOfEveryByte) {
     WriteBytes(path(), old);
     EXPECT_TRUE(WriteID3v2Tag(path(), ReadID3v2Tag(path())));
     const QByteArray after = ReadBytes(path());
-    EXPECT_EQ(after.size(), 146 + old.size());
-    EXPECT_EQ(after.mid(146), old);  // audio and the ID3v1 tag carried over
+    EXPECT_EQ(after.size(), 147 + old.size());
+    EXPECT_EQ(after.mid(147), old);  // audio and the ID3v1 tag carried over
     EXPECT_TRUE(QFile::exists(programDir.filePath(QStringLiteral("tempv2"))));
     EXPECT_FALSE(QFile::exists(programDir.filePath(QStringLiteral("temp"))));
-    EXPECT_EQ(ReadBytes(programDir.filePath(QStringLiteral("tempv2"))), after.mid(10, 136));
+    EXPECT_EQ(ReadBytes(programDir.filePath(QStringLiteral("tempv2"))), after.mid(10, 137));
 }
 
-TEST_F(ID3v2Writer, AnOldTagIsReplacedAndEverythingAfterItKept) {
+TEST_F(ID3v2Writer, AnOldTagIsReplacedItsOtherFramesAndEverythingAfterItKept) {
     const QByteArray audio = Audio(3000);
     WriteBytes(path(),
                V2Tag(V2Text("TIT2", "old") + V2Text("APIC", QByteArray(900, 'p')), 75) + audio);
@@ -146,7 +170,12 @@ TEST_F(ID3v2Writer, AnOldTagIsReplacedAndEverythingAfterItKept) {
     EXPECT_EQ(after.mid(after.size() - 3000), audio);
     const ID3v2Tag read = ReadID3v2Tag(path());
     EXPECT_EQ(read.TIT2, QStringLiteral("new"));
-    EXPECT_EQ(read.Size + 10 + 3000, after.size());  // no padding, the other frame dropped
+    EXPECT_EQ(read.Size + 10 + 3000, after.size());  // no padding
+    // The picture follows the twelve, its bytes unchanged.
+    const ID3v2Contents contents = ParseID3v2Contents(after);
+    ASSERT_EQ(contents.frames.size(), 13);
+    EXPECT_EQ(contents.frames.back().id, QByteArray("APIC"));
+    EXPECT_EQ(contents.frames.back().payload, '\0' + QByteArray(900, 'p'));
 }
 
 TEST_F(ID3v2Writer, ShorterRewriteSizesTheTagToItsOwnFrames) {
@@ -158,9 +187,9 @@ TEST_F(ID3v2Writer, ShorterRewriteSizesTheTagToItsOwnFrames) {
     tag.COMM = QStringLiteral("short");
     WriteID3v2Tag(path(), tag);
     const ID3v2Tag read = ReadID3v2Tag(path());
-    EXPECT_EQ(read.Size, 136 + 5);
-    EXPECT_EQ(ReadBytes(path()).size(), 146 + 5 + 2000);
-    EXPECT_EQ(ReadBytes(path()).mid(151), Audio(2000));
+    EXPECT_EQ(read.Size, 137 + 5);
+    EXPECT_EQ(ReadBytes(path()).size(), 147 + 5 + 2000);
+    EXPECT_EQ(ReadBytes(path()).mid(152), Audio(2000));
 }
 
 TEST_F(ID3v2Writer, KeepsPermissionsAndRewritesTheTargetOfALink) {
@@ -225,8 +254,10 @@ TEST_F(ID3v2Writer, AWriteThatFailsMidwayLeavesTheOriginalAndNoTemporaryFile) {
     auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     bool threw = false;
+    ID3v2Tag tag = ReadID3v2Tag(path());
+    tag.TIT2 = QStringLiteral("new");
     try {
-        WriteID3v2Tag(path(), Titled(QStringLiteral("new")));
+        WriteID3v2Tag(path(), tag);
     } catch (const StoreError&) {
         threw = true;
     }

@@ -58,6 +58,18 @@ QByteArray V2Text(const QByteArray& id, const QByteArray& text) {
     return V2Frame(id, QByteArray(1, '\0') + text);
 }
 
+QByteArray V2PlainFrame(const QByteArray& id, const QByteArray& payload, quint16 flags) {
+    const quint32 n = quint32(payload.size());
+    const char size[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+    const char flagBytes[2] = {char(flags >> 8), char(flags)};
+    return id + QByteArray(size, 4) + QByteArray(flagBytes, 2) + payload;
+}
+
+QByteArray V2TagOf(quint8 major, quint8 flags, const QByteArray& body) {
+    const char head[6] = {'I', 'D', '3', char(major), 0, char(flags)};
+    return QByteArray(head, 6) + SizeBytes(body.size()) + body;
+}
+
 QByteArray V2Tag(const QByteArray& frames, int padding) {
     return QByteArray("ID3\x03\x00\x00", 6) + SizeBytes(frames.size() + padding) + frames +
            QByteArray(padding, '\0');

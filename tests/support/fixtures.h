@@ -20,6 +20,12 @@ QByteArray V1Bytes(const QByteArray& title, const QByteArray& artist = {},
 QByteArray V2Frame(const QByteArray& id, const QByteArray& payload);
 // A text frame with encoding byte 0 followed by `text`.
 QByteArray V2Text(const QByteArray& id, const QByteArray& text);
+// A frame whose size is a plain 32-bit number, as v2.3 has it, with the two
+// flag bytes `flags`.
+QByteArray V2PlainFrame(const QByteArray& id, const QByteArray& payload, quint16 flags = 0);
+// A tag of major version `major` with header flags `flags` around `body`
+// (extended header, frames, padding as the caller lays them out).
+QByteArray V2TagOf(quint8 major, quint8 flags, const QByteArray& body);
 // A version 3.0 tag: header with size frames.size() (+ padding), frames, padding zeros.
 QByteArray V2Tag(const QByteArray& frames, int padding = 0);
 

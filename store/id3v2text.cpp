@@ -1,0 +1,139 @@
+#include "store/id3v2text.h"
+
+#include <QStringDecoder>
+#include <QStringList>
+#include <algorithm>
+
+#include "store/codec.h"
+
+namespace id3v2text {
+
+namespace {
+
+bool IsUtf16(quint8 enc) {
+    return enc == 1 || enc == 2;
+}
+
+// The stand-in characters of the CP936 decoder mark bytes that are not
+// valid code page 936.
+bool HasRawBytes(const QString& text) {
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= kRawByteBase + 0x80 && u <= kRawByteBase + 0xFF)
+            return true;
+    }
+    return false;
+}
+
+bool ValidUtf8(QByteArrayView bytes, QString* text) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    *text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+QString DecodeUtf16(QByteArrayView bytes, bool bigEndian) {
+    const qsizetype units = bytes.size() / 2;
+    QString out(units, Qt::Uninitialized);
+    for (qsizetype i = 0; i < units; ++i) {
+        const quint8 a = quint8(bytes[2 * i]), b = quint8(bytes[2 * i + 1]);
+        out[i] = QChar(bigEndian ? char16_t(a << 8 | b) : char16_t(b << 8 | a));
+    }
+    return out;
+}
+
+}  // namespace
+
+int TerminatorWidth(quint8 enc) {
+    return IsUtf16(enc) ? 2 : 1;
+}
+
+qsizetype FindTerminator(quint8 enc, QByteArrayView bytes, qsizetype from) {
+    if (!IsUtf16(enc)) {
+        const qsizetype at = bytes.indexOf('\0', from);
+        return at;
+    }
+    for (qsizetype i = from; i + 1 < bytes.size(); i += 2)
+        if (bytes[i] == 0 && bytes[i + 1] == 0)
+            return i;
+    return -1;
+}
+
+QString Decode(quint8 enc, QByteArrayView bytes, bool* bigEndian) {
+    switch (enc) {
+        case 1: {
+            bool be = bigEndian ? *bigEndian : false;
+            if (bytes.size() >= 2) {
+                const quint8 a = quint8(bytes[0]), b = quint8(bytes[1]);
+                if ((a == 0xFF && b == 0xFE) || (a == 0xFE && b == 0xFF)) {
+                    be = a == 0xFE;
+                    bytes = bytes.sliced(2);
+                }
+            }
+            if (bigEndian)
+                *bigEndian = be;
+            return DecodeUtf16(bytes, be);
+        }
+        case 2:
+            return DecodeUtf16(bytes, true);
+        case 3:
+            return QString::fromUtf8(bytes);
+        default: {
+            const QString text = DecodeCP936(bytes);
+            QString utf8;
+            if (HasRawBytes(text) && ValidUtf8(bytes, &utf8))
+                return utf8;
+            return text;
+        }
+    }
+}
+
+QString DecodeValues(quint8 enc, QByteArrayView bytes) {
+    QStringList values;
+    bool bigEndian = false;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const qsizetype end = FindTerminator(enc, bytes, at);
+        const qsizetype stop = end < 0 ? bytes.size() : end;
+        values << Decode(enc, bytes.sliced(at, stop - at), &bigEndian);
+        if (end < 0)
+            break;
+        at = end + TerminatorWidth(enc);
+    }
+    while (!values.isEmpty() && values.back().isEmpty())
+        values.removeLast();
+    return values.join(QLatin1Char('/'));
+}
+
+qsizetype SplitValue(quint8 enc, QByteArrayView bytes, qsizetype* rest) {
+    const qsizetype end = FindTerminator(enc, bytes);
+    if (end < 0) {
+        *rest = bytes.size();
+        return bytes.size();
+    }
+    *rest = end + TerminatorWidth(enc);
+    return end;
+}
+
+quint8 EncodingFor(const QString& text) {
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return 0;
+    return DecodeCP936(EncodeCP936(text)) == text ? 0 : 1;
+}
+
+QByteArray Encode(quint8 enc, const QString& text) {
+    if (enc != 1)
+        return EncodeCP936(text);
+    QByteArray out("\xFF\xFE", 2);
+    out.reserve(2 + text.size() * 2);
+    for (QChar c : text) {
+        out.append(char(c.unicode() & 0xFF));
+        out.append(char(c.unicode() >> 8));
+    }
+    return out;
+}
+
+QByteArray Terminator(quint8 enc) {
+    return QByteArray(TerminatorWidth(enc), '\0');
+}
+
+}  // namespace id3v2text

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// Texts inside ID3v2 frames, by the frame's text-encoding byte:
+//   0  code page 936 (what this program and most Chinese tools write; other
+//      tools put Latin-1 or UTF-8 there). Bytes that are not valid CP936 but
+//      are valid UTF-8 are read as UTF-8; anything else decodes losslessly.
+//   1  UTF-16 with a byte-order mark; without one, little-endian.
+//   2  UTF-16 big-endian, no mark.
+//   3  UTF-8.
+// A value ends at its encoding's terminator: one zero byte, or two on an
+// even offset for the UTF-16 encodings. Any other encoding byte is read as 0.
+namespace id3v2text {
+
+// Bytes of the terminator of encoding `enc` (1 or 2).
+int TerminatorWidth(quint8 enc);
+
+// Offset of the first terminator of `enc` in `bytes` at or after `from`
+// (UTF-16: on an even distance from `from`), or -1.
+qsizetype FindTerminator(quint8 enc, QByteArrayView bytes, qsizetype from = 0);
+
+// One value, without terminator. `bigEndian` carries the byte order of an
+// earlier mark in the same frame into values that have none (encoding 1).
+QString Decode(quint8 enc, QByteArrayView bytes, bool* bigEndian = nullptr);
+
+// All values of `bytes` joined with "/": a value list "A\0B\0" gives "A/B".
+// A trailing terminator, and empty values at the end, are dropped.
+QString DecodeValues(quint8 enc, QByteArrayView bytes);
+
+// Splits off the first terminated value of `bytes` (a description): returns
+// its length, and sets `rest` to the offset just after its terminator. With
+// no terminator the whole is the value and `rest` is bytes.size().
+qsizetype SplitValue(quint8 enc, QByteArrayView bytes, qsizetype* rest);
+
+// The encoding this program writes `text` in: 0 when code page 936 holds it
+// exactly, else 1.
+quint8 EncodingFor(const QString& text);
+
+// `text` in encoding 0 (CP936) or 1 (UTF-16LE with mark), no terminator.
+QByteArray Encode(quint8 enc, const QString& text);
+QByteArray Terminator(quint8 enc);
+
+}  // namespace id3v2text

@@ -34,6 +34,9 @@ struct ID3v2Tag {
     bool Footer = false;
     qint32 Size = 0;                // tag size without the 10-byte header
     qint32 ExtendedHeaderSize = 0;  // 0 without an extended header
+    // Empty when the tag can be rewritten in place of the old one; otherwise
+    // the reason it cannot (e.g. a tag size reaching past the end of the file).
+    QString Unwritable;
     QString TRCK, TENC, WXXX, TCOP, TOPE, TCOM, COMM, TCON, TYER, TALB, TPE1, TIT2;
 
     bool operator==(const ID3v2Tag&) const = default;

@@ -200,10 +200,11 @@ def our_frame(tag, frame_id):
     return frames[0] if frames else None
 
 
-def check_written(case, path, texts, other_ids=None, tail=None):
+def check_written(case, path, texts, other_ids=None, tail=None, unchanged=()):
     """Check A on a file tamberlo-cli just wrote `texts` into. `other_ids`,
     when known, are the IDs of the frames expected after our twelve, `tail`
-    the bytes expected after the tag."""
+    the bytes expected after the tag. Frames in `unchanged` held their text
+    before the write already: they keep their frame, and so its encoding."""
     data = read_bytes(path)
     if tail is not None and data[tag_end(data) or 0:] != tail:
         fault(case, "audio", tail, data[tag_end(data) or 0:])
@@ -254,7 +255,7 @@ def check_written(case, path, texts, other_ids=None, tail=None):
             got = [shown(str(v), frame.encoding) for v in values]
             want = [want] if want else []
             encoding = 0 if cp936_holds(" ".join(want)) else 1
-            if frame.encoding != encoding:
+            if frame_id not in unchanged and frame.encoding != encoding:
                 fault(case, f"{frame_id} encoding", encoding, int(frame.encoding))
         if got != want:
             fault(case, frame_id, want, got)
@@ -280,6 +281,23 @@ def cp936_as_latin1(text):
     return text.encode("gbk").decode("latin-1")
 
 
+def texts_before(path, texts):
+    """The IDs among `texts` whose frame already holds that very text."""
+    try:
+        tag = id3.ID3(path, translate=False, load_v1=False)
+    except Exception:
+        return set()
+    same = set()
+    for frame_id, want in texts.items():
+        frame = our_frame(tag, frame_id)
+        if frame is None or frame_id == "WXXX":
+            continue
+        values = frame.genres if frame_id == "TCON" else frame.text
+        if "/".join(shown(str(v), frame.encoding) for v in values) == want:
+            same.add(frame_id)
+    return same
+
+
 def check_a(cli, work, fixtures):
     cases = 0
     for n, (set_name, texts) in enumerate(TEXT_SETS):
@@ -301,9 +319,11 @@ def check_a(cli, work, fixtures):
         set_name, texts = TEXT_SETS[n % len(TEXT_SETS)]
         path = os.path.join(work, "A-" + os.path.basename(fixture))
         shutil.copyfile(fixture, path)
+        unchanged = texts_before(path, texts)
         if cli.v2(path, texts)[0] != 0:
             continue  # a file the edit refuses is check B's business
-        check_written(f"A {os.path.basename(fixture)}, {set_name}:", path, texts)
+        check_written(f"A {os.path.basename(fixture)}, {set_name}:", path, texts,
+                      unchanged=unchanged)
         cases += 1
     return cases
 
@@ -402,6 +422,15 @@ def check_b(cli, work, fixtures):
         before_bytes = read_bytes(path)
         before = read_table(path)
         old_end = tag_end(before_bytes)
+        if before is not None and before_bytes[3:4] == b"\x03" and not before_bytes[5] & 0xC0:
+            try:
+                walk_v23(before_bytes)
+            except Malformed:
+                # Frame sizes in 7-bit groups, as this program's earlier
+                # versions wrote them: mutagen misreads the old tag, so its
+                # view is no oracle. The store's own tests pin this file.
+                print(f"note: {name} has 7-bit frame sizes mutagen misreads; frames not compared")
+                before = None
 
         status, report = cli.v2(path, {"TCOM": NEW_COMPOSER})
         after_bytes = read_bytes(path)

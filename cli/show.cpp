@@ -133,7 +133,8 @@ JsonObject ID3v2Json(const ID3v2Tag& tag) {
         .boolean("Experimental", tag.Experimental)
         .boolean("Footer", tag.Footer)
         .number("Size", tag.Size)
-        .number("ExtendedHeaderSize", tag.ExtendedHeaderSize);
+        .number("ExtendedHeaderSize", tag.ExtendedHeaderSize)
+        .text("Unwritable", tag.Unwritable);
     for (const ID3v2TextFrame& f : kID3v2TextFrames) o.text(f.id, tag.*f.field);
     return o;
 }

@@ -113,6 +113,7 @@ TEST_F(ShowTest, PrintsBothTagsWithTextsExactlyAsHeld) {
     EXPECT_FALSE(t2["ExtendedHeader"].toBool(true));
     EXPECT_EQ(t2["Size"].toInt(), v2.size() - 10);
     EXPECT_EQ(t2["ExtendedHeaderSize"].toInt(-1), 0);
+    EXPECT_EQ(t2["Unwritable"].toString(QStringLiteral("missing")), QString());
     EXPECT_EQ(t2["TIT2"].toString(), QStringLiteral("你好"));
     EXPECT_EQ(t2["TPE1"].toString(), QStringLiteral("Band \"X\"\\"));
     EXPECT_EQ(t2["COMM"].toString(), QStringLiteral("note"));

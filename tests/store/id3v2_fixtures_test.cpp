@@ -1,13 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QFileInfo>
 #include <QSet>
 #include <QStringList>
 #include <QStringView>
+#include <algorithm>
 #include <iterator>
 
+#include "store/error.h"
 #include "store/id3v2.h"
+#include "store/id3v2frames.h"
+#include "store/programfolder.h"
+#include "support/fixtures.h"
 
 // What the reader shows for files tagged by other programs, and for a few
 // built byte by byte where no program at hand writes the layout. The files
@@ -274,4 +281,69 @@ TEST(ID3v2Fixtures, EveryFileInTheFolderHasARow) {
     EXPECT_FALSE(files.isEmpty()) << kFolder.toStdString();
     for (const QString& file : files)
         EXPECT_TRUE(pinned.contains(file)) << file.toStdString() << " has no row";
+}
+
+// Editing one frame of each file keeps every other frame, as stored or in
+// its v2.3 form, and every byte after the tag; a tag whose end cannot be
+// told is refused and the file left as it was.
+TEST(ID3v2Fixtures, EditingOneFrameKeepsEveryOtherFrameAndTheAudio) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    SetProgramFolder(dir.path());
+    const QString composer = QStringLiteral("新作曲");
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.file);
+        const QString path = dir.filePath(QLatin1String(row.file));
+        ASSERT_TRUE(QFile::copy(PathOf(row), path));
+        const QByteArray before = ReadBytes(path);
+        const ID3v2Contents old = ParseID3v2Contents(before);
+        ID3v2Tag tag = ReadID3v2Tag(path);
+        tag.TCOM = composer;
+        if (row.unwritable) {
+            EXPECT_THROW(WriteID3v2Tag(path, tag), StoreError);
+            EXPECT_EQ(ReadBytes(path), before);
+            continue;
+        }
+        WriteID3v2Tag(path, tag);
+        const QByteArray after = ReadBytes(path);
+        const ID3v2Contents now = ParseID3v2Contents(after);
+        EXPECT_EQ(after.mid(now.extent), before.mid(old.extent));
+
+        // The twelve texts: the new composer, the rest as they were (a
+        // comment shown from a described frame is that frame, kept below).
+        for (size_t i = 0; i < kID3v2TextFrames.size(); ++i) {
+            QString ID3v2Tag::*field = kID3v2TextFrames[i].field;
+            const QString want = field == &ID3v2Tag::TCOM ? composer
+                                 : old.described[i]       ? QString()
+                                                          : old.tag.*field;
+            ExpectShown(kID3v2TextFrames[i].id, now.tag.*field, want);
+        }
+        // The twelve come first; a text left as it was keeps its frame.
+        ASSERT_GE(now.frames.size(), 12);
+        for (qsizetype k = 0; k < 12; ++k) {
+            const QByteArray id = now.frames[k].id;
+            const int index = int(std::find_if(kID3v2TextFrames.begin(), kID3v2TextFrames.end(),
+                                               [&](const ID3v2TextFrame& f) { return id == f.id; }) -
+                                  kID3v2TextFrames.begin());
+            ASSERT_LT(index, 12) << id.constData();
+            const int slot = old.shown[size_t(index)];
+            if (id == "TCOM" || id == "WXXX" || slot < 0 || old.described[size_t(index)])
+                continue;
+            const QList<ID3v2Frame> kept = id3v2frames::ForV23(old.frames[slot], old.major,
+                                                               old.tag.Unsynchronisation);
+            ASSERT_EQ(kept.size(), 1) << id.constData();
+            EXPECT_EQ(now.frames[k], kept.front()) << id.constData();
+        }
+        // Every other frame follows, in the old tag's order.
+        QList<ID3v2Frame> others;
+        for (qsizetype i = 0; i < old.frames.size(); ++i) {
+            bool replaced = old.duplicates.contains(int(i));
+            for (size_t j = 0; j < old.shown.size(); ++j)
+                replaced = replaced || (old.shown[j] == i && !old.described[j]);
+            if (!replaced)
+                others += id3v2frames::ForV23(old.frames[i], old.major, old.tag.Unsynchronisation);
+        }
+        EXPECT_EQ(now.frames.mid(12), others);
+    }
+    SetProgramFolder({});
 }

@@ -26,6 +26,9 @@ struct FileInfo {
     // Why the tags are not shown, when the file could not be read (vanished,
     // no permission, not a regular file); empty when they were read.
     QString TagsProblem;
+    // Why the ID3v2 tag, though shown, cannot be rewritten (its end cannot be
+    // told); empty when it can.
+    QString ID3v2Problem;
     // Why size and attributes are not shown; empty when they were read.
     QString FactsProblem;
 };

@@ -328,6 +328,21 @@ TEST_F(Mp3InfoDialog, EscapeClosesTheDialog) {
     EXPECT_FALSE(dialog.isVisible());
 }
 
+TEST_F(Mp3InfoDialog, ADamagedID3v2TagIsShownWithANoteThatItWillNotBeRewritten) {
+    // The tag claims 4096 bytes; the file ends before.
+    QByteArray bytes = V2Tag(V2Text("TIT2", "cut"));
+    bytes[8] = 0x20;
+    const QString name = write(QStringLiteral("cut.mp3"), bytes);
+
+    frmMp3Info dialog(dir.path(), name);
+
+    EXPECT_EQ(Value(dialog, "labTIT2"), QStringLiteral("cut"));
+    EXPECT_EQ(dialog.fraTabs(1)->findChild<QLabel*>(QStringLiteral("labProblem")), nullptr);
+    auto* note = dialog.fraTabs(2)->findChild<QLabel*>(QStringLiteral("labProblem"));
+    ASSERT_NE(note, nullptr);
+    EXPECT_TRUE(note->text().startsWith(QStringLiteral("这个 ID3v2 标签已损坏")));
+}
+
 TEST_F(Mp3InfoDialog, VanishedFileShowsItsNameAndSaysWhyTheRestIsMissing) {
     frmMp3Info dialog(dir.path(), QStringLiteral("gone.mp3"));
 

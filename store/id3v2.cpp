@@ -150,16 +150,9 @@ QByteArray V23Id(const QByteArray& id, int major) {
     return major == 2 ? id3v2frames::V23IdOfV22(id) : id;
 }
 
-int TextFrameIndex(QByteArrayView id) {
-    for (size_t i = 0; i < kID3v2TextFrames.size(); ++i)
-        if (id == QByteArrayView(kID3v2TextFrames[i].id, 4))
-            return int(i);
-    return -1;
-}
-
-const int kCommIndex = TextFrameIndex("COMM");
-const int kLinkIndex = TextFrameIndex("WXXX");
-const int kYearIndex = TextFrameIndex("TYER");
+const int kCommIndex = ID3v2TextFrameIndex("COMM");
+const int kLinkIndex = ID3v2TextFrameIndex("WXXX");
+const int kYearIndex = ID3v2TextFrameIndex("TYER");
 
 // The text a frame shows in its field. `content` is the frame's decoded
 // content (extras removed).
@@ -207,7 +200,7 @@ bool EmptyDescription(int index, QByteArrayView content) {
 
 bool IsReaderFrame(QByteArrayView id, int major) {
     const QByteArray v23 = major == 2 ? id3v2frames::V23IdOfV22(id) : id.toByteArray();
-    return TextFrameIndex(v23) >= 0 || (major >= 4 && v23 == "TDRC");
+    return ID3v2TextFrameIndex(v23) >= 0 || (major >= 4 && v23 == "TDRC");
 }
 
 QString YearOfDate(const QString& date) {
@@ -308,7 +301,7 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
         const QByteArray id = V23Id(c.frames[i].id, major);
         if (major >= 4 && id == "TDRC" && tdrc < 0)
             tdrc = int(i);
-        const int index = TextFrameIndex(id);
+        const int index = ID3v2TextFrameIndex(id);
         if (index < 0)
             continue;
         int& slot = c.shown[size_t(index)];
@@ -354,6 +347,13 @@ const std::array<ID3v2TextFrame, 12> kID3v2TextFrames = {{
     {"TCOP", &ID3v2Tag::TCOP}, {"TOPE", &ID3v2Tag::TOPE}, {"TCOM", &ID3v2Tag::TCOM},
     {"COMM", &ID3v2Tag::COMM}, {"TCON", &ID3v2Tag::TCON}, {"TYER", &ID3v2Tag::TYER},
     {"TALB", &ID3v2Tag::TALB}, {"TPE1", &ID3v2Tag::TPE1}, {"TIT2", &ID3v2Tag::TIT2}}};
+
+int ID3v2TextFrameIndex(QByteArrayView id) {
+    for (size_t i = 0; i < kID3v2TextFrames.size(); ++i)
+        if (id == QByteArrayView(kID3v2TextFrames[i].id, 4))
+            return int(i);
+    return -1;
+}
 
 qint32 DecodeSizeBytes(const quint8* b) {
     // Each byte is taken whole, top bit included: four 0xFF bytes give

@@ -42,6 +42,8 @@ struct ID3v2TextFrame {
     QString ID3v2Tag::*field;
 };
 extern const std::array<ID3v2TextFrame, 12> kID3v2TextFrames;
+// The index in kID3v2TextFrames of the frame ID `id`, or -1.
+int ID3v2TextFrameIndex(QByteArrayView id);
 
 // One frame of a tag, as stored: the ID (three letters in a v2.2 tag), the
 // two flag bytes (none in v2.2) and the payload. Tag-level

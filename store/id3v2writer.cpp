@@ -36,13 +36,6 @@ void AppendFrame(QByteArray& out, const ID3v2Frame& frame) {
     out.append(frame.payload);
 }
 
-int TextFrameIndex(QByteArrayView id) {
-    for (size_t i = 0; i < kID3v2TextFrames.size(); ++i)
-        if (id == QByteArrayView(kID3v2TextFrames[i].id, 4))
-            return int(i);
-    return -1;
-}
-
 // A link is a URL, which ID3 keeps in Latin-1 whatever the encoding byte
 // says. This program writes what code page 936 holds as CP936, as it always
 // did; any other character goes in percent-encoded UTF-8, as in a web
@@ -206,7 +199,7 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
 
     QByteArray out;
     for (const char* id : kOrder) {
-        const int index = TextFrameIndex(id);
+        const int index = ID3v2TextFrameIndex(id);
         QString ID3v2Tag::*field = kID3v2TextFrames[size_t(index)].field;
         const QString& text = tag.*field;
         const bool unchanged = text == old.tag.*field;

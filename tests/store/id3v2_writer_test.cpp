@@ -408,3 +408,18 @@ TEST_F(ID3v2Writer, ARecordThatNoLongerDescribesTheFileIsRefused) {
     EXPECT_EQ(ReadBytes(path()), now);
     EXPECT_TRUE(strayFiles().isEmpty());
 }
+
+TEST_F(ID3v2Writer, AVersion24FooterGoesWithTheOldTag) {
+    const QByteArray frames = V2Frame("TIT2", QByteArray("\x03" "t", 2));
+    QByteArray tag = V2TagOf(4, 0x10, frames);
+    QByteArray footer = tag.left(10);
+    footer.replace(0, 3, "3DI");
+    const QByteArray audio = Audio(400);
+    WriteBytes(path(), tag + footer + audio);
+    ID3v2Tag read = ReadID3v2Tag(path());
+    read.TIT2 = QStringLiteral("new");
+    WriteID3v2Tag(path(), read);
+    const QByteArray after = ReadBytes(path());
+    EXPECT_EQ(after.mid(ParseID3v2Contents(after).extent), audio);
+    EXPECT_FALSE(after.contains("3DI"));
+}

@@ -199,8 +199,9 @@ bool EmptyDescription(int index, QByteArrayView content) {
 }
 
 bool IsReaderFrame(QByteArrayView id, int major) {
-    const QByteArray v23 = major == 2 ? id3v2frames::V23IdOfV22(id) : id.toByteArray();
-    return ID3v2TextFrameIndex(v23) >= 0 || (major >= 4 && v23 == "TDRC");
+    if (major == 2)
+        return ID3v2TextFrameIndex(id3v2frames::V23IdOfV22(id)) >= 0;
+    return ID3v2TextFrameIndex(id) >= 0 || (major >= 4 && id == "TDRC");
 }
 
 QString YearOfDate(const QString& date) {

@@ -88,6 +88,12 @@ QString Decode(quint8 enc, QByteArrayView bytes, bool* bigEndian) {
 }
 
 QString DecodeValues(quint8 enc, QByteArrayView bytes) {
+    // Most frames hold one value, with or without its terminator.
+    const qsizetype first = FindTerminator(enc, bytes);
+    if (first < 0)
+        return Decode(enc, bytes);
+    if (std::all_of(bytes.begin() + first, bytes.end(), [](char c) { return c == 0; }))
+        return Decode(enc, bytes.first(first));
     QStringList values;
     bool bigEndian = false;
     qsizetype at = 0;

@@ -96,7 +96,12 @@ struct Walk {
     QList<ID3v2Frame> frames;
     bool clean = true;    // ended on the tag's end, on padding, or nothing left
     QByteArray overrun;   // ID of a frame that reaches past the tag's end
+    bool tooMany = false; // stopped at kMaxFrames
 };
+
+// Real tags hold a few dozen frames. A crafted one of millions of tiny
+// frames would cost gigabytes to hold; it is read no further.
+constexpr int kMaxFrames = 65536;
 
 using WantPayload = std::function<bool(QByteArrayView id)>;
 
@@ -106,7 +111,12 @@ Walk WalkFrames(ByteSource& src, qint64 start, qint64 end, int major, bool plain
     const int idWidth = major == 2 ? 3 : 4;
     const int headerSize = major == 2 ? 6 : 10;
     qint64 pos = start;
+    int count = 0;
     while (pos < end) {
+        if (++count > kMaxFrames) {
+            walk.tooMany = true;
+            break;
+        }
         if (pos + headerSize > end) {
             walk.clean = AllZero(src.At(pos, end - pos));
             break;
@@ -133,13 +143,20 @@ Walk WalkFrames(ByteSource& src, qint64 start, qint64 end, int major, bool plain
         }
         const qint64 payloadAt = pos + headerSize;
         const bool overruns = size > end - payloadAt;
-        if (want(frame.id) || overruns)
-            frame.payload = src.At(payloadAt, std::min(size, end - payloadAt)).toByteArray();
-        walk.frames.append(std::move(frame));
         if (overruns) {
+            // Shown with the bytes that exist, as a cut-off file has them.
             walk.clean = false;
-            walk.overrun = walk.frames.back().id;
+            walk.overrun = frame.id;
+            if (want(frame.id)) {
+                frame.payload = src.At(payloadAt, end - payloadAt).toByteArray();
+                walk.frames.append(std::move(frame));
+            }
             break;
+        }
+        // Frames the caller does not want are not kept at all.
+        if (want(frame.id)) {
+            frame.payload = src.At(payloadAt, size).toByteArray();
+            walk.frames.append(std::move(frame));
         }
         pos = payloadAt + size;
     }
@@ -290,6 +307,8 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
         if (other.clean)
             walk = std::move(other);
     }
+    if (walk.tooMany)
+        refuse(QStringLiteral("标签中的帧多得异常（超过 %1 个）").arg(kMaxFrames));
     if (!walk.overrun.isEmpty())
         refuse(QStringLiteral("标签中的 %1 帧超出了标签的结尾")
                    .arg(QString::fromLatin1(walk.overrun)));

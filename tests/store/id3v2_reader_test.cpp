@@ -241,6 +241,15 @@ TEST(ID3v2Reader, CompressedOrEncryptedFramesAreNotDecoded) {
                     .TIT2.isEmpty());
 }
 
+TEST(ID3v2Reader, ATagOfCountlessTinyFramesIsReadNoFurtherThanAPoint) {
+    QByteArray frames;
+    for (int i = 0; i < 70000; ++i) frames += V2Text("TXXX", {});
+    const ID3v2Contents contents = ParseID3v2Contents(V2TagOf(3, 0, frames + V2Text("TIT2", "late")));
+    EXPECT_LE(contents.frames.size(), 65536);
+    EXPECT_TRUE(contents.tag.TIT2.isEmpty());
+    EXPECT_FALSE(contents.tag.Unwritable.isEmpty());
+}
+
 TEST(ID3v2Reader, PaddingEndsTheWalk) {
     const ID3v2Tag padded = ParseID3v2Tag(V2Tag(V2Text("TIT2", "a"), 100) + V2Text("TALB", "late"));
     EXPECT_EQ(padded.TIT2, QStringLiteral("a"));
@@ -262,6 +271,7 @@ TEST(ID3v2Reader, TagsWhoseEndCannotBeToldReadAsFarAsTheyGoAndAreMarked) {
     file.chop(6);
     const ID3v2Tag cut = ParseID3v2Tag(file);
     EXPECT_EQ(cut.TALB, QStringLiteral("whole"));
+    EXPECT_EQ(cut.TIT2, QStringLiteral("truncated"));
     EXPECT_FALSE(cut.Unwritable.isEmpty());
     EXPECT_TRUE(ParseID3v2Tag(QByteArray("ID3\x03")).Present);
 

@@ -221,10 +221,6 @@ bool IsReaderFrame(QByteArrayView id, int major) {
     return ID3v2TextFrameIndex(id) >= 0 || (major >= 4 && id == "TDRC");
 }
 
-QString YearOfDate(const QString& date) {
-    return date.left(4);
-}
-
 ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     ID3v2Contents c;
     c.shown.fill(-1);
@@ -354,7 +350,7 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     if (c.shown[size_t(kYearIndex)] < 0 && tdrc >= 0) {
         const auto content = id3v2frames::Content(c.frames[tdrc], major, tag.Unsynchronisation);
         if (content)
-            tag.TYER = YearOfDate(FieldText(kYearIndex, *content));
+            tag.TYER = FieldText(kYearIndex, *content).left(4);  // "yyyy-MM-dd..."
     }
     std::sort(c.duplicates.begin(), c.duplicates.end());
     return c;

@@ -110,16 +110,6 @@ QString DecodeValues(quint8 enc, QByteArrayView bytes) {
     return values.join(QLatin1Char('/'));
 }
 
-qsizetype SplitValue(quint8 enc, QByteArrayView bytes, qsizetype* rest) {
-    const qsizetype end = FindTerminator(enc, bytes);
-    if (end < 0) {
-        *rest = bytes.size();
-        return bytes.size();
-    }
-    *rest = end + TerminatorWidth(enc);
-    return end;
-}
-
 quint8 EncodingFor(const QString& text) {
     if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
         return 0;

@@ -30,11 +30,6 @@ QString Decode(quint8 enc, QByteArrayView bytes, bool* bigEndian = nullptr);
 // A trailing terminator, and empty values at the end, are dropped.
 QString DecodeValues(quint8 enc, QByteArrayView bytes);
 
-// Splits off the first terminated value of `bytes` (a description): returns
-// its length, and sets `rest` to the offset just after its terminator. With
-// no terminator the whole is the value and `rest` is bytes.size().
-qsizetype SplitValue(quint8 enc, QByteArrayView bytes, qsizetype* rest);
-
 // The encoding this program writes `text` in: 0 when code page 936 holds it
 // exactly, else 1.
 quint8 EncodingFor(const QString& text);

@@ -366,15 +366,15 @@ def content(frame):
     our reader shows them and our writer stores them."""
     encoding = getattr(frame, "encoding", None)
     fields = {}
-    for spec in type(frame)._framespec + type(frame)._optionalspec:
-        if spec.name == "encoding" or not hasattr(frame, spec.name):
+    for part in type(frame)._framespec + type(frame)._optionalspec:
+        if part.name == "encoding" or not hasattr(frame, part.name):
             continue
-        encoded = isinstance(spec, EncodedTextSpec) or (
-            isinstance(spec, MultiSpec) and any(isinstance(s, EncodedTextSpec) for s in spec.specs))
-        value = normalised(getattr(frame, spec.name), encoding, encoded, frame.FrameID)
-        if isinstance(spec, MultiSpec) and all(isinstance(v, str) for v in value):
+        encoded = isinstance(part, EncodedTextSpec) or (
+            isinstance(part, MultiSpec) and any(isinstance(s, EncodedTextSpec) for s in part.specs))
+        value = normalised(getattr(frame, part.name), encoding, encoded, frame.FrameID)
+        if isinstance(part, MultiSpec) and all(isinstance(v, str) for v in value):
             value = "/".join(value)
-        fields[spec.name] = value
+        fields[part.name] = value
     return fields
 
 

@@ -86,8 +86,9 @@ FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
     FillID3v1(info, records.v1);
     FillID3v2(info, records.v2);
     if (!records.v2.Unwritable.isEmpty())
-        info.ID3v2Problem = QStringLiteral("这个 ID3v2 标签已损坏，本程序不会改写它，以免丢失数据。\n原因：") +
-                            records.v2.Unwritable;
+        info.ID3v2Problem =
+            QStringLiteral("这个 ID3v2 标签已损坏，本程序不会改写它，以免丢失数据。\n原因：") +
+            records.v2.Unwritable;
     return info;
 }
 

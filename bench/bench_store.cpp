@@ -133,7 +133,8 @@ struct Corpus {
             WriteFile(small.back(), TaggedFile(i, audio));
         }
         for (int i = 0; i < kCoverCount; ++i) {
-            covers.append(dir.filePath(QStringLiteral("cover%1.mp3").arg(i, 4, 10, QLatin1Char('0'))));
+            covers.append(
+                dir.filePath(QStringLiteral("cover%1.mp3").arg(i, 4, 10, QLatin1Char('0'))));
             WriteFile(covers.back(), CoverFile(i, audio));
         }
         big = dir.filePath(QStringLiteral("big.mp3"));

@@ -220,8 +220,8 @@ frmMp3Info::frmMp3Info(const QString& folder, const QString& fileName, QWidget* 
     tbsTagsEditing->setObjectName(QStringLiteral("tbsTagsEditing"));
 
     pages[0] = BuildPage(kPage1, info, info.TagsProblem);
-    pages[1] = BuildPage(kPage2, info,
-                         info.TagsProblem.isEmpty() ? info.ID3v2Problem : info.TagsProblem);
+    pages[1] =
+        BuildPage(kPage2, info, info.TagsProblem.isEmpty() ? info.ID3v2Problem : info.TagsProblem);
     pages[2] = BuildPage(kPage3, info, info.FactsProblem);
     const bool present[] = {info.HasID3v1, info.HasID3v2, true};
     for (int i = 0; i < int(std::size(kTabs)); ++i) {

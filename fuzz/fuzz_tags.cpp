@@ -14,8 +14,8 @@
 #include <cstdlib>
 
 #include "store/codec.h"
-#include "store/id3v1.h"
 #include "store/error.h"
+#include "store/id3v1.h"
 #include "store/id3v2.h"
 
 namespace {

@@ -75,7 +75,8 @@ quint32 PlainSize(QByteArrayView b, qint64 at, int width) {
 }
 
 qint32 SynchsafeSize(QByteArrayView b, qint64 at) {
-    const quint8 bytes[4] = {ByteAt(b, at), ByteAt(b, at + 1), ByteAt(b, at + 2), ByteAt(b, at + 3)};
+    const quint8 bytes[4] = {ByteAt(b, at), ByteAt(b, at + 1), ByteAt(b, at + 2),
+                             ByteAt(b, at + 3)};
     return DecodeSizeBytes(bytes);
 }
 
@@ -94,9 +95,9 @@ bool AllZero(QByteArrayView bytes) {
 // A walk over the frames with one reading of the frame sizes.
 struct Walk {
     QList<ID3v2Frame> frames;
-    bool clean = true;    // ended on the tag's end, on padding, or nothing left
-    QByteArray overrun;   // ID of a frame that reaches past the tag's end
-    bool tooMany = false; // stopped at kMaxFrames
+    bool clean = true;     // ended on the tag's end, on padding, or nothing left
+    QByteArray overrun;    // ID of a frame that reaches past the tag's end
+    bool tooMany = false;  // stopped at kMaxFrames
 };
 
 // Real tags hold a few dozen frames. A crafted one of millions of tiny
@@ -193,8 +194,7 @@ QString FieldText(int index, QByteArrayView content) {
         // Description, then the URL. This program once wrote the URL right
         // after the encoding byte, without a description.
         const qsizetype end = id3v2text::FindTerminator(enc, body);
-        QByteArrayView url =
-            end < 0 ? body : body.sliced(end + id3v2text::TerminatorWidth(enc));
+        QByteArrayView url = end < 0 ? body : body.sliced(end + id3v2text::TerminatorWidth(enc));
         const qsizetype cut = url.indexOf('\0');
         return id3v2text::Decode(0, cut < 0 ? url : url.first(cut));
     }
@@ -238,8 +238,8 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     tag.Experimental = flags & 0x20;
     tag.Footer = flags & 0x10;
     tag.Size = SynchsafeSize(head, 6);
-    const bool sizeIsSynchsafe = ((ByteAt(head, 6) | ByteAt(head, 7) | ByteAt(head, 8) |
-                                   ByteAt(head, 9)) & 0x80) == 0;
+    const bool sizeIsSynchsafe =
+        ((ByteAt(head, 6) | ByteAt(head, 7) | ByteAt(head, 8) | ByteAt(head, 9)) & 0x80) == 0;
     const qint64 tagEnd = kHeaderSize + qint64(tag.Size);
     c.extent = tagEnd + (major == 4 && tag.Footer ? 10 : 0);
 
@@ -250,9 +250,8 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     if (!sizeIsSynchsafe)
         refuse(QStringLiteral("标签头里的大小不合规范，无法确定标签在哪里结束"));
     if (c.extent > fileLength)
-        refuse(QStringLiteral("标签声称有 %1 字节，但文件只有 %2 字节")
-                   .arg(c.extent)
-                   .arg(fileLength));
+        refuse(
+            QStringLiteral("标签声称有 %1 字节，但文件只有 %2 字节").arg(c.extent).arg(fileLength));
     if (major < 2 || major > 4)
         refuse(QStringLiteral("不认识的 ID3v2 版本 2.%1").arg(major));
     if (major == 2 && (flags & 0x40)) {
@@ -323,8 +322,7 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
         int& slot = c.shown[size_t(index)];
         if (index == kCommIndex || index == kLinkIndex) {
             // The first frame without a description; failing that, the first.
-            const auto content =
-                id3v2frames::Content(c.frames[i], major, tag.Unsynchronisation);
+            const auto content = id3v2frames::Content(c.frames[i], major, tag.Unsynchronisation);
             const bool plain = content && EmptyDescription(index, *content);
             if (slot < 0) {
                 slot = int(i);
@@ -358,11 +356,18 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
 
 }  // namespace
 
-const std::array<ID3v2TextFrame, 12> kID3v2TextFrames = {{
-    {"TRCK", &ID3v2Tag::TRCK}, {"TENC", &ID3v2Tag::TENC}, {"WXXX", &ID3v2Tag::WXXX},
-    {"TCOP", &ID3v2Tag::TCOP}, {"TOPE", &ID3v2Tag::TOPE}, {"TCOM", &ID3v2Tag::TCOM},
-    {"COMM", &ID3v2Tag::COMM}, {"TCON", &ID3v2Tag::TCON}, {"TYER", &ID3v2Tag::TYER},
-    {"TALB", &ID3v2Tag::TALB}, {"TPE1", &ID3v2Tag::TPE1}, {"TIT2", &ID3v2Tag::TIT2}}};
+const std::array<ID3v2TextFrame, 12> kID3v2TextFrames = {{{"TRCK", &ID3v2Tag::TRCK},
+                                                          {"TENC", &ID3v2Tag::TENC},
+                                                          {"WXXX", &ID3v2Tag::WXXX},
+                                                          {"TCOP", &ID3v2Tag::TCOP},
+                                                          {"TOPE", &ID3v2Tag::TOPE},
+                                                          {"TCOM", &ID3v2Tag::TCOM},
+                                                          {"COMM", &ID3v2Tag::COMM},
+                                                          {"TCON", &ID3v2Tag::TCON},
+                                                          {"TYER", &ID3v2Tag::TYER},
+                                                          {"TALB", &ID3v2Tag::TALB},
+                                                          {"TPE1", &ID3v2Tag::TPE1},
+                                                          {"TIT2", &ID3v2Tag::TIT2}}};
 
 int ID3v2TextFrameIndex(QByteArrayView id) {
     for (size_t i = 0; i < kID3v2TextFrames.size(); ++i)

@@ -60,9 +60,9 @@ struct ID3v2Frame {
 // Everything the writer needs of a file's current tag.
 struct ID3v2Contents {
     ID3v2Tag tag;
-    int major = 0;       // the tag's major version (2, 3, 4); 0 without a tag
-    qint64 extent = 0;   // bytes from the start of the file to the end of the
-                         // tag: header, extended header, frames, padding, footer
+    int major = 0;             // the tag's major version (2, 3, 4); 0 without a tag
+    qint64 extent = 0;         // bytes from the start of the file to the end of the
+                               // tag: header, extended header, frames, padding, footer
     QList<ID3v2Frame> frames;  // every frame found, in the tag's order
     // Which frame holds each of the twelve texts, by the index of
     // kID3v2TextFrames; -1 when none. The comment and link are the first

@@ -34,9 +34,8 @@ struct Parts24 {
 
 Parts24 Split24(const ID3v2Frame& frame, bool tagUnsync) {
     Parts24 p;
-    const QByteArray body = (frame.flags & k24Unsync) || tagUnsync
-                                ? Resynchronise(frame.payload)
-                                : frame.payload;
+    const QByteArray body =
+        (frame.flags & k24Unsync) || tagUnsync ? Resynchronise(frame.payload) : frame.payload;
     qsizetype at = 0;
     auto take = [&](qsizetype n) -> QByteArrayView {
         if (at + n > body.size()) {
@@ -77,8 +76,8 @@ Parts24 Split24(const ID3v2Frame& frame, bool tagUnsync) {
 //   B  the rest as bytes          (  marks where the rest repeats (SYLT)
 const QHash<QByteArray, QByteArray>& Layouts() {
     static const QHash<QByteArray, QByteArray> layouts = {
-        {"TXXX", "esS"},   {"WXXX", "esB"},     {"COMM", "e3sS"},    {"USLT", "e3sS"},
-        {"APIC", "el1sB"}, {"GEOB", "elssB"},   {"USER", "e3S"},     {"OWNE", "el8S"},
+        {"TXXX", "esS"},      {"WXXX", "esB"},       {"COMM", "e3sS"}, {"USLT", "e3sS"},
+        {"APIC", "el1sB"},    {"GEOB", "elssB"},     {"USER", "e3S"},  {"OWNE", "el8S"},
         {"SYLT", "e311s(s4"}, {"COMR", "el8l1sslB"}, {"IPLS", "eS"},
     };
     return layouts;
@@ -104,7 +103,9 @@ QByteArray ToUtf16(QByteArrayView content, const QByteArray& layout, bool joinVa
     QByteArray out;
     qsizetype at = 0;
     qsizetype repeat = -1;
-    auto encoded = [&](QByteArrayView bytes) { return id3v2text::Encode(1, id3v2text::Decode(enc, bytes)); };
+    auto encoded = [&](QByteArrayView bytes) {
+        return id3v2text::Encode(1, id3v2text::Decode(enc, bytes));
+    };
     for (qsizetype i = 0; i < layout.size(); ++i) {
         const char part = layout[i];
         if (part == '(') {
@@ -232,8 +233,7 @@ QString ImageMime(QByteArrayView format) {
 QByteArray PictureTo23(const QByteArray& payload) {
     if (payload.size() < 4)
         return payload;
-    return payload.first(1) + ImageMime(payload.sliced(1, 3)).toLatin1() + '\0' +
-           payload.mid(4);
+    return payload.first(1) + ImageMime(payload.sliced(1, 3)).toLatin1() + '\0' + payload.mid(4);
 }
 
 }  // namespace
@@ -251,21 +251,73 @@ QByteArray Resynchronise(QByteArrayView bytes) {
 
 QByteArray V23IdOfV22(QByteArrayView id) {
     static const QHash<QByteArray, QByteArray> ids = {
-        {"BUF", "RBUF"}, {"CNT", "PCNT"}, {"COM", "COMM"}, {"CRA", "AENC"}, {"ETC", "ETCO"},
-        {"EQU", "EQUA"}, {"GEO", "GEOB"}, {"IPL", "IPLS"}, {"MCI", "MCDI"}, {"MLL", "MLLT"},
-        {"PIC", "APIC"}, {"POP", "POPM"}, {"REV", "RVRB"}, {"RVA", "RVAD"}, {"SLT", "SYLT"},
-        {"STC", "SYTC"}, {"TAL", "TALB"}, {"TBP", "TBPM"}, {"TCM", "TCOM"}, {"TCO", "TCON"},
-        {"TCR", "TCOP"}, {"TDA", "TDAT"}, {"TDY", "TDLY"}, {"TEN", "TENC"}, {"TFT", "TFLT"},
-        {"TIM", "TIME"}, {"TKE", "TKEY"}, {"TLA", "TLAN"}, {"TLE", "TLEN"}, {"TMT", "TMED"},
-        {"TOA", "TOPE"}, {"TOF", "TOFN"}, {"TOL", "TOLY"}, {"TOR", "TORY"}, {"TOT", "TOAL"},
-        {"TP1", "TPE1"}, {"TP2", "TPE2"}, {"TP3", "TPE3"}, {"TP4", "TPE4"}, {"TPA", "TPOS"},
-        {"TPB", "TPUB"}, {"TRC", "TSRC"}, {"TRD", "TRDA"}, {"TRK", "TRCK"}, {"TSI", "TSIZ"},
-        {"TSS", "TSSE"}, {"TT1", "TIT1"}, {"TT2", "TIT2"}, {"TT3", "TIT3"}, {"TXT", "TEXT"},
-        {"TXX", "TXXX"}, {"TYE", "TYER"}, {"UFI", "UFID"}, {"ULT", "USLT"}, {"WAF", "WOAF"},
-        {"WAR", "WOAR"}, {"WAS", "WOAS"}, {"WCM", "WCOM"}, {"WCP", "WCOP"}, {"WPB", "WPUB"},
+        {"BUF", "RBUF"},
+        {"CNT", "PCNT"},
+        {"COM", "COMM"},
+        {"CRA", "AENC"},
+        {"ETC", "ETCO"},
+        {"EQU", "EQUA"},
+        {"GEO", "GEOB"},
+        {"IPL", "IPLS"},
+        {"MCI", "MCDI"},
+        {"MLL", "MLLT"},
+        {"PIC", "APIC"},
+        {"POP", "POPM"},
+        {"REV", "RVRB"},
+        {"RVA", "RVAD"},
+        {"SLT", "SYLT"},
+        {"STC", "SYTC"},
+        {"TAL", "TALB"},
+        {"TBP", "TBPM"},
+        {"TCM", "TCOM"},
+        {"TCO", "TCON"},
+        {"TCR", "TCOP"},
+        {"TDA", "TDAT"},
+        {"TDY", "TDLY"},
+        {"TEN", "TENC"},
+        {"TFT", "TFLT"},
+        {"TIM", "TIME"},
+        {"TKE", "TKEY"},
+        {"TLA", "TLAN"},
+        {"TLE", "TLEN"},
+        {"TMT", "TMED"},
+        {"TOA", "TOPE"},
+        {"TOF", "TOFN"},
+        {"TOL", "TOLY"},
+        {"TOR", "TORY"},
+        {"TOT", "TOAL"},
+        {"TP1", "TPE1"},
+        {"TP2", "TPE2"},
+        {"TP3", "TPE3"},
+        {"TP4", "TPE4"},
+        {"TPA", "TPOS"},
+        {"TPB", "TPUB"},
+        {"TRC", "TSRC"},
+        {"TRD", "TRDA"},
+        {"TRK", "TRCK"},
+        {"TSI", "TSIZ"},
+        {"TSS", "TSSE"},
+        {"TT1", "TIT1"},
+        {"TT2", "TIT2"},
+        {"TT3", "TIT3"},
+        {"TXT", "TEXT"},
+        {"TXX", "TXXX"},
+        {"TYE", "TYER"},
+        {"UFI", "UFID"},
+        {"ULT", "USLT"},
+        {"WAF", "WOAF"},
+        {"WAR", "WOAR"},
+        {"WAS", "WOAS"},
+        {"WCM", "WCOM"},
+        {"WCP", "WCOP"},
+        {"WPB", "WPUB"},
         {"WXX", "WXXX"},
         // Written by iTunes into v2.2 tags.
-        {"TCP", "TCMP"}, {"TS2", "TSO2"}, {"TSA", "TSOA"}, {"TSC", "TSOC"}, {"TSP", "TSOP"},
+        {"TCP", "TCMP"},
+        {"TS2", "TSO2"},
+        {"TSA", "TSOA"},
+        {"TSC", "TSOC"},
+        {"TSP", "TSOP"},
         {"TST", "TSOT"},
     };
     return ids.value(id.toByteArray());
@@ -341,10 +393,10 @@ QList<ID3v2Frame> ForV23(const ID3v2Frame& frame, int major, bool tagUnsync) {
     }
     if (frame.id == "TDRC" || frame.id == "TDOR") {
         // "yyyy-MM-ddTHH:mm:ss", as far as it goes.
-        const QString date =
-            parts.data.isEmpty()
-                ? QString()
-                : id3v2text::DecodeValues(quint8(parts.data[0]), QByteArrayView(parts.data).sliced(1));
+        const QString date = parts.data.isEmpty()
+                                 ? QString()
+                                 : id3v2text::DecodeValues(quint8(parts.data[0]),
+                                                           QByteArrayView(parts.data).sliced(1));
         if (frame.id == "TDOR")
             return {TextFrame("TORY", 0, date.left(4), status)};
         QList<ID3v2Frame> out;

@@ -105,8 +105,7 @@ QString DecodeValues(quint8 enc, QByteArrayView bytes) {
             break;
         at = end + TerminatorWidth(enc);
     }
-    while (!values.isEmpty() && values.back().isEmpty())
-        values.removeLast();
+    while (!values.isEmpty() && values.back().isEmpty()) values.removeLast();
     return values.join(QLatin1Char('/'));
 }
 

@@ -28,9 +28,9 @@ void AppendFrame(QByteArray& out, const ID3v2Frame& frame) {
                          QStringLiteral("%1 帧的内容太长（%2 字节），无法写入")
                              .arg(QString::fromLatin1(frame.id))
                              .arg(size));
-    const char header[10] = {frame.id[0],    frame.id[1],      frame.id[2],
-                             frame.id[3],    char(size >> 24), char(size >> 16),
-                             char(size >> 8), char(size),      char(frame.flags >> 8),
+    const char header[10] = {frame.id[0],      frame.id[1],      frame.id[2],
+                             frame.id[3],      char(size >> 24), char(size >> 16),
+                             char(size >> 8),  char(size),       char(frame.flags >> 8),
                              char(frame.flags)};
     out.append(header, 10);
     out.append(frame.payload);
@@ -46,8 +46,7 @@ QByteArray UrlBytes(const QString& url) {
         qsizetype len = url.at(i).isHighSurrogate() && i + 1 < url.size() ? 2 : 1;
         const QString ch = url.mid(i, len);
         i += len - 1;
-        out += id3v2text::EncodingFor(ch) == 0 ? EncodeCP936(ch)
-                                               : QUrl::toPercentEncoding(ch);
+        out += id3v2text::EncodingFor(ch) == 0 ? EncodeCP936(ch) : QUrl::toPercentEncoding(ch);
     }
     return out;
 }
@@ -64,8 +63,8 @@ ID3v2Frame FreshFrame(const char* id, const QString& text, QByteArrayView langua
     f.payload = QByteArray(1, char(enc));
     if (f.id == "COMM") {
         f.payload += language.size() == 3 ? language.toByteArray() : QByteArray(3, '\0');
-        f.payload += (enc == 1 ? id3v2text::Encode(1, {}) : QByteArray()) +
-                     id3v2text::Terminator(enc);
+        f.payload +=
+            (enc == 1 ? id3v2text::Encode(1, {}) : QByteArray()) + id3v2text::Terminator(enc);
     }
     f.payload += id3v2text::Encode(enc, text);
     return f;
@@ -255,7 +254,8 @@ static ID3v2Contents CurrentTag(int fd, qint64 length, const QString& path) {
     QByteArray head = fileio::ReadAt(fd, 0, std::min<qint64>(length, 4096), path);
     if (head.size() >= 10 && head.startsWith("ID3")) {
         const qint64 extent =
-            10 + qint64(DecodeSizeBytes(reinterpret_cast<const quint8*>(head.constData()) + 6)) + 10;
+            10 + qint64(DecodeSizeBytes(reinterpret_cast<const quint8*>(head.constData()) + 6)) +
+            10;
         const qint64 need = std::min(extent, length);
         if (need > head.size())
             head += fileio::ReadAt(fd, head.size(), need - head.size(), path);

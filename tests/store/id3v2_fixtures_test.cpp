@@ -2,11 +2,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QFileInfo>
 #include <QSet>
 #include <QStringList>
 #include <QStringView>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <iterator>
 
@@ -327,8 +327,8 @@ TEST(ID3v2Fixtures, EditingOneFrameKeepsEveryOtherFrameAndTheAudio) {
             const int slot = old.shown[size_t(index)];
             if (id == "TCOM" || id == "WXXX" || slot < 0 || old.described[size_t(index)])
                 continue;
-            const QList<ID3v2Frame> kept = id3v2frames::ForV23(old.frames[slot], old.major,
-                                                               old.tag.Unsynchronisation);
+            const QList<ID3v2Frame> kept =
+                id3v2frames::ForV23(old.frames[slot], old.major, old.tag.Unsynchronisation);
             ASSERT_EQ(kept.size(), 1) << id.constData();
             EXPECT_EQ(now.frames[k], kept.front()) << id.constData();
         }

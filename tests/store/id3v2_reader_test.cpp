@@ -94,7 +94,7 @@ TEST(ID3v2Reader, TextsFollowTheirEncodingByte) {
         V2Frame("TCOM", "\x02" + Utf16Be(kSong)) +                             // UTF-16BE
         V2Frame("TOPE", "\x03" + kNote.toUtf8() + '\0') +                      // UTF-8
         V2Text("TCOP", Gbk(kSong)) +                                           // CP936
-        V2Text("TENC", kSong.toUtf8()) +  // UTF-8 in encoding 0, not valid CP936
+        V2Text("TENC", kSong.toUtf8()) +     // UTF-8 in encoding 0, not valid CP936
         V2Text("TCON", "\xC4\xE3\xBA\xC3");  // valid as both; CP936 wins: 你好
     const ID3v2Tag tag = ParseID3v2Tag(V2Tag(frames));
     EXPECT_EQ(tag.TIT2, kSong);
@@ -133,9 +133,10 @@ TEST(ID3v2Reader, TheCommentShownIsTheFirstWithoutADescription) {
     EXPECT_EQ(ParseID3v2Tag(V2Tag(itunes + comm("163 key", "x"))).COMM,
               QStringLiteral(" 00000A2B 00000B3C"));
     // UTF-16: the description ends at a two-byte terminator.
-    EXPECT_EQ(ParseID3v2Tag(V2Tag(V2Frame("COMM", "\x01"
-                                                  "chi\xFF\xFE\x00\x00\xFF\xFE" +
-                                                      Utf16Le(kSong))))
+    EXPECT_EQ(ParseID3v2Tag(V2Tag(V2Frame("COMM",
+                                          "\x01"
+                                          "chi\xFF\xFE\x00\x00\xFF\xFE" +
+                                              Utf16Le(kSong))))
                   .COMM,
               kSong);
     // Only a language, and this program's empty comment, are empty.
@@ -157,22 +158,25 @@ TEST(ID3v2Reader, TheCommentShownIsTheFirstWithoutADescription) {
 TEST(ID3v2Reader, FrameSizesOfEitherReading) {
     const QByteArray longText(200, 'c');
     // v2.3 as the standard has it: plain sizes (200 = 00 00 00 C8).
-    const ID3v2Tag plain = ParseID3v2Tag(
-        V2TagOf(3, 0, V2PlainFrame("TIT2", '\0' + longText) + V2PlainFrame("TPE1", QByteArray("\0after", 6))));
+    const ID3v2Tag plain = ParseID3v2Tag(V2TagOf(
+        3, 0,
+        V2PlainFrame("TIT2", '\0' + longText) + V2PlainFrame("TPE1", QByteArray("\0after", 6))));
     EXPECT_EQ(plain.TIT2, QString::fromLatin1(longText));
     EXPECT_EQ(plain.TPE1, QStringLiteral("after"));
     // v2.3 as this program used to write it: 7-bit groups (201 = 00 00 01 49).
-    const ID3v2Tag old = ParseID3v2Tag(V2Tag(V2Text("COMM", QByteArray(4, 0) + longText) +
-                                             V2Text("TPE1", "after")));
+    const ID3v2Tag old =
+        ParseID3v2Tag(V2Tag(V2Text("COMM", QByteArray(4, 0) + longText) + V2Text("TPE1", "after")));
     EXPECT_EQ(old.COMM, QString::fromLatin1(longText));
     EXPECT_EQ(old.TPE1, QStringLiteral("after"));
     // v2.4 with 7-bit groups, and with the plain sizes some players wrote.
-    EXPECT_EQ(ParseID3v2Tag(V2TagOf(4, 0, V2Frame("TIT2", '\0' + longText) +
-                                              V2Frame("TPE1", QByteArray("\0after", 6))))
+    EXPECT_EQ(ParseID3v2Tag(V2TagOf(4, 0,
+                                    V2Frame("TIT2", '\0' + longText) +
+                                        V2Frame("TPE1", QByteArray("\0after", 6))))
                   .TPE1,
               QStringLiteral("after"));
-    EXPECT_EQ(ParseID3v2Tag(V2TagOf(4, 0, V2PlainFrame("TIT2", '\0' + longText) +
-                                              V2PlainFrame("TPE1", QByteArray("\0after", 6))))
+    EXPECT_EQ(ParseID3v2Tag(V2TagOf(4, 0,
+                                    V2PlainFrame("TIT2", '\0' + longText) +
+                                        V2PlainFrame("TPE1", QByteArray("\0after", 6))))
                   .TPE1,
               QStringLiteral("after"));
 }
@@ -191,19 +195,21 @@ TEST(ID3v2Reader, UnsynchronisationAndExtendedHeaders) {
     QByteArray stored = content;
     stored.replace(QByteArray("\xFF", 1), QByteArray("\xFF\x00", 2));
     const QByteArray dli("\x00\x00\x00\x05", 4);
-    EXPECT_EQ(ParseID3v2Tag(V2TagOf(4, 0, V2Frame("TIT2", dli + stored).replace(8, 2, QByteArray("\x00\x03", 2))))
-                  .TIT2,
-              QStringLiteral("ÿ"));
+    EXPECT_EQ(
+        ParseID3v2Tag(
+            V2TagOf(4, 0, V2Frame("TIT2", dli + stored).replace(8, 2, QByteArray("\x00\x03", 2))))
+            .TIT2,
+        QStringLiteral("ÿ"));
 
     // Extended headers: v2.3's size leaves itself out, v2.4's counts itself.
     const QByteArray title = V2Text("TIT2", "ext");
-    EXPECT_EQ(ParseID3v2Tag(V2TagOf(3, 0x40, QByteArray("\x00\x00\x00\x06", 4) +
-                                                 QByteArray(6, 0) + title))
+    EXPECT_EQ(ParseID3v2Tag(
+                  V2TagOf(3, 0x40, QByteArray("\x00\x00\x00\x06", 4) + QByteArray(6, 0) + title))
                   .TIT2,
               QStringLiteral("ext"));
-    EXPECT_EQ(ParseID3v2Tag(V2TagOf(4, 0x40, QByteArray("\x00\x00\x00\x06\x01\x00", 6) + title))
-                  .TIT2,
-              QStringLiteral("ext"));
+    EXPECT_EQ(
+        ParseID3v2Tag(V2TagOf(4, 0x40, QByteArray("\x00\x00\x00\x06\x01\x00", 6) + title)).TIT2,
+        QStringLiteral("ext"));
     EXPECT_FALSE(ParseID3v2Tag(V2TagOf(4, 0x40, QByteArray("\x00\x00\x7F\x7F\x01\x00", 6) + title))
                      .Unwritable.isEmpty());
 }
@@ -213,10 +219,13 @@ TEST(ID3v2Reader, Version22FramesMapOntoTheTwelve) {
         const int n = int(payload.size());
         return id + char(n >> 16) + char(n >> 8) + char(n) + payload;
     };
-    const QByteArray frames = frame22("TT2", '\0' + Gbk(kSong)) + frame22("TP1", QByteArray("\0Artist", 7)) +
+    const QByteArray frames = frame22("TT2", '\0' + Gbk(kSong)) +
+                              frame22("TP1", QByteArray("\0Artist", 7)) +
                               frame22("PIC", QByteArray("\0JPG\x03\0", 6) + QByteArray(300, 'p')) +
                               frame22("COM", QByteArray("\0eng\0c22", 8)) +
-                              frame22("TYE", QByteArray("\0" "1999", 5));
+                              frame22("TYE", QByteArray("\0"
+                                                        "1999",
+                                                        5));
     const ID3v2Tag tag = ParseID3v2Tag(V2TagOf(2, 0, frames));
     EXPECT_EQ(tag.Version, QStringLiteral("2.0    "));
     EXPECT_EQ(tag.TIT2, kSong);
@@ -226,25 +235,32 @@ TEST(ID3v2Reader, Version22FramesMapOntoTheTwelve) {
 }
 
 TEST(ID3v2Reader, AVersion24DateGivesTheYear) {
-    EXPECT_EQ(ParseID3v2Tag(V2TagOf(4, 0, V2Frame("TDRC", "\x03" "2019-05-06"))).TYER,
+    EXPECT_EQ(ParseID3v2Tag(V2TagOf(4, 0,
+                                    V2Frame("TDRC",
+                                            "\x03"
+                                            "2019-05-06")))
+                  .TYER,
               QStringLiteral("2019"));
 }
 
 TEST(ID3v2Reader, CompressedOrEncryptedFramesAreNotDecoded) {
-    const ID3v2Tag v23 = ParseID3v2Tag(
-        V2TagOf(3, 0, V2PlainFrame("TIT2", QByteArray("\x00\x00\x00\x04xzzz", 8), 0x0080) +
-                          V2Text("TPE1", "next")));
+    const ID3v2Tag v23 =
+        ParseID3v2Tag(V2TagOf(3, 0,
+                              V2PlainFrame("TIT2", QByteArray("\x00\x00\x00\x04xzzz", 8), 0x0080) +
+                                  V2Text("TPE1", "next")));
     EXPECT_TRUE(v23.TIT2.isEmpty());
     EXPECT_EQ(v23.TPE1, QStringLiteral("next"));
-    EXPECT_TRUE(ParseID3v2Tag(V2TagOf(4, 0, V2Frame("TIT2", QByteArray("\x01\x00title", 7))
-                                                .replace(8, 2, QByteArray("\x00\x04", 2))))
+    EXPECT_TRUE(ParseID3v2Tag(V2TagOf(4, 0,
+                                      V2Frame("TIT2", QByteArray("\x01\x00title", 7))
+                                          .replace(8, 2, QByteArray("\x00\x04", 2))))
                     .TIT2.isEmpty());
 }
 
 TEST(ID3v2Reader, ATagOfCountlessTinyFramesIsReadNoFurtherThanAPoint) {
     QByteArray frames;
     for (int i = 0; i < 70000; ++i) frames += V2Text("TXXX", {});
-    const ID3v2Contents contents = ParseID3v2Contents(V2TagOf(3, 0, frames + V2Text("TIT2", "late")));
+    const ID3v2Contents contents =
+        ParseID3v2Contents(V2TagOf(3, 0, frames + V2Text("TIT2", "late")));
     EXPECT_LE(contents.frames.size(), 65536);
     EXPECT_TRUE(contents.tag.TIT2.isEmpty());
     EXPECT_FALSE(contents.tag.Unwritable.isEmpty());

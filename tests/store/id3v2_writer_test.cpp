@@ -296,31 +296,57 @@ ID3v2Frame Frame(const char* id, const QByteArray& payload, quint16 flags = 0) {
 }  // namespace
 
 TEST(ID3v2Conversion, Version24FramesBecomeTheirVersion23Form) {
-    const QByteArray picture = QByteArray("\x00image/png\x00\x03\x00", 13) + QByteArray(300, '\xFF');
+    const QByteArray picture =
+        QByteArray("\x00image/png\x00\x03\x00", 13) + QByteArray(300, '\xFF');
     // Data-length indicator 5, then "\0ab\xFF" "c" with a 00 after the FF.
-    const QByteArray priv = V2Frame("PRIV", QByteArray("\x00\x00\x00\x05\x00" "ab\xFF\x00" "c", 10))
+    const QByteArray priv = V2Frame("PRIV", QByteArray("\x00\x00\x00\x05\x00"
+                                                       "ab\xFF\x00"
+                                                       "c",
+                                                       10))
                                 .replace(8, 2, QByteArray("\x00\x03", 2));
-    const QByteArray tag = V2TagOf(
-        4, 0,
-        V2Frame("APIC", picture) + V2Frame("TDRC", QByteArray("\x03" "2019-05-06T21:30", 17)) +
-            V2Frame("TXXX", QByteArray("\x03" "来源\0CD", 10)) +
-            V2Frame("TPE2", QByteArray("\x00" "A\0B\0", 5)) +
-            V2Frame("TIPL", QByteArray("\x00" "mix\0Z\0", 7)) +
-            V2Frame("ASPI", QByteArray(12, '\x01')) + priv);
+    const QByteArray tag = V2TagOf(4, 0,
+                                   V2Frame("APIC", picture) +
+                                       V2Frame("TDRC", QByteArray("\x03"
+                                                                  "2019-05-06T21:30",
+                                                                  17)) +
+                                       V2Frame("TXXX", QByteArray("\x03"
+                                                                  "来源\0CD",
+                                                                  10)) +
+                                       V2Frame("TPE2", QByteArray("\x00"
+                                                                  "A\0B\0",
+                                                                  5)) +
+                                       V2Frame("TIPL", QByteArray("\x00"
+                                                                  "mix\0Z\0",
+                                                                  7)) +
+                                       V2Frame("ASPI", QByteArray(12, '\x01')) + priv);
     const ID3v2Tag read = ParseID3v2Tag(tag);
     EXPECT_EQ(read.TYER, QStringLiteral("2019"));
     const QList<ID3v2Frame> kept = KeptFrames(tag, read);
     // The picture as it was; the date's day and time; UTF-8 as UTF-16; one
     // value per text frame; the credits list under its v2.3 name; the audio
     // index dropped; the unsynchronised frame undone, its length indicator gone.
-    EXPECT_EQ(Ids(kept), (QList<QByteArray>{"APIC", "TDAT", "TIME", "TXXX", "TPE2", "IPLS", "PRIV"}));
+    EXPECT_EQ(Ids(kept),
+              (QList<QByteArray>{"APIC", "TDAT", "TIME", "TXXX", "TPE2", "IPLS", "PRIV"}));
     EXPECT_EQ(kept[0].payload, picture);
-    EXPECT_EQ(kept[1].payload, QByteArray("\x00" "0605", 5));
-    EXPECT_EQ(kept[2].payload, QByteArray("\x00" "2130", 5));
-    EXPECT_EQ(kept[3].payload, QByteArray("\x01\xFF\xFE\x65\x67\x90\x6E\x00\x00\xFF\xFE" "C\0D\0", 15));
-    EXPECT_EQ(kept[4].payload, QByteArray("\x00" "A/B", 4));
-    EXPECT_EQ(kept[5].payload, QByteArray("\x00" "mix\0Z\0", 7));
-    EXPECT_EQ(kept[6], Frame("PRIV", QByteArray("\x00" "ab\xFF" "c", 5)));
+    EXPECT_EQ(kept[1].payload, QByteArray("\x00"
+                                          "0605",
+                                          5));
+    EXPECT_EQ(kept[2].payload, QByteArray("\x00"
+                                          "2130",
+                                          5));
+    EXPECT_EQ(kept[3].payload, QByteArray("\x01\xFF\xFE\x65\x67\x90\x6E\x00\x00\xFF\xFE"
+                                          "C\0D\0",
+                                          15));
+    EXPECT_EQ(kept[4].payload, QByteArray("\x00"
+                                          "A/B",
+                                          4));
+    EXPECT_EQ(kept[5].payload, QByteArray("\x00"
+                                          "mix\0Z\0",
+                                          7));
+    EXPECT_EQ(kept[6], Frame("PRIV", QByteArray("\x00"
+                                                "ab\xFF"
+                                                "c",
+                                                5)));
 }
 
 TEST(ID3v2Conversion, CompressedVersion24FramesKeepTheirDataWithVersion23Extras) {
@@ -340,20 +366,29 @@ TEST(ID3v2Conversion, Version22FramesTakeTheirVersion23Names) {
         const int n = int(payload.size());
         return id + char(n >> 16) + char(n >> 8) + char(n) + payload;
     };
-    const QByteArray tag = V2TagOf(
-        2, 0,
-        frame22("TT2", QByteArray("\x00t", 2)) + frame22("PIC", QByteArray("\x00JPG\x03\x00jpeg", 10)) +
-            frame22("ULT", QByteArray("\x00" "chi\0words", 10)) + frame22("CRM", "secret"));
+    const QByteArray tag = V2TagOf(2, 0,
+                                   frame22("TT2", QByteArray("\x00t", 2)) +
+                                       frame22("PIC", QByteArray("\x00JPG\x03\x00jpeg", 10)) +
+                                       frame22("ULT", QByteArray("\x00"
+                                                                 "chi\0words",
+                                                                 10)) +
+                                       frame22("CRM", "secret"));
     const QList<ID3v2Frame> kept = KeptFrames(tag, ParseID3v2Tag(tag));
     // CRM, encrypted metadata, has no v2.3 counterpart.
-    EXPECT_EQ(kept, (QList<ID3v2Frame>{
-                        Frame("APIC", QByteArray("\x00image/jpeg\x00\x03\x00jpeg", 18)),
-                        Frame("USLT", QByteArray("\x00" "chi\0words", 10))}));
+    EXPECT_EQ(kept,
+              (QList<ID3v2Frame>{Frame("APIC", QByteArray("\x00image/jpeg\x00\x03\x00jpeg", 18)),
+                                 Frame("USLT", QByteArray("\x00"
+                                                          "chi\0words",
+                                                          10))}));
 }
 
 TEST(ID3v2Conversion, DescribedCommentsStayAndTheRecordsCommentIsItsOwn) {
-    const QByteArray itunes = V2Frame("COMM", QByteArray("\x00" "engiTunNORM\0 0A 0B", 19));
-    const QByteArray plain = V2Frame("COMM", QByteArray("\x00" "chi\0old", 8));
+    const QByteArray itunes = V2Frame("COMM", QByteArray("\x00"
+                                                         "engiTunNORM\0 0A 0B",
+                                                         19));
+    const QByteArray plain = V2Frame("COMM", QByteArray("\x00"
+                                                        "chi\0old",
+                                                        8));
     // Only a described comment: it shows, stays, and the record's comment is empty.
     ID3v2Tag read = ParseID3v2Tag(V2Tag(itunes));
     EXPECT_EQ(read.COMM, QStringLiteral(" 0A 0B"));
@@ -369,13 +404,20 @@ TEST(ID3v2Conversion, DescribedCommentsStayAndTheRecordsCommentIsItsOwn) {
     frames = RenderID3v2Frames(read, ParseID3v2Contents(V2Tag(itunes + plain)));
     after = ParseID3v2Contents(RenderID3v2Header(frames.size()) + frames);
     EXPECT_EQ(after.tag.COMM, QStringLiteral("新"));
-    EXPECT_EQ(after.frames[6], Frame("COMM", QByteArray("\x00" "chi\0", 5) + Gbk(QStringLiteral("新"))));
+    EXPECT_EQ(after.frames[6], Frame("COMM", QByteArray("\x00"
+                                                        "chi\0",
+                                                        5) +
+                                                 Gbk(QStringLiteral("新"))));
     EXPECT_EQ(after.frames.mid(12), (QList<ID3v2Frame>{Frame("COMM", itunes.mid(10))}));
 }
 
 TEST(ID3v2Conversion, UnchangedTextsKeepTheirFrames) {
     // UTF-16 stays UTF-16 and frame flags stay, where the record leaves the text alone.
-    const QByteArray title = V2PlainFrame("TIT2", QByteArray("\x01\xFF\xFE" "a\0", 5), 0x4000);
+    const QByteArray title = V2PlainFrame("TIT2",
+                                          QByteArray("\x01\xFF\xFE"
+                                                     "a\0",
+                                                     5),
+                                          0x4000);
     const QByteArray tag = V2TagOf(3, 0, title + V2Text("TPE1", "x"));
     ID3v2Tag read = ParseID3v2Tag(tag);
     read.TPE1 = QStringLiteral("y");
@@ -386,8 +428,9 @@ TEST(ID3v2Conversion, UnchangedTextsKeepTheirFrames) {
 TEST_F(ID3v2Writer, OlderTagsOfThisProgramAreRewrittenWithPlainFrameSizes) {
     const QByteArray audio = Audio(500);
     const QByteArray longComment(200, 'c');
-    WriteBytes(path(), V2Tag(V2Text("TIT2", "t") + V2Frame("COMM", QByteArray(4, 0) + longComment)) +
-                           audio);
+    WriteBytes(
+        path(),
+        V2Tag(V2Text("TIT2", "t") + V2Frame("COMM", QByteArray(4, 0) + longComment)) + audio);
     ID3v2Tag tag = ReadID3v2Tag(path());
     ASSERT_EQ(tag.COMM, QString::fromLatin1(longComment));
     tag.TIT2 = QStringLiteral("new");
@@ -410,7 +453,9 @@ TEST_F(ID3v2Writer, ARecordThatNoLongerDescribesTheFileIsRefused) {
 }
 
 TEST_F(ID3v2Writer, AVersion24FooterGoesWithTheOldTag) {
-    const QByteArray frames = V2Frame("TIT2", QByteArray("\x03" "t", 2));
+    const QByteArray frames = V2Frame("TIT2", QByteArray("\x03"
+                                                         "t",
+                                                         2));
     QByteArray tag = V2TagOf(4, 0x10, frames);
     QByteArray footer = tag.left(10);
     footer.replace(0, 3, "3DI");

@@ -109,10 +109,15 @@ QString DecodeValues(quint8 enc, QByteArrayView bytes) {
     return values.join(QLatin1Char('/'));
 }
 
-quint8 EncodingFor(const QString& text) {
+QByteArray EncodeForWriting(const QString& text, quint8* enc) {
+    *enc = 0;
     if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
-        return 0;
-    return DecodeCP936(EncodeCP936(text)) == text ? 0 : 1;
+        return text.toLatin1();
+    QByteArray bytes = EncodeCP936(text);
+    if (DecodeCP936(bytes) == text)
+        return bytes;
+    *enc = 1;
+    return Encode(1, text);
 }
 
 QByteArray Encode(quint8 enc, const QString& text) {

@@ -30,9 +30,10 @@ QString Decode(quint8 enc, QByteArrayView bytes, bool* bigEndian = nullptr);
 // A trailing terminator, and empty values at the end, are dropped.
 QString DecodeValues(quint8 enc, QByteArrayView bytes);
 
-// The encoding this program writes `text` in: 0 when code page 936 holds it
-// exactly, else 1.
-quint8 EncodingFor(const QString& text);
+// `text` as this program writes it, without terminator: in code page 936
+// with encoding 0 when that holds it exactly, else in UTF-16 with a mark
+// and encoding 1. The encoding goes to `enc`.
+QByteArray EncodeForWriting(const QString& text, quint8* enc);
 
 // `text` in encoding 0 (CP936) or 1 (UTF-16LE with mark), no terminator.
 QByteArray Encode(quint8 enc, const QString& text);

@@ -46,7 +46,9 @@ QByteArray UrlBytes(const QString& url) {
         qsizetype len = url.at(i).isHighSurrogate() && i + 1 < url.size() ? 2 : 1;
         const QString ch = url.mid(i, len);
         i += len - 1;
-        out += id3v2text::EncodingFor(ch) == 0 ? EncodeCP936(ch) : QUrl::toPercentEncoding(ch);
+        quint8 enc;
+        const QByteArray bytes = id3v2text::EncodeForWriting(ch, &enc);
+        out += enc == 0 ? bytes : QUrl::toPercentEncoding(ch);
     }
     return out;
 }
@@ -59,14 +61,15 @@ ID3v2Frame FreshFrame(const char* id, const QString& text, QByteArrayView langua
         f.payload = QByteArray("\0\0", 2) + UrlBytes(text);
         return f;
     }
-    const quint8 enc = id3v2text::EncodingFor(text);
+    quint8 enc;
+    const QByteArray bytes = id3v2text::EncodeForWriting(text, &enc);
     f.payload = QByteArray(1, char(enc));
     if (f.id == "COMM") {
         f.payload += language.size() == 3 ? language.toByteArray() : QByteArray(3, '\0');
         f.payload +=
             (enc == 1 ? id3v2text::Encode(1, {}) : QByteArray()) + id3v2text::Terminator(enc);
     }
-    f.payload += id3v2text::Encode(enc, text);
+    f.payload += bytes;
     return f;
 }
 

@@ -215,17 +215,13 @@ TEST(ID3v2Reader, UnsynchronisationAndExtendedHeaders) {
 }
 
 TEST(ID3v2Reader, Version22FramesMapOntoTheTwelve) {
-    auto frame22 = [](const QByteArray& id, const QByteArray& payload) {
-        const int n = int(payload.size());
-        return id + char(n >> 16) + char(n >> 8) + char(n) + payload;
-    };
-    const QByteArray frames = frame22("TT2", '\0' + Gbk(kSong)) +
-                              frame22("TP1", QByteArray("\0Artist", 7)) +
-                              frame22("PIC", QByteArray("\0JPG\x03\0", 6) + QByteArray(300, 'p')) +
-                              frame22("COM", QByteArray("\0eng\0c22", 8)) +
-                              frame22("TYE", QByteArray("\0"
-                                                        "1999",
-                                                        5));
+    const QByteArray frames = V22Frame("TT2", '\0' + Gbk(kSong)) +
+                              V22Frame("TP1", QByteArray("\0Artist", 7)) +
+                              V22Frame("PIC", QByteArray("\0JPG\x03\0", 6) + QByteArray(300, 'p')) +
+                              V22Frame("COM", QByteArray("\0eng\0c22", 8)) +
+                              V22Frame("TYE", QByteArray("\0"
+                                                         "1999",
+                                                         5));
     const ID3v2Tag tag = ParseID3v2Tag(V2TagOf(2, 0, frames));
     EXPECT_EQ(tag.Version, QStringLiteral("2.0    "));
     EXPECT_EQ(tag.TIT2, kSong);

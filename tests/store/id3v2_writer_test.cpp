@@ -362,17 +362,13 @@ TEST(ID3v2Conversion, CompressedVersion24FramesKeepTheirDataWithVersion23Extras)
 }
 
 TEST(ID3v2Conversion, Version22FramesTakeTheirVersion23Names) {
-    auto frame22 = [](const QByteArray& id, const QByteArray& payload) {
-        const int n = int(payload.size());
-        return id + char(n >> 16) + char(n >> 8) + char(n) + payload;
-    };
     const QByteArray tag = V2TagOf(2, 0,
-                                   frame22("TT2", QByteArray("\x00t", 2)) +
-                                       frame22("PIC", QByteArray("\x00JPG\x03\x00jpeg", 10)) +
-                                       frame22("ULT", QByteArray("\x00"
-                                                                 "chi\0words",
-                                                                 10)) +
-                                       frame22("CRM", "secret"));
+                                   V22Frame("TT2", QByteArray("\x00t", 2)) +
+                                       V22Frame("PIC", QByteArray("\x00JPG\x03\x00jpeg", 10)) +
+                                       V22Frame("ULT", QByteArray("\x00"
+                                                                  "chi\0words",
+                                                                  10)) +
+                                       V22Frame("CRM", "secret"));
     const QList<ID3v2Frame> kept = KeptFrames(tag, ParseID3v2Tag(tag));
     // CRM, encrypted metadata, has no v2.3 counterpart.
     EXPECT_EQ(kept,

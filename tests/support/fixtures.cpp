@@ -65,6 +65,11 @@ QByteArray V2PlainFrame(const QByteArray& id, const QByteArray& payload, quint16
     return id + QByteArray(size, 4) + QByteArray(flagBytes, 2) + payload;
 }
 
+QByteArray V22Frame(const QByteArray& id, const QByteArray& payload) {
+    const int n = int(payload.size());
+    return id + char(n >> 16) + char(n >> 8) + char(n) + payload;
+}
+
 QByteArray V2TagOf(quint8 major, quint8 flags, const QByteArray& body) {
     const char head[6] = {'I', 'D', '3', char(major), 0, char(flags)};
     return QByteArray(head, 6) + SizeBytes(body.size()) + body;

@@ -23,6 +23,8 @@ QByteArray V2Text(const QByteArray& id, const QByteArray& text);
 // A frame whose size is a plain 32-bit number, as v2.3 has it, with the two
 // flag bytes `flags`.
 QByteArray V2PlainFrame(const QByteArray& id, const QByteArray& payload, quint16 flags = 0);
+// A v2.2 frame: three-letter id, three-byte plain size, payload.
+QByteArray V22Frame(const QByteArray& id, const QByteArray& payload);
 // A tag of major version `major` with header flags `flags` around `body`
 // (extended header, frames, padding as the caller lays them out).
 QByteArray V2TagOf(quint8 major, quint8 flags, const QByteArray& body);

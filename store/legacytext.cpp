@@ -1,0 +1,652 @@
+#include "store/legacytext.h"
+
+#include <iconv.h>
+
+#include <QVarLengthArray>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <memory>
+#include <string_view>
+
+#include "store/codec.h"
+
+namespace legacytext {
+
+namespace {
+
+struct CharCosts {
+    quint8 cost;
+    const char* chars;
+};
+#include "store/legacytext_tables.inc"
+
+// ---------------------------------------------------------------------------
+// Code page tables, built from iconv once. Table lookups make a reading cheap
+// enough to try every code page on every text of a listed folder.
+
+constexpr char16_t kLead = 0xFFFF;  // never a decoded character
+constexpr char16_t kInvalid = 0xFFFE;
+
+struct ByteTable {
+    std::array<char16_t, 256> single{};
+    // [lead][trail] for lead bytes; 0 where the pair is not a character.
+    std::array<std::array<char16_t, 256>, 256> pairs{};
+};
+
+bool Convert(iconv_t cd, const uchar* in, size_t n, char16_t* out, size_t* units) {
+    char* src = reinterpret_cast<char*>(const_cast<uchar*>(in));
+    char* dst = reinterpret_cast<char*>(out);
+    size_t srcLeft = n, dstLeft = 8;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const bool ok = iconv(cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1);
+    *units = (8 - dstLeft) / 2;
+    return ok;
+}
+
+bool IsStandIn(char16_t c) {
+    return c >= kRawByteBase + 0x80 && c <= kRawByteBase + 0xFF;
+}
+
+std::unique_ptr<ByteTable> BuildTable(const char* name) {
+    auto table = std::make_unique<ByteTable>();
+    const iconv_t cd = iconv_open("UTF-16LE", name);
+    if (cd == iconv_t(-1)) {
+        // Without the converter every byte above 0x7F is an error in this
+        // code page, which takes it out of every decision.
+        for (int b = 0; b < 256; ++b) table->single[b] = b < 0x80 ? char16_t(b) : kInvalid;
+        return table;
+    }
+    char16_t out[4];
+    size_t units = 0;
+    for (int b = 0; b < 256; ++b) {
+        const uchar in = uchar(b);
+        if (Convert(cd, &in, 1, out, &units) && units == 1)
+            table->single[b] = out[0];
+        else
+            table->single[b] = errno == EINVAL ? kLead : kInvalid;
+    }
+    for (int lead = 0x80; lead < 256; ++lead) {
+        if (table->single[lead] != kLead)
+            continue;
+        for (int trail = 0x40; trail < 0xFF; ++trail) {
+            const uchar in[2] = {uchar(lead), uchar(trail)};
+            // A character in the range of the stand-ins would be taken for
+            // raw bytes; no code page here has a real character there.
+            if (Convert(cd, in, 2, out, &units) && units == 1 && !IsStandIn(out[0]))
+                table->pairs[lead][trail] = out[0];
+        }
+    }
+    iconv_close(cd);
+    return table;
+}
+
+std::unique_ptr<ByteTable> BuildWesternTable() {
+    auto table = BuildTable("CP1252");
+    // The five bytes Windows-1252 leaves undefined read as the C1 controls of
+    // Latin-1, as Windows reads them: lossless, and an error when deciding.
+    for (int b = 0x80; b < 0xA0; ++b)
+        if (table->single[b] == kInvalid)
+            table->single[b] = char16_t(b);
+    return table;
+}
+
+const ByteTable& Table(CodePage cp) {
+    static const auto gbk = BuildTable("CP936");
+    static const auto big5 = BuildTable("CP950");
+    static const auto sjis = BuildTable("CP932");
+    static const auto korean = BuildTable("CP949");
+    static const auto western = BuildWesternTable();
+    switch (cp) {
+        case CodePage::Big5:
+            return *big5;
+        case CodePage::ShiftJis:
+            return *sjis;
+        case CodePage::Korean:
+            return *korean;
+        case CodePage::Western:
+            return *western;
+        default:
+            return *gbk;
+    }
+}
+
+// Reads `bytes` in a byte code page, handing each character to `emit` as
+// (character, first byte offset, byte count); a byte that starts no
+// character is handed as its stand-in with a count of 1. Same rules as
+// iconv with the codec's fallback: a lead byte whose pair is no character
+// stands alone, and the next byte starts afresh.
+template <typename Emit>
+void ReadBytes(const ByteTable& table, QByteArrayView bytes, Emit&& sink) {
+    const qsizetype n = bytes.size();
+    const uchar* p = reinterpret_cast<const uchar*>(bytes.data());
+    for (qsizetype i = 0; i < n;) {
+        const uchar b = p[i];
+        const char16_t one = table.single[b];
+        if (one != kLead && one != kInvalid) {
+            sink(char32_t(one), i, 1);
+            ++i;
+            continue;
+        }
+        if (one == kLead && i + 1 < n) {
+            const char16_t two = table.pairs[b][p[i + 1]];
+            if (two != 0) {
+                sink(char32_t(two), i, 2);
+                i += 2;
+                continue;
+            }
+        }
+        sink(char32_t(kRawByteBase + b), i, 1);
+        ++i;
+    }
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+// Returns the length of the sequence at `p`, 0 when it is invalid, or -1
+// when it is a valid beginning cut off by the end of the bytes.
+int Utf8Sequence(const uchar* p, qsizetype left, char32_t* ch) {
+    const uchar b = p[0];
+    if (b < 0x80) {
+        *ch = b;
+        return 1;
+    }
+    int len;
+    uchar lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF)
+        len = 2;
+    else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else
+        return 0;
+    char32_t c = b & (0x7F >> len);
+    for (int k = 1; k < len; ++k) {
+        if (k >= left)
+            return -1;
+        const uchar t = p[k];
+        if (t < (k == 1 ? lo : 0x80) || t > (k == 1 ? hi : 0xBF))
+            return 0;
+        c = c << 6 | (t & 0x3F);
+    }
+    *ch = c;
+    return len;
+}
+
+template <typename Emit>
+void ReadUtf8(QByteArrayView bytes, Emit&& sink) {
+    const qsizetype n = bytes.size();
+    const uchar* p = reinterpret_cast<const uchar*>(bytes.data());
+    for (qsizetype i = 0; i < n;) {
+        char32_t ch = 0;
+        const int len = Utf8Sequence(p + i, n - i, &ch);
+        if (len > 0) {
+            sink(ch, i, len);
+            i += len;
+        } else {
+            sink(char32_t(kRawByteBase + p[i]), i, 1);
+            ++i;
+        }
+    }
+}
+
+template <typename Emit>
+void Read(CodePage cp, QByteArrayView bytes, Emit&& sink) {
+    if (cp == CodePage::Utf8)
+        ReadUtf8(bytes, sink);
+    else
+        ReadBytes(Table(cp), bytes, sink);
+}
+
+// ---------------------------------------------------------------------------
+// How plausible a reading is: the cost of its characters as text of a
+// language, in quarter nats (minus the log of the character's share of
+// running text). Costs listed in the generated tables come from character
+// counts; the rest from where the code pages put a character (their first
+// levels hold the characters in everyday use).
+
+enum Model { kSimplified, kTraditional, kJapanese, kKoreanText, kWesternText, kModels };
+
+constexpr int Q(double nats) {
+    return int(nats * 4 + 0.5);
+}
+
+enum Flag : quint8 {
+    kAsciiLetter = 1,
+    kLetter = 2,  // a letter of an alphabet (Latin, Greek, Cyrillic) above ASCII
+    kIdeograph = 4,
+    kError = 8,  // a stand-in, private use, C1 control or noncharacter
+};
+
+struct Costs {
+    std::array<std::array<quint8, 0x10000>, kModels> cost;
+    std::array<quint8, 0x10000> flags;
+};
+
+void SetRange(Costs& c, Model m, char32_t from, char32_t to, double nats) {
+    for (char32_t u = from; u <= to; ++u) c.cost[m][u] = quint8(Q(nats));
+}
+
+void SetAll(Costs& c, char32_t from, char32_t to, double nats) {
+    for (int m = 0; m < kModels; ++m) SetRange(c, Model(m), from, to, nats);
+}
+
+// Lowers the cost of listed characters; a count-based cost above the cost of
+// the character's level says only that the corpus was small.
+void ApplyList(Costs& c, Model m, const CharCosts* list, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        const QString chars = QString::fromUtf8(list[i].chars);
+        for (QChar ch : chars)
+            c.cost[m][ch.unicode()] = std::min(c.cost[m][ch.unicode()], list[i].cost);
+    }
+}
+
+// Gives the characters a code page has in a range of byte pairs a cost,
+// where it is lower than the one they have.
+void ApplyPairs(Costs& c, Model m, CodePage cp, int lead0, int lead1, int trail0, int trail1,
+                double nats) {
+    const ByteTable& t = Table(cp);
+    const quint8 q = quint8(Q(nats));
+    for (int lead = lead0; lead <= lead1; ++lead)
+        for (int trail = trail0; trail <= trail1; ++trail)
+            if (const char16_t u = t.pairs[lead][trail]; u != 0)
+                c.cost[m][u] = std::min(c.cost[m][u], q);
+}
+
+std::unique_ptr<Costs> BuildCosts() {
+    auto c = std::make_unique<Costs>();
+    for (auto& m : c->cost) m.fill(quint8(Q(14)));
+    c->flags.fill(0);
+
+    // ASCII reads the same in every code page but is also what a trail byte
+    // becomes in a reading that splits a pair: symbols that titles seldom
+    // hold cost more than letters, digits and common punctuation.
+    SetAll(*c, 0x00, 0x7F, 5);
+    for (char32_t u = 0; u < 0x80; ++u) {
+        const bool letter = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
+        if (letter)
+            c->flags[u] |= kAsciiLetter;
+        if (letter || (u >= '0' && u <= '9') || u == 0 ||
+            std::string_view(" .,'-!?&()/:;\"#+*").find(char(u)) != std::string_view::npos)
+            SetAll(*c, u, u, 3);
+    }
+
+    // Western: letters of the Latin-1 range and the Latin extensions (the
+    // context rule in Score charges those not next to a letter), the
+    // punctuation Windows-1252 adds, and Latin-1 symbols by how often titles
+    // and names hold them.
+    for (char32_t u = 0xC0; u <= 0x24F; ++u)
+        SetRange(*c, kWesternText, u, u, QChar::isUpper(u) ? 7 : 5.5);
+    for (const auto& [letters, nats] :
+         {std::pair{u"éèàçüöäñáíóúãõêâô", 4.0}, std::pair{u"ßëïîûùåøæ", 5.0},
+          std::pair{u"ÉÀÇÜÖÄÑÁÍÓÚÅØÆ", 6.0}})
+        for (const char16_t* l = letters; *l; ++l) SetRange(*c, kWesternText, *l, *l, nats);
+    SetRange(*c, kWesternText, 0x1E00, 0x1EFF, 5);
+    SetRange(*c, kWesternText, 0x370, 0x4FF, 5);
+    for (char32_t u : {0xD7, 0xF7}) SetRange(*c, kWesternText, u, u, 10);
+    SetRange(*c, kWesternText, 0xA0, 0xBF, 10);
+    for (char32_t u : {0xA1, 0xA9, 0xAA, 0xAB, 0xAE, 0xB0, 0xBA, 0xBB, 0xBF})
+        SetRange(*c, kWesternText, u, u, 8);
+    for (char32_t u :
+         {0x2013, 0x2014, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2026, 0x2122, 0x20AC})
+        SetRange(*c, kWesternText, u, u, 6);
+    for (char32_t u = 0xC0; u <= 0x24F; ++u)
+        if (u != 0xD7 && u != 0xF7)
+            c->flags[u] |= kLetter;
+    for (char32_t u = 0x370; u <= 0x4FF; ++u)
+        if (QChar::isLetter(u))
+            c->flags[u] |= kLetter;
+    for (char32_t u = 0x1E00; u <= 0x1EFF; ++u) c->flags[u] |= kLetter;
+
+    // Punctuation and symbols of the East Asian code pages.
+    for (Model m : {kSimplified, kTraditional, kJapanese, kKoreanText}) {
+        SetRange(*c, m, 0x3000, 0x303F, 6.5);
+        SetRange(*c, m, 0xFF01, 0xFF5E, 7);
+        SetRange(*c, m, 0xFF10, 0xFF19, 9);
+        SetRange(*c, m, 0xFF21, 0xFF3A, 9);
+        SetRange(*c, m, 0xFF41, 0xFF5A, 9);
+        SetRange(*c, m, 0x2010, 0x203F, 7);
+        SetRange(*c, m, 0xB7, 0xB7, 7);
+        SetRange(*c, m, 0x370, 0x4FF, 11);
+        SetRange(*c, m, 0x2190, 0x25FF, 13);
+        SetRange(*c, m, 0x2600, 0x27BF, 13);
+    }
+    // Kana turn up in Chinese titles too ("の" for "的").
+    for (Model m : {kSimplified, kTraditional, kKoreanText}) SetRange(*c, m, 0x3041, 0x30FF, 11);
+    SetRange(*c, kJapanese, 0x3041, 0x309F, 4.5);
+    SetRange(*c, kJapanese, 0x30A0, 0x30FF, 5);
+    SetRange(*c, kJapanese, 0x3005, 0x3005, 6);
+    SetRange(*c, kJapanese, 0xFF61, 0xFF9F, 11);
+
+    // Hanzi, kanji, hanja by level, then by count.
+    SetRange(*c, kSimplified, 0x4E00, 0x9FFF, 13.5);
+    SetRange(*c, kTraditional, 0x4E00, 0x9FFF, 13.5);
+    SetRange(*c, kJapanese, 0x4E00, 0x9FFF, 13.5);
+    ApplyPairs(*c, kSimplified, CodePage::Gbk, 0xB0, 0xD7, 0xA1, 0xFE, 10.5);
+    ApplyPairs(*c, kSimplified, CodePage::Gbk, 0xD8, 0xF7, 0xA1, 0xFE, 12);
+    ApplyPairs(*c, kTraditional, CodePage::Big5, 0xA4, 0xC6, 0x40, 0xFE, 10.5);
+    ApplyPairs(*c, kTraditional, CodePage::Big5, 0xC9, 0xF9, 0x40, 0xFE, 12);
+    ApplyPairs(*c, kJapanese, CodePage::ShiftJis, 0x88, 0x98, 0x40, 0xFC, 10);
+    ApplyPairs(*c, kJapanese, CodePage::ShiftJis, 0x99, 0xEA, 0x40, 0xFC, 12);
+    ApplyPairs(*c, kKoreanText, CodePage::Korean, 0xCA, 0xFD, 0xA1, 0xFE, 13);
+    ApplyList(*c, kSimplified, kSimplifiedCosts, std::size(kSimplifiedCosts));
+    ApplyList(*c, kTraditional, kTraditionalCosts, std::size(kTraditionalCosts));
+    ApplyList(*c, kJapanese, kJapaneseCosts, std::size(kJapaneseCosts));
+    for (char32_t u = 0x4E00; u <= 0x9FFF; ++u) c->flags[u] |= kIdeograph;
+    for (char32_t u = 0x3400; u <= 0x4DBF; ++u) c->flags[u] |= kIdeograph;
+    for (char32_t u = 0xF900; u <= 0xFAFF; ++u) c->flags[u] |= kIdeograph;
+
+    // Hangul: the 2,350 syllables of KS X 1001, then by count.
+    SetRange(*c, kKoreanText, 0xAC00, 0xD7A3, 12.5);
+    ApplyPairs(*c, kKoreanText, CodePage::Korean, 0xB0, 0xC8, 0xA1, 0xFE, 10);
+    ApplyList(*c, kKoreanText, kKoreanCosts, std::size(kKoreanCosts));
+    SetRange(*c, kKoreanText, 0x3131, 0x318E, 10);
+
+    // Errors.
+    for (char32_t u = 0x80; u <= 0x9F; ++u) c->flags[u] |= kError;
+    for (char32_t u = 0xE000; u <= 0xF8FF; ++u) c->flags[u] |= kError;
+    for (char32_t u : {0xFFFE, 0xFFFF, 0xFFFD}) c->flags[u] |= kError;
+    return c;
+}
+
+const Costs& CostTable() {
+    static const auto costs = BuildCosts();
+    return *costs;
+}
+
+// What a code page says about the languages written in it, in nats: the
+// extra cost of reading its text as that language (a large value: never).
+constexpr int kNever = 1 << 20;
+constexpr int kCandidates = 6;
+// In this order ties go to the earlier one.
+constexpr CodePage kOrder[kCandidates] = {CodePage::Gbk,  CodePage::Utf8,     CodePage::Western,
+                                          CodePage::Big5, CodePage::ShiftJis, CodePage::Korean};
+constexpr int N = kNever;
+constexpr int kBias[kCandidates][kModels] = {
+    // Simplified, Traditional, Japanese, Korean, Western
+    {Q(0), Q(1.5), Q(3), N, Q(2)},   // 936
+    {Q(0), Q(0), Q(0), Q(0), Q(0)},  // UTF-8
+    {N, N, N, N, Q(0)},              // 1252
+    {Q(1), Q(0), Q(4), N, Q(4)},     // 950
+    {Q(3), Q(3), Q(0), N, Q(4)},     // 932
+    {Q(3), Q(3), Q(3), Q(0), Q(4)},  // 949
+};
+// How common each code page is in the libraries of this program's users.
+constexpr int kPrior[kCandidates] = {Q(0), Q(0.5), Q(0.5), Q(1.5), Q(2), Q(2.5)};
+// Readings closer than this are a close call.
+constexpr int kClearMargin = Q(3);
+
+int Index(CodePage cp) {
+    return int(std::find(std::begin(kOrder), std::end(kOrder), cp) - std::begin(kOrder));
+}
+
+struct Score {
+    int errors = 0;
+    int cost = 0;
+    bool multiByte = false;  // held a character of more than one byte
+};
+
+// Where a character cut off by the end of a fixed-width field begins (the
+// end of the bytes when none is). Such a character is no error: writers cut
+// texts to the width anywhere. The shortest text field of ID3v1 is 28 bytes;
+// shorter texts were not cut.
+constexpr qsizetype kShortestCutField = 28;
+// Most fields are not cut: a cut character costs about what an uncommon one
+// does.
+constexpr int kCutCost = Q(6);
+qsizetype CutAt(CodePage cp, QByteArrayView bytes) {
+    const qsizetype end = bytes.size();
+    if (end < kShortestCutField)
+        return end;
+    const uchar* p = reinterpret_cast<const uchar*>(bytes.data());
+    if (cp == CodePage::Utf8) {
+        for (qsizetype at = end - 1; at >= 0 && at >= end - 3; --at) {
+            char32_t ch;
+            if (p[at] >= 0xC2 && Utf8Sequence(p + at, end - at, &ch) == -1)
+                return at;
+        }
+        return end;
+    }
+    if (Table(cp).single[p[end - 1]] != kLead)
+        return end;
+    // Whether the last lead byte starts a character or ends one depends on
+    // everything before it.
+    qsizetype at = 0;
+    while (at < end - 1)
+        at += Table(cp).single[p[at]] == kLead && Table(cp).pairs[p[at]][p[at + 1]] != 0 ? 2 : 1;
+    return at == end - 1 ? at : end;
+}
+
+Score Analyse(CodePage cp, QByteArrayView bytes) {
+    struct Char {
+        char32_t ch;
+        qsizetype at;
+    };
+    QVarLengthArray<Char, 96> chars;
+    Score s;
+    Read(cp, bytes, [&](char32_t ch, qsizetype at, int len) {
+        chars.append({ch, at});
+        s.multiByte |= len > 1;
+    });
+
+    const Costs& costs = CostTable();
+    const qsizetype cut = CutAt(cp, bytes);
+    int sums[kModels] = {};
+    int cutCost = 0;
+    const auto flagsOf = [&](qsizetype i) -> quint8 {
+        if (i < 0 || i >= chars.size() || chars[i].ch > 0xFFFF)
+            return 0;
+        return costs.flags[chars[i].ch];
+    };
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        const char32_t ch = chars[i].ch;
+        if (ch > 0xFFFF) {
+            for (int& sum : sums) sum += Q(14);
+            continue;
+        }
+        const quint8 f = costs.flags[ch];
+        if (f & kError) {
+            if (chars[i].at < cut)
+                ++s.errors;
+            else
+                cutCost = kCutCost;
+            continue;
+        }
+        // Accented letters stand next to letters; ideographs and symbols
+        // seldom stand inside a Latin word.
+        int extra = 0;
+        const quint8 before = flagsOf(i - 1), after = flagsOf(i + 1);
+        if (f & kLetter) {
+            if (!((before | after) & kAsciiLetter))
+                extra = ((before | after) & kLetter) ? Q(4) : Q(5);
+        } else if (ch >= 0x80) {
+            const int letters = (before & kAsciiLetter ? 1 : 0) + (after & kAsciiLetter ? 1 : 0);
+            extra = letters == 2 ? Q(4) : letters == 1 && (f & kIdeograph) ? Q(1.5) : 0;
+        }
+        for (int m = 0; m < kModels; ++m) sums[m] += costs.cost[m][ch] + extra;
+    }
+    const int k = Index(cp);
+    int best = kNever;
+    for (int m = 0; m < kModels; ++m)
+        if (kBias[k][m] < kNever)
+            best = std::min(best, sums[m] + kBias[k][m]);
+    s.cost = best + kPrior[k] + cutCost;
+    return s;
+}
+
+bool AllAscii(QByteArrayView bytes) {
+    return std::all_of(bytes.begin(), bytes.end(), [](char b) { return uchar(b) < 0x80; });
+}
+
+struct Candidate {
+    CodePage cp;
+    int errors = 0;
+    int cost = 0;
+};
+
+// Scores every code page over all `texts` together. UTF-8 takes part only
+// when some text holds a multi-byte sequence.
+QList<Candidate> ScoreAll(const QList<QByteArrayView>& texts) {
+    QList<Candidate> out;
+    for (CodePage cp : kOrder) {
+        Candidate c{cp};
+        bool multiByte = false;
+        for (QByteArrayView t : texts) {
+            if (AllAscii(t))
+                continue;
+            const Score s = Analyse(cp, t);
+            c.errors += s.errors;
+            c.cost += s.cost;
+            multiByte |= s.multiByte;
+        }
+        if (cp != CodePage::Utf8 || multiByte)
+            out.append(c);
+    }
+    return out;
+}
+
+struct Choice {
+    CodePage cp = CodePage::Gbk;
+    Certainty certainty = Certainty::Ascii;
+};
+
+Choice Choose(const QList<QByteArrayView>& texts, const Options& options) {
+    if (std::all_of(texts.begin(), texts.end(), AllAscii))
+        return {options.fixed.value_or(CodePage::Gbk), Certainty::Ascii};
+    QList<Candidate> all = ScoreAll(texts);
+    const int fewest =
+        std::min_element(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
+            return a.errors < b.errors;
+        })->errors;
+    if (fewest > 0)
+        return {CodePage::Gbk, Certainty::Unreadable};
+    all.removeIf([](const Candidate& c) { return c.errors > 0; });
+    std::stable_sort(all.begin(), all.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.cost < b.cost; });
+    if (all.size() == 1)
+        return {all[0].cp, Certainty::Only};
+    if (all[1].cost - all[0].cost >= kClearMargin)
+        return {all[0].cp, Certainty::Clear};
+    if (options.folder) {
+        for (const Candidate& c : all)
+            if (c.cp == *options.folder && c.cost - all[0].cost < kClearMargin)
+                return {c.cp, Certainty::Folder};
+    }
+    return {all[0].cp, Certainty::Guess};
+}
+
+bool HasStandIns(const QString& text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return IsStandIn(c.unicode()); });
+}
+
+Reading Fixed(QByteArrayView bytes, CodePage cp) {
+    if (AllAscii(bytes))
+        return {QString::fromLatin1(bytes), cp, Certainty::Ascii};
+    QString text = DecodeAs(cp, bytes);
+    if (cp != CodePage::Utf8 && HasStandIns(text)) {
+        QString utf8 = DecodeAs(CodePage::Utf8, bytes);
+        if (!HasStandIns(utf8) && utf8.size() < bytes.size())
+            return {utf8, CodePage::Utf8, Certainty::Fixed};
+    }
+    return {text, cp, Certainty::Fixed};
+}
+
+}  // namespace
+
+QString DecodeAs(CodePage cp, QByteArrayView bytes) {
+    if (AllAscii(bytes))
+        return QString::fromLatin1(bytes);
+    QString out;
+    out.reserve(bytes.size());
+    Read(cp, bytes, [&](char32_t ch, qsizetype, int) {
+        if (ch > 0xFFFF) {
+            out.append(QChar(QChar::highSurrogate(ch)));
+            out.append(QChar(QChar::lowSurrogate(ch)));
+        } else
+            out.append(QChar(char16_t(ch)));
+    });
+    return out;
+}
+
+Reading Decode(QByteArrayView bytes, const Options& options) {
+    return DecodeFile({bytes}, options).texts.front();
+}
+
+FileReading DecodeFile(const QList<QByteArrayView>& texts, const Options& options) {
+    FileReading file;
+    if (options.fixed) {
+        file.codePage = *options.fixed;
+        file.certainty = Certainty::Fixed;
+        bool any = false;
+        for (QByteArrayView t : texts) {
+            file.texts.append(Fixed(t, *options.fixed));
+            any |= file.texts.back().certainty != Certainty::Ascii;
+        }
+        if (!any)
+            file.certainty = Certainty::Ascii;
+        return file;
+    }
+
+    const Choice together = Choose(texts, options);
+    if (together.certainty != Certainty::Unreadable || texts.size() == 1) {
+        file.codePage = together.cp;
+        file.certainty = together.certainty;
+        for (QByteArrayView t : texts)
+            file.texts.append({DecodeAs(together.cp, t), together.cp,
+                               AllAscii(t) ? Certainty::Ascii : together.certainty});
+        return file;
+    }
+
+    // No code page reads every text: more than one writer had a hand in the
+    // file, so each text is decided alone.
+    QList<std::pair<CodePage, int>> counts;
+    for (QByteArrayView t : texts) {
+        const Choice c = Choose({t}, options);
+        file.texts.append({DecodeAs(c.cp, t), c.cp, c.certainty});
+        if (c.certainty == Certainty::Ascii)
+            continue;
+        file.certainty = std::max(file.certainty, c.certainty);
+        auto it = std::find_if(counts.begin(), counts.end(),
+                               [&](const auto& e) { return e.first == c.cp; });
+        if (it == counts.end())
+            counts.append({c.cp, 1});
+        else
+            ++it->second;
+    }
+    if (!counts.isEmpty())
+        file.codePage =
+            std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                return a.second < b.second;
+            })->first;
+    return file;
+}
+
+void FolderVote::Add(const FileReading& file) {
+    if (file.certainty != Certainty::Only && file.certainty != Certainty::Clear)
+        return;
+    ++decided_;
+    for (auto& [cp, n] : counts_)
+        if (cp == file.codePage) {
+            ++n;
+            return;
+        }
+    counts_.append({file.codePage, 1});
+}
+
+std::optional<CodePage> FolderVote::Majority() const {
+    for (const auto& [cp, n] : counts_)
+        if (2 * n > decided_)
+            return cp;
+    return std::nullopt;
+}
+
+}  // namespace legacytext

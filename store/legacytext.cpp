@@ -125,19 +125,22 @@ void ReadBytes(const ByteTable& table, QByteArrayView bytes, Emit&& sink) {
         const uchar b = p[i];
         const char16_t one = table.single[b];
         if (one != kLead && one != kInvalid) {
-            sink(char32_t(one), i, 1);
+            if (!sink(char32_t(one), i, 1))
+                return;
             ++i;
             continue;
         }
         if (one == kLead && i + 1 < n) {
             const char16_t two = table.pairs[b][p[i + 1]];
             if (two != 0) {
-                sink(char32_t(two), i, 2);
+                if (!sink(char32_t(two), i, 2))
+                    return;
                 i += 2;
                 continue;
             }
         }
-        sink(char32_t(kRawByteBase + b), i, 1);
+        if (!sink(char32_t(kRawByteBase + b), i, 1))
+            return;
         ++i;
     }
 }
@@ -190,10 +193,12 @@ void ReadUtf8(QByteArrayView bytes, Emit&& sink) {
         char32_t ch = 0;
         const int len = Utf8Sequence(p + i, n - i, &ch);
         if (len > 0) {
-            sink(ch, i, len);
+            if (!sink(ch, i, len))
+                return;
             i += len;
         } else {
-            sink(char32_t(kRawByteBase + p[i]), i, 1);
+            if (!sink(char32_t(kRawByteBase + p[i]), i, 1))
+                return;
             ++i;
         }
     }
@@ -225,15 +230,21 @@ enum Flag : quint8 {
     kLetter = 2,  // a letter of an alphabet (Latin, Greek, Cyrillic) above ASCII
     kIdeograph = 4,
     kError = 8,  // a stand-in, private use, C1 control or noncharacter
+    kHangul = 16,
 };
 
+// A character's cost in each model and its flags side by side: scoring a
+// character reads one place.
+struct CharInfo {
+    std::array<quint8, kModels> cost;
+    quint8 flags;
+};
 struct Costs {
-    std::array<std::array<quint8, 0x10000>, kModels> cost;
-    std::array<quint8, 0x10000> flags;
+    std::array<CharInfo, 0x10000> chars;
 };
 
 void SetRange(Costs& c, Model m, char32_t from, char32_t to, double nats) {
-    for (char32_t u = from; u <= to; ++u) c.cost[m][u] = quint8(Q(nats));
+    for (char32_t u = from; u <= to; ++u) c.chars[u].cost[m] = quint8(Q(nats));
 }
 
 void SetAll(Costs& c, char32_t from, char32_t to, double nats) {
@@ -246,7 +257,7 @@ void ApplyList(Costs& c, Model m, const CharCosts* list, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         const QString chars = QString::fromUtf8(list[i].chars);
         for (QChar ch : chars)
-            c.cost[m][ch.unicode()] = std::min(c.cost[m][ch.unicode()], list[i].cost);
+            c.chars[ch.unicode()].cost[m] = std::min(c.chars[ch.unicode()].cost[m], list[i].cost);
     }
 }
 
@@ -259,13 +270,15 @@ void ApplyPairs(Costs& c, Model m, CodePage cp, int lead0, int lead1, int trail0
     for (int lead = lead0; lead <= lead1; ++lead)
         for (int trail = trail0; trail <= trail1; ++trail)
             if (const char16_t u = t.pairs[lead][trail]; u != 0)
-                c.cost[m][u] = std::min(c.cost[m][u], q);
+                c.chars[u].cost[m] = std::min(c.chars[u].cost[m], q);
 }
 
 std::unique_ptr<Costs> BuildCosts() {
     auto c = std::make_unique<Costs>();
-    for (auto& m : c->cost) m.fill(quint8(Q(14)));
-    c->flags.fill(0);
+    for (CharInfo& info : c->chars) {
+        info.cost.fill(quint8(Q(14)));
+        info.flags = 0;
+    }
 
     // ASCII reads the same in every code page but is also what a trail byte
     // becomes in a reading that splits a pair: symbols that titles seldom
@@ -274,7 +287,7 @@ std::unique_ptr<Costs> BuildCosts() {
     for (char32_t u = 0; u < 0x80; ++u) {
         const bool letter = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z');
         if (letter)
-            c->flags[u] |= kAsciiLetter;
+            c->chars[u].flags |= kAsciiLetter;
         if (letter || (u >= '0' && u <= '9') || u == 0 ||
             std::string_view(" .,'-!?&()/:;\"#+*").find(char(u)) != std::string_view::npos)
             SetAll(*c, u, u, 3);
@@ -301,11 +314,11 @@ std::unique_ptr<Costs> BuildCosts() {
         SetRange(*c, kWesternText, u, u, 6);
     for (char32_t u = 0xC0; u <= 0x24F; ++u)
         if (u != 0xD7 && u != 0xF7)
-            c->flags[u] |= kLetter;
+            c->chars[u].flags |= kLetter;
     for (char32_t u = 0x370; u <= 0x4FF; ++u)
         if (QChar::isLetter(u))
-            c->flags[u] |= kLetter;
-    for (char32_t u = 0x1E00; u <= 0x1EFF; ++u) c->flags[u] |= kLetter;
+            c->chars[u].flags |= kLetter;
+    for (char32_t u = 0x1E00; u <= 0x1EFF; ++u) c->chars[u].flags |= kLetter;
 
     // Punctuation and symbols of the East Asian code pages.
     for (Model m : {kSimplified, kTraditional, kJapanese, kKoreanText}) {
@@ -341,20 +354,21 @@ std::unique_ptr<Costs> BuildCosts() {
     ApplyList(*c, kSimplified, kSimplifiedCosts, std::size(kSimplifiedCosts));
     ApplyList(*c, kTraditional, kTraditionalCosts, std::size(kTraditionalCosts));
     ApplyList(*c, kJapanese, kJapaneseCosts, std::size(kJapaneseCosts));
-    for (char32_t u = 0x4E00; u <= 0x9FFF; ++u) c->flags[u] |= kIdeograph;
-    for (char32_t u = 0x3400; u <= 0x4DBF; ++u) c->flags[u] |= kIdeograph;
-    for (char32_t u = 0xF900; u <= 0xFAFF; ++u) c->flags[u] |= kIdeograph;
+    for (char32_t u = 0x4E00; u <= 0x9FFF; ++u) c->chars[u].flags |= kIdeograph;
+    for (char32_t u = 0x3400; u <= 0x4DBF; ++u) c->chars[u].flags |= kIdeograph;
+    for (char32_t u = 0xF900; u <= 0xFAFF; ++u) c->chars[u].flags |= kIdeograph;
 
     // Hangul: the 2,350 syllables of KS X 1001, then by count.
     SetRange(*c, kKoreanText, 0xAC00, 0xD7A3, 12.5);
-    ApplyPairs(*c, kKoreanText, CodePage::Korean, 0xB0, 0xC8, 0xA1, 0xFE, 10);
+    ApplyPairs(*c, kKoreanText, CodePage::Korean, 0xB0, 0xC8, 0xA1, 0xFE, 12);
     ApplyList(*c, kKoreanText, kKoreanCosts, std::size(kKoreanCosts));
     SetRange(*c, kKoreanText, 0x3131, 0x318E, 10);
+    for (char32_t u = 0xAC00; u <= 0xD7A3; ++u) c->chars[u].flags |= kHangul;
 
     // Errors.
-    for (char32_t u = 0x80; u <= 0x9F; ++u) c->flags[u] |= kError;
-    for (char32_t u = 0xE000; u <= 0xF8FF; ++u) c->flags[u] |= kError;
-    for (char32_t u : {0xFFFE, 0xFFFF, 0xFFFD}) c->flags[u] |= kError;
+    for (char32_t u = 0x80; u <= 0x9F; ++u) c->chars[u].flags |= kError;
+    for (char32_t u = 0xE000; u <= 0xF8FF; ++u) c->chars[u].flags |= kError;
+    for (char32_t u : {0xFFFE, 0xFFFF, 0xFFFD}) c->chars[u].flags |= kError;
     return c;
 }
 
@@ -384,13 +398,16 @@ constexpr int kBias[kCandidates][kModels] = {
 constexpr int kPrior[kCandidates] = {Q(0), Q(0.5), Q(0.5), Q(1.5), Q(2), Q(2.5)};
 // Readings closer than this are a close call.
 constexpr int kClearMargin = Q(3);
+// A text of a file that reads this much worse in the file's code page than
+// on its own was written by another hand.
+constexpr int kDisagreement = Q(12);
 
 int Index(CodePage cp) {
     return int(std::find(std::begin(kOrder), std::end(kOrder), cp) - std::begin(kOrder));
 }
 
 struct Score {
-    int errors = 0;
+    int errors = 0;  // 0 or 1: scoring stops at the first
     int cost = 0;
     bool multiByte = false;  // held a character of more than one byte
 };
@@ -427,53 +444,67 @@ qsizetype CutAt(CodePage cp, QByteArrayView bytes) {
 }
 
 Score Analyse(CodePage cp, QByteArrayView bytes) {
-    struct Char {
-        char32_t ch;
-        qsizetype at;
-    };
-    QVarLengthArray<Char, 96> chars;
-    Score s;
-    Read(cp, bytes, [&](char32_t ch, qsizetype at, int len) {
-        chars.append({ch, at});
-        s.multiByte |= len > 1;
-    });
-
     const Costs& costs = CostTable();
     const qsizetype cut = CutAt(cp, bytes);
+    // Trailing padding reads as the same ASCII in every code page.
+    qsizetype end = bytes.size();
+    while (end > 0 && (bytes[end - 1] == '\0' || bytes[end - 1] == ' ')) --end;
+
+    Score s;
     int sums[kModels] = {};
     int cutCost = 0;
-    const auto flagsOf = [&](qsizetype i) -> quint8 {
-        if (i < 0 || i >= chars.size() || chars[i].ch > 0xFFFF)
-            return 0;
-        return costs.flags[chars[i].ch];
-    };
-    for (qsizetype i = 0; i < chars.size(); ++i) {
-        const char32_t ch = chars[i].ch;
-        if (ch > 0xFFFF) {
-            for (int& sum : sums) sum += Q(14);
-            continue;
-        }
-        const quint8 f = costs.flags[ch];
-        if (f & kError) {
-            if (chars[i].at < cut)
-                ++s.errors;
-            else
-                cutCost = kCutCost;
-            continue;
-        }
-        // Accented letters stand next to letters; ideographs and symbols
-        // seldom stand inside a Latin word.
+    // Each character is scored once the next one is known, for the context
+    // rule: accented letters stand next to letters; ideographs and symbols
+    // seldom stand inside a Latin word.
+    char32_t held = 0;
+    quint8 heldFlags = 0, beforeHeld = 0;
+    bool holding = false;
+    const auto score = [&](quint8 after) {
         int extra = 0;
-        const quint8 before = flagsOf(i - 1), after = flagsOf(i + 1);
-        if (f & kLetter) {
-            if (!((before | after) & kAsciiLetter))
-                extra = ((before | after) & kLetter) ? Q(4) : Q(5);
-        } else if (ch >= 0x80) {
-            const int letters = (before & kAsciiLetter ? 1 : 0) + (after & kAsciiLetter ? 1 : 0);
-            extra = letters == 2 ? Q(4) : letters == 1 && (f & kIdeograph) ? Q(1.5) : 0;
+        if (heldFlags & kLetter) {
+            if (!((beforeHeld | after) & kAsciiLetter))
+                extra = ((beforeHeld | after) & kLetter) ? Q(4) : Q(5);
+        } else if (held >= 0x80) {
+            const int letters =
+                (beforeHeld & kAsciiLetter ? 1 : 0) + (after & kAsciiLetter ? 1 : 0);
+            extra = letters == 2 ? Q(4) : letters == 1 && (heldFlags & kIdeograph) ? Q(1.5) : 0;
+            // Korean writes hanja as words of their own, not inside Hangul ones.
+            if ((heldFlags & kHangul) && ((beforeHeld | after) & kIdeograph))
+                extra += Q(3);
         }
-        for (int m = 0; m < kModels; ++m) sums[m] += costs.cost[m][ch] + extra;
-    }
+        if (held > 0xFFFF) {
+            for (int& sum : sums) sum += Q(14) + extra;
+            return;
+        }
+        const CharInfo& info = costs.chars[held];
+        for (int m = 0; m < kModels; ++m) sums[m] += info.cost[m] + extra;
+    };
+    Read(cp, bytes.first(end), [&](char32_t ch, qsizetype at, int len) {
+        s.multiByte |= len > 1;
+        const quint8 f = ch > 0xFFFF ? 0 : costs.chars[ch].flags;
+        if (f & kError) {
+            // One error takes the reading out of the running: its cost no
+            // longer matters.
+            if (at < cut) {
+                s.errors = 1;
+                return false;
+            }
+            cutCost = kCutCost;
+            return true;
+        }
+        if (holding) {
+            score(f);
+            beforeHeld = heldFlags;
+        }
+        held = ch;
+        heldFlags = f;
+        holding = true;
+        return true;
+    });
+    if (s.errors)
+        return s;
+    if (holding)
+        score(0);
     const int k = Index(cp);
     int best = kNever;
     for (int m = 0; m < kModels; ++m)
@@ -487,31 +518,25 @@ bool AllAscii(QByteArrayView bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](char b) { return uchar(b) < 0x80; });
 }
 
-struct Candidate {
-    CodePage cp;
-    int errors = 0;
-    int cost = 0;
-};
+// A text's scores, in the order of kOrder.
+using Scores = std::array<Score, kCandidates>;
 
-// Scores every code page over all `texts` together. UTF-8 takes part only
-// when some text holds a multi-byte sequence.
-QList<Candidate> ScoreAll(const QList<QByteArrayView>& texts) {
-    QList<Candidate> out;
-    for (CodePage cp : kOrder) {
-        Candidate c{cp};
-        bool multiByte = false;
-        for (QByteArrayView t : texts) {
-            if (AllAscii(t))
-                continue;
-            const Score s = Analyse(cp, t);
-            c.errors += s.errors;
-            c.cost += s.cost;
-            multiByte |= s.multiByte;
-        }
-        if (cp != CodePage::Utf8 || multiByte)
-            out.append(c);
-    }
+Scores ScoreText(QByteArrayView text) {
+    Scores out;
+    for (int k = 0; k < kCandidates; ++k) out[k] = Analyse(kOrder[k], text);
     return out;
+}
+
+// Whether code page k takes part for these texts: UTF-8 only when one of
+// them holds a multi-byte sequence.
+bool Reads(const Scores* rows, qsizetype n, int k) {
+    bool multiByte = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (rows[i][k].errors)
+            return false;
+        multiByte |= rows[i][k].multiByte;
+    }
+    return kOrder[k] != CodePage::Utf8 || multiByte;
 }
 
 struct Choice {
@@ -519,29 +544,51 @@ struct Choice {
     Certainty certainty = Certainty::Ascii;
 };
 
-Choice Choose(const QList<QByteArrayView>& texts, const Options& options) {
-    if (std::all_of(texts.begin(), texts.end(), AllAscii))
-        return {options.fixed.value_or(CodePage::Gbk), Certainty::Ascii};
-    QList<Candidate> all = ScoreAll(texts);
-    const int fewest =
-        std::min_element(all.begin(), all.end(), [](const Candidate& a, const Candidate& b) {
-            return a.errors < b.errors;
-        })->errors;
-    if (fewest > 0)
+// Decides the code page of texts (none of them ASCII only) from their scores.
+Choice Decide(const Scores* rows, qsizetype n, const Options& options) {
+    struct Candidate {
+        int k;
+        int cost;
+    };
+    QVarLengthArray<Candidate, kCandidates> all;
+    for (int k = 0; k < kCandidates; ++k) {
+        if (!Reads(rows, n, k))
+            continue;
+        int cost = 0;
+        for (qsizetype i = 0; i < n; ++i) cost += rows[i][k].cost;
+        all.append({k, cost});
+    }
+    if (all.isEmpty())
         return {CodePage::Gbk, Certainty::Unreadable};
-    all.removeIf([](const Candidate& c) { return c.errors > 0; });
     std::stable_sort(all.begin(), all.end(),
                      [](const Candidate& a, const Candidate& b) { return a.cost < b.cost; });
+    const CodePage best = kOrder[all[0].k];
     if (all.size() == 1)
-        return {all[0].cp, Certainty::Only};
+        return {best, Certainty::Only};
     if (all[1].cost - all[0].cost >= kClearMargin)
-        return {all[0].cp, Certainty::Clear};
+        return {best, Certainty::Clear};
     if (options.folder) {
         for (const Candidate& c : all)
-            if (c.cp == *options.folder && c.cost - all[0].cost < kClearMargin)
-                return {c.cp, Certainty::Folder};
+            if (kOrder[c.k] == *options.folder && c.cost - all[0].cost < kClearMargin)
+                return {*options.folder, Certainty::Folder};
     }
-    return {all[0].cp, Certainty::Guess};
+    return {best, Certainty::Guess};
+}
+
+// Whether the texts read in code page k are far less plausible, for one of
+// them, than that text read alone: then more than one writer had a hand in
+// the file (UTF-8 from one tool, code page 936 from another), and forcing
+// one code page on all would garble some.
+bool Disagree(const Scores* rows, qsizetype n, int k) {
+    for (qsizetype i = 0; i < n; ++i) {
+        int best = kNever;
+        for (int j = 0; j < kCandidates; ++j)
+            if (Reads(rows + i, 1, j))
+                best = std::min(best, rows[i][j].cost);
+        if (rows[i][k].cost - best > kDisagreement)
+            return true;
+    }
+    return false;
 }
 
 bool HasStandIns(const QString& text) {
@@ -565,15 +612,19 @@ Reading Fixed(QByteArrayView bytes, CodePage cp) {
 QString DecodeAs(CodePage cp, QByteArrayView bytes) {
     if (AllAscii(bytes))
         return QString::fromLatin1(bytes);
-    QString out;
-    out.reserve(bytes.size());
+    // No byte yields more than one UTF-16 unit.
+    QString out(bytes.size(), Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(out.data());
+    char16_t* dst = begin;
     Read(cp, bytes, [&](char32_t ch, qsizetype, int) {
         if (ch > 0xFFFF) {
-            out.append(QChar(QChar::highSurrogate(ch)));
-            out.append(QChar(QChar::lowSurrogate(ch)));
+            *dst++ = QChar::highSurrogate(ch);
+            *dst++ = QChar::lowSurrogate(ch);
         } else
-            out.append(QChar(char16_t(ch)));
+            *dst++ = char16_t(ch);
+        return true;
     });
+    out.truncate(dst - begin);
     return out;
 }
 
@@ -596,8 +647,20 @@ FileReading DecodeFile(const QList<QByteArrayView>& texts, const Options& option
         return file;
     }
 
-    const Choice together = Choose(texts, options);
-    if (together.certainty != Certainty::Unreadable || texts.size() == 1) {
+    QVarLengthArray<Scores, 8> rows;
+    for (QByteArrayView t : texts)
+        if (!AllAscii(t))
+            rows.append(ScoreText(t));
+    if (rows.isEmpty()) {
+        for (QByteArrayView t : texts)
+            file.texts.append({QString::fromLatin1(t), CodePage::Gbk, Certainty::Ascii});
+        return file;
+    }
+
+    const Choice together = Decide(rows.data(), rows.size(), options);
+    const bool alone = rows.size() > 1 && (together.certainty == Certainty::Unreadable ||
+                                           Disagree(rows.data(), rows.size(), Index(together.cp)));
+    if (!alone) {
         file.codePage = together.cp;
         file.certainty = together.certainty;
         for (QByteArrayView t : texts)
@@ -606,27 +669,21 @@ FileReading DecodeFile(const QList<QByteArrayView>& texts, const Options& option
         return file;
     }
 
-    // No code page reads every text: more than one writer had a hand in the
-    // file, so each text is decided alone.
-    QList<std::pair<CodePage, int>> counts;
+    // Each text decided alone; the file's code page is that of most of them.
+    int counts[kCandidates] = {};
+    qsizetype row = 0;
     for (QByteArrayView t : texts) {
-        const Choice c = Choose({t}, options);
-        file.texts.append({DecodeAs(c.cp, t), c.cp, c.certainty});
-        if (c.certainty == Certainty::Ascii)
+        if (AllAscii(t)) {
+            file.texts.append({QString::fromLatin1(t), CodePage::Gbk, Certainty::Ascii});
             continue;
+        }
+        const Choice c = Decide(&rows[row++], 1, options);
+        file.texts.append({DecodeAs(c.cp, t), c.cp, c.certainty});
         file.certainty = std::max(file.certainty, c.certainty);
-        auto it = std::find_if(counts.begin(), counts.end(),
-                               [&](const auto& e) { return e.first == c.cp; });
-        if (it == counts.end())
-            counts.append({c.cp, 1});
-        else
-            ++it->second;
+        ++counts[Index(c.cp)];
     }
-    if (!counts.isEmpty())
-        file.codePage =
-            std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
-                return a.second < b.second;
-            })->first;
+    file.codePage =
+        kOrder[std::max_element(std::begin(counts), std::end(counts)) - std::begin(counts)];
     return file;
 }
 

@@ -59,10 +59,10 @@ struct Options {
     // A code page the user chose for all legacy text. Bytes that it cannot
     // read but that are valid UTF-8 with a multi-byte sequence are still read
     // as UTF-8: that is never worse than showing stand-ins.
-    std::optional<CodePage> fixed;
+    std::optional<CodePage> fixed = std::nullopt;
     // The code page most files of the folder were decided in (FolderVote):
     // it settles close calls it can read without error.
-    std::optional<CodePage> folder;
+    std::optional<CodePage> folder = std::nullopt;
 };
 
 struct Reading {

@@ -22,6 +22,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "store/codec.h"
@@ -91,9 +92,13 @@ QString ReadWith(const char* charset, const QByteArray& bytes) {
     return QString::fromUtf8(out);
 }
 
-enum Method { kNew, kNewAlone, kOld, kUchardet, kIcu, kMethods };
-const char* const kMethodNames[kMethods] = {"decoder", "decoder, each text alone", "today's rule",
-                                            "uchardet", "ICU"};
+enum Method { kNewAlone, kNew, kNewFolder, kOld, kUchardet, kIcu, kMethods };
+const char* const kMethodNames[kMethods] = {"decoder, each text alone",
+                                            "decoder",
+                                            "decoder in a folder",
+                                            "today's rule",
+                                            "uchardet",
+                                            "ICU"};
 
 constexpr int kBuckets = 10;
 const char* const kBucketNames[kBuckets] = {"1", "2",   "3",     "4",     "5",
@@ -243,46 +248,77 @@ void RunAccuracy(const QString& corpusPath, bool showMisreads) {
         return std::tie(a.encoding, a.kind) < std::tie(b.encoding, b.kind);
     });
 
-    Totals t;
+    // Files of up to three texts, folders of up to ten files, each of one
+    // kind and code page.
+    std::vector<std::pair<size_t, size_t>> files;
     for (size_t i = 0; i < cases.size();) {
         size_t end = i + 1;
         while (end < cases.size() && end < i + 3 && cases[end].encoding == cases[i].encoding &&
                cases[end].kind == cases[i].kind)
             ++end;
-        QList<QByteArrayView> file;
-        for (size_t k = i; k < end; ++k) file.append(cases[k].bytes);
-        const legacytext::FileReading together = legacytext::DecodeFile(file);
-        for (size_t k = i; k < end; ++k) {
-            const Case& c = cases[k];
-            std::array<QString, kMethods> read;
-            read[kNew] = together.texts[int(k - i)].text;
-            read[kNewAlone] = legacytext::Decode(c.bytes).text;
-            read[kOld] = id3v2text::Decode(0, c.bytes);
-#ifdef TAMBERLO_HAVE_UCHARDET
-            uchardet_reset(ud);
-            uchardet_handle_data(ud, c.bytes.constData(), c.bytes.size());
-            uchardet_data_end(ud);
-            read[kUchardet] = ReadWith(uchardet_get_charset(ud), c.bytes);
-#endif
-#ifdef TAMBERLO_HAVE_ICU
-            status = U_ZERO_ERROR;
-            ucsdet_setText(icu, c.bytes.constData(), int32_t(c.bytes.size()), &status);
-            const UCharsetMatch* match = ucsdet_detect(icu, &status);
-            read[kIcu] = ReadWith(match ? ucsdet_getName(match, &status) : nullptr, c.bytes);
-#endif
-            if (showMisreads && read[kNewAlone] != c.text)
-                Print(QStringLiteral("misread\t%1\t%2\t%3\t%4")
-                          .arg(kEncodings[c.encoding].label, c.kind, c.text, read[kNewAlone]));
-            for (int m = 0; m < kMethods; ++m) {
-                const bool wrong = read[m] != c.text;
-                t.cell[m][c.encoding][Bucket(c.text.size())].Add(wrong);
-                t.byKind[c.kind][m].Add(wrong);
-            }
-        }
+        files.push_back({i, end});
         i = end;
     }
-    Print(QStringLiteral("Accuracy over %1 texts, %2 encoded cases; the decoder reads each "
-                         "three texts of one kind and code page together as one file")
+    const auto view = [&](std::pair<size_t, size_t> f) {
+        QList<QByteArrayView> texts;
+        for (size_t k = f.first; k < f.second; ++k) texts.append(cases[k].bytes);
+        return texts;
+    };
+
+    Totals t;
+    for (size_t f0 = 0; f0 < files.size();) {
+        size_t f1 = f0 + 1;
+        while (f1 < files.size() && f1 < f0 + 10 &&
+               cases[files[f1].first].encoding == cases[files[f0].first].encoding &&
+               cases[files[f1].first].kind == cases[files[f0].first].kind)
+            ++f1;
+        std::vector<legacytext::FileReading> together;
+        legacytext::FolderVote vote;
+        for (size_t f = f0; f < f1; ++f) {
+            together.push_back(legacytext::DecodeFile(view(files[f])));
+            vote.Add(together.back());
+        }
+        const std::optional<CodePage> folderCodePage = vote.Majority();
+
+        for (size_t f = f0; f < f1; ++f) {
+            legacytext::FileReading inFolder = together[f - f0];
+            if (folderCodePage && inFolder.certainty == legacytext::Certainty::Guess)
+                inFolder = legacytext::DecodeFile(view(files[f]), {.folder = folderCodePage});
+            for (size_t k = files[f].first; k < files[f].second; ++k) {
+                const Case& c = cases[k];
+                std::array<QString, kMethods> read;
+                read[kNew] = together[f - f0].texts[int(k - files[f].first)].text;
+                read[kNewFolder] = inFolder.texts[int(k - files[f].first)].text;
+                read[kNewAlone] = legacytext::Decode(c.bytes).text;
+                read[kOld] = id3v2text::Decode(0, c.bytes);
+#ifdef TAMBERLO_HAVE_UCHARDET
+                uchardet_reset(ud);
+                uchardet_handle_data(ud, c.bytes.constData(), c.bytes.size());
+                uchardet_data_end(ud);
+                read[kUchardet] = ReadWith(uchardet_get_charset(ud), c.bytes);
+#endif
+#ifdef TAMBERLO_HAVE_ICU
+                status = U_ZERO_ERROR;
+                ucsdet_setText(icu, c.bytes.constData(), int32_t(c.bytes.size()), &status);
+                const UCharsetMatch* match = ucsdet_detect(icu, &status);
+                read[kIcu] = ReadWith(match ? ucsdet_getName(match, &status) : nullptr, c.bytes);
+#endif
+                if (showMisreads && read[kNewAlone] != c.text)
+                    Print(QStringLiteral("misread\t%1\t%2\t%3\t%4")
+                              .arg(kEncodings[c.encoding].label, c.kind, c.text, read[kNewAlone]));
+                for (int m = 0; m < kMethods; ++m) {
+                    const bool wrong = read[m] != c.text;
+                    t.cell[m][c.encoding][Bucket(c.text.size())].Add(wrong);
+                    t.byKind[c.kind][m].Add(wrong);
+                }
+            }
+        }
+        f0 = f1;
+    }
+    Print(QStringLiteral(
+              "Accuracy over %1 texts, %2 encoded cases. \"decoder\" reads each three texts "
+              "of one kind and code page together as one file; \"decoder in a folder\" "
+              "then settles close calls by the code page of ten such files")
               .arg(texts.size())
               .arg(cases.size()));
     Report(t, haveUchardet, haveIcu);

@@ -338,6 +338,7 @@ std::unique_ptr<Costs> BuildCosts() {
     SetRange(*c, kJapanese, 0x3041, 0x309F, 4.5);
     SetRange(*c, kJapanese, 0x30A0, 0x30FF, 5);
     SetRange(*c, kJapanese, 0x3005, 0x3005, 6);
+    for (char16_t u : u"ゎゐゑゔゕゖヮヰヱヴヵヶヷヸヹヺ") SetRange(*c, kJapanese, u, u, 9);
     SetRange(*c, kJapanese, 0xFF61, 0xFF9F, 11);
 
     // Hanzi, kanji, hanja by level, then by count.
@@ -387,7 +388,7 @@ constexpr CodePage kOrder[kCandidates] = {CodePage::Gbk,  CodePage::Utf8,     Co
 constexpr int N = kNever;
 constexpr int kBias[kCandidates][kModels] = {
     // Simplified, Traditional, Japanese, Korean, Western
-    {Q(0), Q(1.5), Q(3), N, Q(2)},   // 936
+    {Q(0), Q(1.5), Q(5), N, Q(2)},   // 936
     {Q(0), Q(0), Q(0), Q(0), Q(0)},  // UTF-8
     {N, N, N, N, Q(0)},              // 1252
     {Q(1), Q(0), Q(4), N, Q(4)},     // 950

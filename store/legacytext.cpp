@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cmath>
 #include <memory>
 #include <string_view>
 
@@ -31,8 +30,9 @@ constexpr char16_t kInvalid = 0xFFFE;
 
 struct ByteTable {
     std::array<char16_t, 256> single{};
-    // [lead][trail] for lead bytes; 0 where the pair is not a character.
-    std::array<std::array<char16_t, 256>, 256> pairs{};
+    // [lead - 0x80][trail]; 0 where the pair is not a character.
+    std::array<std::array<char16_t, 256>, 128> pairs{};
+    char16_t Pair(uchar lead, uchar trail) const { return pairs[lead - 0x80][trail]; }
 };
 
 bool Convert(iconv_t cd, const uchar* in, size_t n, char16_t* out, size_t* units) {
@@ -62,10 +62,11 @@ std::unique_ptr<ByteTable> BuildTable(const char* name) {
     size_t units = 0;
     for (int b = 0; b < 256; ++b) {
         const uchar in = uchar(b);
-        if (Convert(cd, &in, 1, out, &units) && units == 1)
+        const bool ok = Convert(cd, &in, 1, out, &units);
+        if (ok && units == 1)
             table->single[b] = out[0];
         else
-            table->single[b] = errno == EINVAL ? kLead : kInvalid;
+            table->single[b] = !ok && errno == EINVAL ? kLead : kInvalid;  // EINVAL: cut short
     }
     for (int lead = 0x80; lead < 256; ++lead) {
         if (table->single[lead] != kLead)
@@ -73,9 +74,10 @@ std::unique_ptr<ByteTable> BuildTable(const char* name) {
         for (int trail = 0x40; trail < 0xFF; ++trail) {
             const uchar in[2] = {uchar(lead), uchar(trail)};
             // A character in the range of the stand-ins would be taken for
-            // raw bytes; no code page here has a real character there.
+            // a raw byte. Only user-defined characters of Big5 land there,
+            // and those are errors anyway.
             if (Convert(cd, in, 2, out, &units) && units == 1 && !IsStandIn(out[0]))
-                table->pairs[lead][trail] = out[0];
+                table->pairs[lead - 0x80][trail] = out[0];
         }
     }
     iconv_close(cd);
@@ -92,33 +94,50 @@ std::unique_ptr<ByteTable> BuildWesternTable() {
     return table;
 }
 
-const ByteTable& Table(CodePage cp) {
-    static const auto gbk = BuildTable("CP936");
-    static const auto big5 = BuildTable("CP950");
-    static const auto sjis = BuildTable("CP932");
-    static const auto korean = BuildTable("CP949");
-    static const auto western = BuildWesternTable();
+// In this order ties go to the earlier one.
+constexpr int kCandidates = 6;
+constexpr CodePage kOrder[kCandidates] = {CodePage::Gbk,  CodePage::Utf8,     CodePage::Western,
+                                          CodePage::Big5, CodePage::ShiftJis, CodePage::Korean};
+
+constexpr int Index(CodePage cp) {
     switch (cp) {
-        case CodePage::Big5:
-            return *big5;
-        case CodePage::ShiftJis:
-            return *sjis;
-        case CodePage::Korean:
-            return *korean;
+        case CodePage::Gbk:
+            return 0;
+        case CodePage::Utf8:
+            return 1;
         case CodePage::Western:
-            return *western;
-        default:
-            return *gbk;
+            return 2;
+        case CodePage::Big5:
+            return 3;
+        case CodePage::ShiftJis:
+            return 4;
+        case CodePage::Korean:
+            return 5;
     }
+    return 0;
 }
 
-// Reads `bytes` in a byte code page, handing each character to `emit` as
+// The tables of the byte code pages; never asked for UTF-8, which has none.
+const ByteTable& Table(CodePage cp) {
+    static const auto tables = [] {
+        std::array<std::unique_ptr<ByteTable>, kCandidates> t;
+        t[Index(CodePage::Gbk)] = BuildTable("CP936");
+        t[Index(CodePage::Big5)] = BuildTable("CP950");
+        t[Index(CodePage::ShiftJis)] = BuildTable("CP932");
+        t[Index(CodePage::Korean)] = BuildTable("CP949");
+        t[Index(CodePage::Western)] = BuildWesternTable();
+        return t;
+    }();
+    return *tables[Index(cp)];
+}
+
+// Reads `bytes` in a byte code page, handing each character to `sink` as
 // (character, first byte offset, byte count); a byte that starts no
 // character is handed as its stand-in with a count of 1. Same rules as
 // iconv with the codec's fallback: a lead byte whose pair is no character
 // stands alone, and the next byte starts afresh.
-template <typename Emit>
-void ReadBytes(const ByteTable& table, QByteArrayView bytes, Emit&& sink) {
+template <typename Sink>
+void ReadBytes(const ByteTable& table, QByteArrayView bytes, Sink&& sink) {
     const qsizetype n = bytes.size();
     const uchar* p = reinterpret_cast<const uchar*>(bytes.data());
     for (qsizetype i = 0; i < n;) {
@@ -131,7 +150,7 @@ void ReadBytes(const ByteTable& table, QByteArrayView bytes, Emit&& sink) {
             continue;
         }
         if (one == kLead && i + 1 < n) {
-            const char16_t two = table.pairs[b][p[i + 1]];
+            const char16_t two = table.Pair(b, p[i + 1]);
             if (two != 0) {
                 if (!sink(char32_t(two), i, 2))
                     return;
@@ -185,8 +204,8 @@ int Utf8Sequence(const uchar* p, qsizetype left, char32_t* ch) {
     return len;
 }
 
-template <typename Emit>
-void ReadUtf8(QByteArrayView bytes, Emit&& sink) {
+template <typename Sink>
+void ReadUtf8(QByteArrayView bytes, Sink&& sink) {
     const qsizetype n = bytes.size();
     const uchar* p = reinterpret_cast<const uchar*>(bytes.data());
     for (qsizetype i = 0; i < n;) {
@@ -204,8 +223,8 @@ void ReadUtf8(QByteArrayView bytes, Emit&& sink) {
     }
 }
 
-template <typename Emit>
-void Read(CodePage cp, QByteArrayView bytes, Emit&& sink) {
+template <typename Sink>
+void Read(CodePage cp, QByteArrayView bytes, Sink&& sink) {
     if (cp == CodePage::Utf8)
         ReadUtf8(bytes, sink);
     else
@@ -269,7 +288,7 @@ void ApplyPairs(Costs& c, Model m, CodePage cp, int lead0, int lead1, int trail0
     const quint8 q = quint8(Q(nats));
     for (int lead = lead0; lead <= lead1; ++lead)
         for (int trail = trail0; trail <= trail1; ++trail)
-            if (const char16_t u = t.pairs[lead][trail]; u != 0)
+            if (const char16_t u = t.Pair(uchar(lead), uchar(trail)); u != 0)
                 c.chars[u].cost[m] = std::min(c.chars[u].cost[m], q);
 }
 
@@ -294,7 +313,7 @@ std::unique_ptr<Costs> BuildCosts() {
     }
 
     // Western: letters of the Latin-1 range and the Latin extensions (the
-    // context rule in Score charges those not next to a letter), the
+    // context rule in Analyse charges those not next to a letter), the
     // punctuation Windows-1252 adds, and Latin-1 symbols by how often titles
     // and names hold them.
     for (char32_t u = 0xC0; u <= 0x24F; ++u)
@@ -338,7 +357,8 @@ std::unique_ptr<Costs> BuildCosts() {
     SetRange(*c, kJapanese, 0x3041, 0x309F, 4.5);
     SetRange(*c, kJapanese, 0x30A0, 0x30FF, 5);
     SetRange(*c, kJapanese, 0x3005, 0x3005, 6);
-    for (char16_t u : u"ゎゐゑゔゕゖヮヰヱヴヵヶヷヸヹヺ") SetRange(*c, kJapanese, u, u, 9);
+    for (char16_t u : std::u16string_view(u"ゎゐゑゔゕゖヮヰヱヴヵヶヷヸヹヺ"))
+        SetRange(*c, kJapanese, u, u, 9);
     SetRange(*c, kJapanese, 0xFF61, 0xFF9F, 11);
 
     // Hanzi, kanji, hanja by level, then by count.
@@ -381,10 +401,6 @@ const Costs& CostTable() {
 // What a code page says about the languages written in it, in nats: the
 // extra cost of reading its text as that language (a large value: never).
 constexpr int kNever = 1 << 20;
-constexpr int kCandidates = 6;
-// In this order ties go to the earlier one.
-constexpr CodePage kOrder[kCandidates] = {CodePage::Gbk,  CodePage::Utf8,     CodePage::Western,
-                                          CodePage::Big5, CodePage::ShiftJis, CodePage::Korean};
 constexpr int N = kNever;
 constexpr int kBias[kCandidates][kModels] = {
     // Simplified, Traditional, Japanese, Korean, Western
@@ -403,12 +419,10 @@ constexpr int kClearMargin = Q(3);
 // on its own was written by another hand.
 constexpr int kDisagreement = Q(12);
 
-int Index(CodePage cp) {
-    return int(std::find(std::begin(kOrder), std::end(kOrder), cp) - std::begin(kOrder));
-}
-
 struct Score {
-    int errors = 0;  // 0 or 1: scoring stops at the first
+    // Out of the running for this text: the reading has an error, or is far
+    // less plausible than another one. Its cost is then unknown.
+    bool out = false;
     int cost = 0;
     bool multiByte = false;  // held a character of more than one byte
 };
@@ -438,22 +452,31 @@ qsizetype CutAt(CodePage cp, QByteArrayView bytes) {
         return end;
     // Whether the last lead byte starts a character or ends one depends on
     // everything before it.
+    const ByteTable& table = Table(cp);
     qsizetype at = 0;
     while (at < end - 1)
-        at += Table(cp).single[p[at]] == kLead && Table(cp).pairs[p[at]][p[at + 1]] != 0 ? 2 : 1;
+        at += table.single[p[at]] == kLead && table.Pair(p[at], p[at + 1]) != 0 ? 2 : 1;
     return at == end - 1 ? at : end;
 }
 
-Score Analyse(CodePage cp, QByteArrayView bytes) {
+// Scores `bytes` read in `cp`; `end` is where their trailing zero and space
+// padding begins, which reads as the same ASCII in every code page. Scoring
+// stops, the reading out, at the first error or once the cost passes `limit`.
+Score Analyse(CodePage cp, QByteArrayView bytes, qsizetype end, int limit) {
     const Costs& costs = CostTable();
     const qsizetype cut = CutAt(cp, bytes);
-    // Trailing padding reads as the same ASCII in every code page.
-    qsizetype end = bytes.size();
-    while (end > 0 && (bytes[end - 1] == '\0' || bytes[end - 1] == ' ')) --end;
+    const int k = Index(cp);
 
     Score s;
     int sums[kModels] = {};
     int cutCost = 0;
+    const auto total = [&] {
+        int best = kNever;
+        for (int m = 0; m < kModels; ++m)
+            if (kBias[k][m] < kNever)
+                best = std::min(best, sums[m] + kBias[k][m]);
+        return best + kPrior[k] + cutCost;
+    };
     // Each character is scored once the next one is known, for the context
     // rule: accented letters stand next to letters; ideographs and symbols
     // seldom stand inside a Latin word.
@@ -484,10 +507,8 @@ Score Analyse(CodePage cp, QByteArrayView bytes) {
         s.multiByte |= len > 1;
         const quint8 f = ch > 0xFFFF ? 0 : costs.chars[ch].flags;
         if (f & kError) {
-            // One error takes the reading out of the running: its cost no
-            // longer matters.
             if (at < cut) {
-                s.errors = 1;
+                s.out = true;
                 return false;
             }
             cutCost = kCutCost;
@@ -496,22 +517,22 @@ Score Analyse(CodePage cp, QByteArrayView bytes) {
         if (holding) {
             score(f);
             beforeHeld = heldFlags;
+            if (held >= 0x80 && total() > limit) {
+                s.out = true;
+                return false;
+            }
         }
         held = ch;
         heldFlags = f;
         holding = true;
         return true;
     });
-    if (s.errors)
+    if (s.out)
         return s;
     if (holding)
         score(0);
-    const int k = Index(cp);
-    int best = kNever;
-    for (int m = 0; m < kModels; ++m)
-        if (kBias[k][m] < kNever)
-            best = std::min(best, sums[m] + kBias[k][m]);
-    s.cost = best + kPrior[k] + cutCost;
+    s.cost = total();
+    s.out = s.cost > limit;
     return s;
 }
 
@@ -523,8 +544,15 @@ bool AllAscii(QByteArrayView bytes) {
 using Scores = std::array<Score, kCandidates>;
 
 Scores ScoreText(QByteArrayView text) {
+    qsizetype end = text.size();
+    while (end > 0 && (text[end - 1] == '\0' || text[end - 1] == ' ')) --end;
     Scores out;
-    for (int k = 0; k < kCandidates; ++k) out[k] = Analyse(kOrder[k], text);
+    int best = kNever - kDisagreement;
+    for (int k = 0; k < kCandidates; ++k) {
+        out[k] = Analyse(kOrder[k], text, end, best + kDisagreement);
+        if (!out[k].out && (kOrder[k] != CodePage::Utf8 || out[k].multiByte))
+            best = std::min(best, out[k].cost);
+    }
     return out;
 }
 
@@ -533,7 +561,7 @@ Scores ScoreText(QByteArrayView text) {
 bool Reads(const Scores* rows, qsizetype n, int k) {
     bool multiByte = false;
     for (qsizetype i = 0; i < n; ++i) {
-        if (rows[i][k].errors)
+        if (rows[i][k].out)
             return false;
         multiByte |= rows[i][k].multiByte;
     }
@@ -635,6 +663,7 @@ Reading Decode(QByteArrayView bytes, const Options& options) {
 
 FileReading DecodeFile(const QList<QByteArrayView>& texts, const Options& options) {
     FileReading file;
+    file.texts.reserve(texts.size());
     if (options.fixed) {
         file.codePage = *options.fixed;
         file.certainty = Certainty::Fixed;

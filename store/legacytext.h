@@ -12,19 +12,23 @@
 //
 //  1. Validity: a code page that reads the bytes without error beats one that
 //     does not. Unassigned and user-defined (private-use) characters and C1
-//     controls count as errors. A character cut in half at the end of the
-//     bytes (before any trailing zero or space padding) does not: fixed-width
-//     fields cut long texts anywhere. UTF-8 is a candidate only when the bytes
-//     hold at least one multi-byte sequence and are strictly valid otherwise.
+//     controls count as errors. A character cut in half at the very end of
+//     a text of 28 bytes or more does not: writers cut texts to the width of
+//     a fixed-width field (ID3v1) anywhere, so pass such fields whole,
+//     padding included. UTF-8 is a candidate only when the bytes hold at
+//     least one multi-byte sequence and are strictly valid otherwise.
 //  2. Plausibility: each reading is scored as text of the languages its code
 //     page serves (Simplified or Traditional Chinese, Japanese, Korean,
 //     Western), by how common its characters are in that language and whether
 //     accented letters stand next to letters. The cheapest reading wins.
 //
 // Several texts of one file are decided together: one writer wrote them, so
-// one code page must read all of them. A close call is marked as a guess; a
-// caller that lists a folder can settle guesses with the code page most of the
-// folder's files were decided in (FolderVote).
+// one code page reads all of them, and a short text follows the longer ones.
+// Where no code page reads all of them, or one of them reads far worse in
+// the shared code page than alone (UTF-8 from one tool, code page 936 from
+// another), each text is decided alone. A close call is marked as a guess; a
+// caller that lists a folder can settle guesses with the code page most of
+// the folder's files were decided in (FolderVote).
 //
 // Reading never changes bytes. Text read as code page 936 is exactly
 // DecodeCP936 of the bytes, so EncodeCP936 gives the same bytes back. In the
@@ -32,7 +36,8 @@
 // stand-in (U+F700 + byte), so nothing is dropped; their text is for showing,
 // and a caller that must write unchanged text back keeps the bytes.
 //
-// Thread-safe: the tables are built once, on first use, and only read after.
+// Thread-safe: the tables are built once, on first use (tens of milliseconds,
+// from iconv), and only read after.
 namespace legacytext {
 
 enum class CodePage : quint16 {
@@ -73,9 +78,9 @@ struct Reading {
 
 struct FileReading {
     QList<Reading> texts;  // one per text given, in order
-    // The code page the texts were read in together. When no code page reads
-    // all of them without error, each text is decided alone, and this is the
-    // code page of most of them, with the weakest certainty among them.
+    // The code page the texts were read in together. When they were decided
+    // one by one, the code page of most of them, with the weakest certainty
+    // among them.
     CodePage codePage = CodePage::Gbk;
     Certainty certainty = Certainty::Ascii;
 };

@@ -70,7 +70,8 @@ def main():
     except OSError:
         missing.append("opencc_dict")
     if missing:
-        print("missing: " + " ".join(missing), file=sys.stderr)
+        print("missing: " + " ".join(missing) + " (bench/install_corpus_packages.sh installs them)",
+              file=sys.stderr)
         sys.exit(77)
 
     rng = random.Random(20240614)

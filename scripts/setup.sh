@@ -5,10 +5,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 packages=(cmake g++ clang libclang-rt-dev ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk xvfb xauth
-          # Words the legacy decoder's accuracy benchmark draws its texts from
-          # (bench/make_legacy_corpus.py); the build and the tests do not need them.
-          opencc skkdic hunspell-ko wfrench wngerman wspanish wportuguese)
+          libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

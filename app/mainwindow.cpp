@@ -20,6 +20,7 @@
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
 #include "app/prompter.h"
+#include "app/startplace.h"
 #include "batch/columns.h"
 #include "batch/mp3list.h"
 #include "dialogs/frmfilename.h"
@@ -96,7 +97,7 @@ Main::Main(Prompter& prompter, QWidget* parent)
     SetColumnHeader();
 
     // The tree shows the process's current folder; the list stays empty
-    // until the user moves to a folder.
+    // until start-up opens its place or the user moves to a folder.
     folder_ = QDir::currentPath();
     showFolderInTree(folder_);
 }
@@ -269,6 +270,23 @@ void Main::changeFolder(const QString& path) {
     folder_ = QDir::cleanPath(QDir(path).absolutePath());
     showFolderInTree(folder_);
     FillList();
+}
+
+void Main::openStartPlace(const StartPlace& place) {
+    changeFolder(place.folder);
+    if (!place.notice.isEmpty())
+        prompt_->setText(place.notice + QLatin1Char('\n') + prompt_->text());
+    if (place.fileName.isEmpty())
+        return;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        if (model_->fileName(row) == place.fileName) {
+            const QModelIndex index = model_->index(row, 0);
+            list_->setCurrentIndex(index);
+            list_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+            list_->setFocus();
+            return;
+        }
+    }
 }
 
 void Main::FillList() {

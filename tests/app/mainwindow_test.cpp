@@ -192,6 +192,10 @@ TEST_F(MainTest, StartListsItsPlaceAndSelectsTheFileAskedFor) {
         EXPECT_EQ(prompt().startsWith(QStringLiteral("“")), c.notice) << prompt().toStdString();
         EXPECT_TRUE(prompt().endsWith(Prompt(3, 0))) << prompt().toStdString();
     }
+    // The guide the window points to is the Chinese one.
+    EXPECT_TRUE(main->findChild<QLabel*>(QStringLiteral("labHelp"))
+                    ->text()
+                    .contains(QLatin1String("README.zh-CN.md")));
 }
 
 TEST_F(MainTest, ColumnFileVariantsGiveTheirColumns) {

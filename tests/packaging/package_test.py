@@ -99,6 +99,18 @@ def main():
             except OSError as error:
                 check(False, "manual page %s: %s" % (path, error))
 
+        # The READMEs and every picture they show.
+        doc = os.path.join(share, "doc", "tamberlo")
+        for readme in ("README.md", "README.zh-CN.md"):
+            path = os.path.join(doc, readme)
+            check(os.path.isfile(path), "guide " + path)
+            if os.path.isfile(path):
+                with open(path, encoding="utf-8") as f:
+                    pictures = re.findall(r"!\[[^\]]*\]\(([^)]+)\)", f.read())
+                check(len(pictures) >= 6, "%s shows the window and the dialogs" % readme)
+                for picture in pictures:
+                    check(png_size(os.path.join(doc, picture)) is not None, "%s: %s" % (readme, picture))
+
         # The installed programs run, against the system's Qt.
         bin_dir = os.path.join(usr, "bin")
         home = os.path.join(scratch, "home")

@@ -1,10 +1,18 @@
 #include "app/startplace.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
+
+#include "store/fileio.h"
 
 namespace {
+
+// argv bytes as a name; the one place the command line's paths are decoded.
+QString NameFromArgument(const QByteArray& argument) {
+    return QFile::decodeName(argument);
+}
 
 bool IsOption(const QByteArray& argument, const char* longName, const char* shortName) {
     return argument == longName || argument == shortName;
@@ -28,7 +36,7 @@ WindowCommandLine ParseWindowCommandLine(const QList<QByteArray>& arguments) {
         } else if (line.problem.isEmpty()) {
             // Keeps looking: a later --help still wins.
             line.action = WindowCommandLine::Action::UsageError;
-            line.problem = QStringLiteral("unknown option %1").arg(QFile::decodeName(argument));
+            line.problem = QStringLiteral("unknown option %1").arg(NameFromArgument(argument));
         }
     }
     if (line.action == WindowCommandLine::Action::UsageError)
@@ -39,7 +47,7 @@ WindowCommandLine ParseWindowCommandLine(const QList<QByteArray>& arguments) {
         return line;
     }
     if (!paths.isEmpty())
-        line.path = QFile::decodeName(paths.first());
+        line.path = NameFromArgument(paths.first());
     return line;
 }
 
@@ -65,17 +73,26 @@ QString WindowVersion() {
 StartPlace ChooseStartPlace(const StartSources& sources) {
     if (sources.argument.isEmpty())
         return StartPlace{QDir::cleanPath(sources.currentFolder), {}, {}};
+    // Clean and absolute, so the folder is everything before the last "/".
     const QString path =
         QDir::cleanPath(QDir(sources.currentFolder).absoluteFilePath(sources.argument));
-    const QFileInfo info(path);
-    if (info.isDir())
-        return StartPlace{path, {}, {}};
-    if (info.exists())
-        return StartPlace{info.absolutePath(), info.fileName(), {}};
+    const auto parent = [](const QString& p) {
+        const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
+        return slash <= 0 ? QStringLiteral("/") : p.left(slash);
+    };
+    struct stat status;
+    if (::stat(fileio::NativePath(path).constData(), &status) == 0) {
+        if (S_ISDIR(status.st_mode))
+            return StartPlace{path, {}, {}};
+        return StartPlace{parent(path), path.mid(path.lastIndexOf(QLatin1Char('/')) + 1), {}};
+    }
     // A broken link or a typo: the nearest folder that is there. The root
     // always is, so the walk ends.
-    QString existing = info.absolutePath();
-    while (!QFileInfo(existing).isDir()) existing = QFileInfo(existing).absolutePath();
+    QString existing = parent(path);
+    while (existing != QLatin1String("/") &&
+           !(::stat(fileio::NativePath(existing).constData(), &status) == 0 &&
+             S_ISDIR(status.st_mode)))
+        existing = parent(existing);
     return StartPlace{
         existing,
         {},

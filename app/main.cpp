@@ -1,16 +1,60 @@
 #include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <cstdio>
 
 #include "app/mainwindow.h"
 #include "app/prompter.h"
+#include "app/startplace.h"
+
+namespace {
+
+QList<QByteArray> Arguments(int argc, char** argv) {
+    QList<QByteArray> arguments;
+    for (int i = 1; i < argc; ++i) arguments.append(QByteArray(argv[i]));
+    return arguments;
+}
+
+void Print(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // --help and --version are answered before Qt starts, so they work
+    // without a display.
+    const WindowCommandLine early = ParseWindowCommandLine(Arguments(argc, argv));
+    if (early.action == WindowCommandLine::Action::Help) {
+        Print(stdout, WindowUsage());
+        return 0;
+    }
+    if (early.action == WindowCommandLine::Action::Version) {
+        Print(stdout, WindowVersion());
+        return 0;
+    }
+
+    QApplication app(argc, argv);  // takes Qt's own options out of argv
     // Names the per-user configuration folder used when the program's own
     // folder cannot be written.
     QCoreApplication::setApplicationName(QStringLiteral("Tamberlo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TAMBERLO_VERSION));
+    // Ties the window to its desktop entry and its installed icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TAMBERLO_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(TAMBERLO_APP_ID)));
+
+    const WindowCommandLine line = ParseWindowCommandLine(Arguments(argc, argv));
+    if (line.action == WindowCommandLine::Action::UsageError) {
+        Print(stderr,
+              QStringLiteral("tamberlo: ") + line.problem + QLatin1Char('\n') + WindowUsage());
+        return 2;
+    }
+
     MessageBoxPrompter prompter;
     Main window(prompter);
     prompter.setParent(&window);
     window.show();
+    window.openStartPlace(ChooseStartPlace(StartSources{line.path, QDir::currentPath()}));
     return app.exec();
 }

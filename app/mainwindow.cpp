@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -20,6 +22,7 @@
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
 #include "app/prompter.h"
+#include "app/startplace.h"
 #include "batch/columns.h"
 #include "batch/mp3list.h"
 #include "dialogs/frmfilename.h"
@@ -78,6 +81,26 @@ int ColumnWidth(int code, const QFontMetrics& metrics) {
     return qMax(content, header);
 }
 
+// The note that points to the user's guide; installed (bin/ beside
+// share/doc/tamberlo/), the file's name is a link that opens it. The name
+// gets a line of its own, so the hyphen never breaks it.
+void SetHelpNote(QLabel* note) {
+    const QString lead = QStringLiteral("使用说明见随程序附带的");
+    const QString name = QStringLiteral("README.zh-CN.md");
+    const QString installed = QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                                              QStringLiteral("/../share/doc/tamberlo/") + name);
+    if (!QFileInfo::exists(installed)) {
+        note->setText(lead + QLatin1Char('\n') + name + QStringLiteral("。"));
+        return;
+    }
+    note->setText(
+        QStringLiteral("%1<br><a href=\"%2\">%3</a>。")
+            .arg(lead, QUrl::fromLocalFile(installed).toString(QUrl::FullyEncoded), name));
+    note->setToolTip(installed);
+    note->setOpenExternalLinks(true);
+    note->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+}
+
 }  // namespace
 
 Main::Main(Prompter& prompter, QWidget* parent)
@@ -96,7 +119,7 @@ Main::Main(Prompter& prompter, QWidget* parent)
     SetColumnHeader();
 
     // The tree shows the process's current folder; the list stays empty
-    // until the user moves to a folder.
+    // until start-up opens its place or the user moves to a folder.
     folder_ = QDir::currentPath();
     showFolderInTree(folder_);
 }
@@ -137,7 +160,9 @@ void Main::buildFace() {
     contact->setFrameShape(QFrame::StyledPanel);
     auto* contactLayout = new QVBoxLayout(contact);
     auto* free = new QLabel(QStringLiteral("本程序免费使用，升级同样免费。"), contact);
-    auto* help = new QLabel(QStringLiteral("使用说明见随程序附带的 README.md。"), contact);
+    auto* help = new QLabel(contact);
+    help->setObjectName(QStringLiteral("labHelp"));
+    SetHelpNote(help);
     free->setWordWrap(true);
     help->setWordWrap(true);
     contactLayout->addWidget(free);
@@ -269,6 +294,23 @@ void Main::changeFolder(const QString& path) {
     folder_ = QDir::cleanPath(QDir(path).absolutePath());
     showFolderInTree(folder_);
     FillList();
+}
+
+void Main::openStartPlace(const StartPlace& place) {
+    changeFolder(place.folder);
+    if (!place.notice.isEmpty())
+        prompt_->setText(place.notice + QLatin1Char('\n') + prompt_->text());
+    if (place.fileName.isEmpty())
+        return;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        if (model_->fileName(row) == place.fileName) {
+            const QModelIndex index = model_->index(row, 0);
+            list_->setCurrentIndex(index);
+            list_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+            list_->setFocus();
+            return;
+        }
+    }
 }
 
 void Main::FillList() {

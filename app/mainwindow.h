@@ -14,14 +14,15 @@ class QTreeView;
 class Mp3ListModel;
 class Mp3ListView;
 class Prompter;
+struct StartPlace;
 
 // The program's only top-level window: the folder tree, the list of the
 // current folder's MP3 files with their ticks, and the buttons that open
 // every dialog. Message boxes go through the Prompter given at creation.
 //
 // The current folder (the path the rows' file names are joined to) and the
-// tree always name the same folder. No folder is loaded until the first
-// change of folder; the tree starts at the process's current folder.
+// tree always name the same folder. A new window shows the process's current
+// folder in the tree and lists nothing; start-up then opens its start place.
 class Main : public QWidget {
     Q_OBJECT
   public:
@@ -45,6 +46,10 @@ class Main : public QWidget {
 
     // A change of folder: the tree moves to `path` and the list reloads.
     void changeFolder(const QString& path);
+
+    // Lists the start-up folder, selects the file asked for (when the
+    // folder lists it) and puts the place's notice in the prompt.
+    void openStartPlace(const StartPlace& place);
 
     // How a modal dialog is run; exec() unless replaced (tests replace it
     // to answer dialogs without an event loop of their own).

@@ -13,7 +13,9 @@ const char kUsage[] =
     "  v1 [options] FILE...               the ID3v1 batch edit\n"
     "  v2 [options] FILE...               the ID3v2 batch edit\n"
     "  rename --pattern N [--dry-run] FILE...\n"
-    "                                     the rename plan and run\n";
+    "                                     the rename plan and run\n"
+    "  help [COMMAND]                     what a command does and takes\n"
+    "  --version                          the version\n";
 
 }  // namespace
 
@@ -29,6 +31,8 @@ void Err(const QString& text) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // Names the per-user configuration folder, shared with the window.
+    QCoreApplication::setApplicationName(QStringLiteral("Tamberlo"));
     QStringList args = app.arguments();
     args.removeFirst();
     if (args.isEmpty()) {
@@ -47,6 +51,11 @@ int main(int argc, char** argv) {
         status = CmdV2(args);
     } else if (command == QLatin1String("rename")) {
         status = CmdRename(args);
+    } else if (command == QLatin1String("help") || command == QLatin1String("--help") ||
+               command == QLatin1String("-h")) {
+        status = CmdHelp(args, QString::fromLatin1(kUsage));
+    } else if (command == QLatin1String("--version") && args.isEmpty()) {
+        status = CmdVersion();
     } else {
         Err(QString::fromLatin1(kUsage));
     }

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -14,10 +15,20 @@ QString& Override() {
     return folder;
 }
 
+// An installed copy: bin/ beside a share/ that holds our AppStream
+// metadata. Its bin/ is never the settings folder, not even for root, who
+// may write there (and for whom access() says so).
+bool IsInstalled(const QString& exeFolder) {
+    return QFileInfo(exeFolder).fileName() == QLatin1String("bin") &&
+           QFileInfo::exists(exeFolder +
+                             QStringLiteral("/../share/metainfo/" TAMBERLO_APP_ID ".metainfo.xml"));
+}
+
 QString ChooseFolder() {
     if (QCoreApplication::instance()) {
         const QString exeFolder = QCoreApplication::applicationDirPath();
-        if (::access(QFile::encodeName(exeFolder).constData(), W_OK) == 0)
+        if (!IsInstalled(exeFolder) &&
+            ::access(QFile::encodeName(exeFolder).constData(), W_OK) == 0)
             return exeFolder;
     }
     QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);

@@ -3,8 +3,9 @@
 #include <QString>
 
 // The program's own folder, where clmnhdr.dll and the scratch file tempv2
-// live: the executable's folder when it is writable (a portable install),
-// otherwise the per-user configuration folder (created when missing).
+// live: the executable's folder when it is writable and not an installed
+// bin/ (a build or a portable copy), otherwise the per-user configuration
+// folder (created when missing).
 QString ProgramFolder();
 
 // Points ProgramFolder() at `folder` (tests, benchmarks); an empty text

@@ -18,6 +18,7 @@
 
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
+#include "app/startplace.h"
 #include "batch/columns.h"
 #include "dialogs/frmfilename.h"
 #include "dialogs/frmid3v1tag.h"
@@ -123,7 +124,7 @@ class MainTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(MainTest, StartsEmptyInTheCurrentFolderAndWritesTheDefaultColumnFile) {
+TEST_F(MainTest, NewWindowShowsTheCurrentFolderUnlistedAndWritesTheDefaultColumnFile) {
     songs(2);
     const QString saved = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(music.path()));
@@ -148,6 +149,53 @@ TEST_F(MainTest, StartsEmptyInTheCurrentFolderAndWritesTheDefaultColumnFile) {
         (QStringList{QStringLiteral("文件名"), QStringLiteral("歌名"), QStringLiteral("艺术家"),
                      QStringLiteral("专辑"), QStringLiteral("年份"), QStringLiteral("类型"),
                      QStringLiteral("有无 ID3v2"), QStringLiteral("文件大小(K)")}));
+}
+
+// What `tamberlo [FOLDER | FILE]` shows once started: the folder listed, the
+// file selected (not ticked), a note when the path was not found.
+TEST_F(MainTest, StartListsItsPlaceAndSelectsTheFileAskedFor) {
+    songs(3);
+    WriteBytes(music.filePath(QStringLiteral("cover.jpg")), "JFIF");
+    const QString folder = music.path();
+    const struct {
+        const char* what;
+        QString argument;
+        int selected;  // -1: no row
+        bool notice;
+    } cases[] = {
+        {"nothing: the current folder", {}, -1, false},
+        {"the folder", folder, -1, false},
+        {"a file", folder + QStringLiteral("/01.mp3"), 1, false},
+        {"a file, relative", QStringLiteral("02.mp3"), 2, false},
+        {"a file the list leaves out", folder + QStringLiteral("/cover.jpg"), -1, false},
+        {"a missing file", folder + QStringLiteral("/03.mp3"), -1, true},
+        {"a missing folder below", folder + QStringLiteral("/gone/deeper"), -1, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        start();
+        main->openStartPlace(ChooseStartPlace(StartSources{c.argument, folder}));
+        EXPECT_EQ(main->folder(), folder);
+        auto* tree = main->findChild<QTreeView*>(QStringLiteral("dirDirList"));
+        EXPECT_EQ(qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex()),
+                  folder);
+        EXPECT_EQ(column(0), (QStringList{"00.mp3", "01.mp3", "02.mp3"}));
+        EXPECT_EQ(main->CheckedCount(), 0);
+        const QModelIndexList selected = main->listView()->selectionModel()->selectedRows();
+        if (c.selected < 0) {
+            EXPECT_TRUE(selected.isEmpty());
+        } else {
+            ASSERT_EQ(selected.size(), 1);
+            EXPECT_EQ(selected.first().row(), c.selected);
+            EXPECT_EQ(main->listView()->currentIndex().row(), c.selected);
+        }
+        EXPECT_EQ(prompt().startsWith(QStringLiteral("“")), c.notice) << prompt().toStdString();
+        EXPECT_TRUE(prompt().endsWith(Prompt(3, 0))) << prompt().toStdString();
+    }
+    // The guide the window points to is the Chinese one.
+    EXPECT_TRUE(main->findChild<QLabel*>(QStringLiteral("labHelp"))
+                    ->text()
+                    .contains(QLatin1String("README.zh-CN.md")));
 }
 
 TEST_F(MainTest, ColumnFileVariantsGiveTheirColumns) {

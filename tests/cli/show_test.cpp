@@ -7,39 +7,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
+#include "support/cli_run.h"
 #include "support/fixtures.h"
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    QByteArray out;
-    QString err;
-};
-
-CliRun RunCli(const QStringList& args, const QString& workingDir = {}) {
-    const QString cli = qEnvironmentVariable("TAMBERLO_CLI");
-    CliRun run;
-    if (cli.isEmpty()) {
-        ADD_FAILURE() << "TAMBERLO_CLI is not set";
-        return run;
-    }
-    QProcess p;
-    if (!workingDir.isEmpty())
-        p.setWorkingDirectory(workingDir);
-    p.start(cli, args);
-    if (!p.waitForFinished(30000)) {
-        ADD_FAILURE() << "tamberlo-cli did not finish";
-        return run;
-    }
-    run.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    run.out = p.readAllStandardOutput();
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
-}
 
 QJsonArray ParseArray(const QByteArray& out) {
     QJsonParseError error;

@@ -1,0 +1,97 @@
+// tamberlo-cli help [COMMAND], --help and --version. The texts name every
+// option of each command; a test holds them against the commands' own usage
+// lines and against the manual page.
+
+#include <QCoreApplication>
+
+#include "cli/commands.h"
+
+namespace {
+
+struct CommandHelp {
+    const char* name;
+    const char* text;
+};
+
+const CommandHelp kCommands[] = {
+    {"show",
+     "usage: tamberlo-cli show [--] FILE...\n"
+     "Prints one JSON array with an object per readable FILE, in the order given:\n"
+     "its path and its three records ID3v1Tag, ID3v2Tag and FileFacts, texts exactly\n"
+     "as held (padding kept). A FILE that cannot be read is left out of the array\n"
+     "and named on stderr.\n"},
+    {"list",
+     "usage: tamberlo-cli list [--columns CODES] FOLDER\n"
+     "Prints the rows of the main list for FOLDER in name order: a line of column\n"
+     "names, then one line per MP3 file, cells separated by tabs (a tab, line break\n"
+     "or backslash inside a cell is written \\t, \\n, \\r or \\\\). The columns are\n"
+     "the window's, from clmnhdr.dll.\n"
+     "  --columns CODES   comma-separated catalogue codes, e.g. 306,101,305:\n"
+     "                    101-107 ID3v1 fields, 201-213 ID3v2 frames,\n"
+     "                    301-306 file properties\n"},
+    {"v1",
+     "usage: tamberlo-cli v1 [OPTION...] FILE...\n"
+     "The ID3v1 batch edit: each option given is a ticked field, written to every\n"
+     "FILE; fields not given keep their bytes. Read-only files are skipped.\n"
+     "  --title TEXT        the title, for one FILE only\n"
+     "  --title-from-name   the title from each file's name (not with --title)\n"
+     "  --artist TEXT, --album TEXT, --year TEXT, --comment TEXT\n"
+     "                      the other fields, cut to their width on disk\n"
+     "  --genre NUMBER      a genre number 0..79 of the genre list\n"
+     "  --track NUMBER      a track number 0..255\n"},
+    {"v2",
+     "usage: tamberlo-cli v2 [OPTION...] FILE...\n"
+     "The ID3v2 batch edit: one option per frame; each FILE gets an ID3v2.3 tag\n"
+     "that keeps every frame not named. Read-only files are skipped.\n"
+     "  --TIT2 TEXT         the title, for one FILE only\n"
+     "  --TPE1, --TALB, --TYER, --TRCK, --COMM, --TCOM, --TOPE, --TCOP, --WXXX,\n"
+     "  --TENC TEXT         artist, album, year, track, comment, composer, original\n"
+     "                      artist, copyright, link, encoder\n"
+     "  --TCON GENRE        a genre name or number 0..79 of the genre list\n"
+     "  --title-from-name   the title from each file's name\n"
+     "  --from-v1           TIT2, TPE1, TALB, TYER, TCON, COMM and TRCK from each\n"
+     "                      file's ID3v1 tag (none of those options given, nor\n"
+     "                      --title-from-name)\n"},
+    {"rename",
+     "usage: tamberlo-cli rename --pattern N [--dry-run] FILE...\n"
+     "Renames each FILE after its ID3v1 tag. Prints the plan first, one line per\n"
+     "file: the path given, the new name, ready or blocked; then renames the ready\n"
+     "files and prints the window's report. An existing name is never replaced.\n"
+     "  --pattern N   1 artist-title          2 artist-album-title   3 album-title\n"
+     "                4 title                 5 track-title          6 artist/title\n"
+     "                7 album/title           8 album/track-title\n"
+     "                9 artist/album-title    (each with .mp3; 6..9 make the folder)\n"
+     "  --dry-run     print the plan only; the status is 0 when every file is ready\n"},
+    {"help",
+     "usage: tamberlo-cli help [COMMAND]\n"
+     "Prints the commands, or what COMMAND does and takes.\n"},
+};
+
+const char kStatusNote[] =
+    "Exit status: 0 every file handled, 1 some skipped or failed (the report says\n"
+    "which), 2 a usage error. See man tamberlo-cli.\n";
+
+}  // namespace
+
+int CmdHelp(const QStringList& args, const QString& overview) {
+    if (args.isEmpty()) {
+        Out(overview + QLatin1String(kStatusNote));
+        return 0;
+    }
+    if (args.size() == 1) {
+        for (const CommandHelp& command : kCommands) {
+            if (args.first() == QLatin1String(command.name)) {
+                Out(QString::fromLatin1(command.text) + QLatin1String(kStatusNote));
+                return 0;
+            }
+        }
+    }
+    Err(QStringLiteral("tamberlo-cli help: no command %1\n").arg(args.join(QLatin1Char(' '))));
+    Err(overview);
+    return 2;
+}
+
+int CmdVersion() {
+    Out(QStringLiteral("tamberlo-cli " TAMBERLO_VERSION "\n"));
+    return 0;
+}

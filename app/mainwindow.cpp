@@ -60,6 +60,9 @@ int ColumnWidth(int code, const QFontMetrics& metrics) {
         case 203:
             chars = 7;
             break;
+        case 307:  // "不是 MP3（找不到音频帧）"
+            chars = 13;
+            break;
         case 105:
         case 305:
             chars = 6;

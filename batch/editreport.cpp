@@ -57,7 +57,9 @@ EditReport EditTickedFiles(
         try {
             // A file that vanished since the list was loaded fails here,
             // before anything is read.
-            if (IsReadOnlyFile(path)) {
+            if (const QString outside = LinkLeavesFolder(path, files.folder); !outside.isEmpty()) {
+                report.failures.append({name, outside});
+            } else if (IsReadOnlyFile(path)) {
                 ++report.readOnly;
             } else {
                 edit(path, name);

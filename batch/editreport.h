@@ -51,8 +51,9 @@ ReportMessage FailureMessage(const QList<EditFailure>& failures);
 // that handled every file shows none.
 QList<ReportMessage> ReportMessages(const EditReport& report);
 
-// The walk both editors share: for each ticked name in order, skips and
-// counts a read-only file (owner write bit clear) without opening it,
+// The walk both editors share: for each ticked name in order, refuses a
+// symbolic link that leads out of the folder (a failure with its reason),
+// skips and counts a read-only file (IsReadOnlyFile) without opening it,
 // otherwise calls `edit(fullPath, name)`. A StoreError thrown for one file
 // (vanished, unreadable, not writable) is recorded as that file's failure
 // and the walk goes on. `progress`, when set, hears (done, total) after

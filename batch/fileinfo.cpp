@@ -54,6 +54,12 @@ void FillID3v2(FileInfo& info, const ID3v2Tag& v2) {
     for (const auto& [shown, field] : kID3v2Texts) info.*shown = CutAtNul(v2.*field);
 }
 
+void FillContent(FileInfo& info, ContentKind kind) {
+    info.Content = ContentText(kind);
+    if (kind != ContentKind::Unknown && kind != ContentKind::Mp3)
+        info.ContentProblem = info.Content + QStringLiteral("，本程序不会往里面写标签。");
+}
+
 FileInfo NamesOnly(const QString& folder, const QString& fileName) {
     FileInfo info;
     info.FullPath = JoinPath(folder, fileName);
@@ -79,12 +85,17 @@ QString ReasonOf(const std::exception& e) {
 
 }  // namespace
 
+QString ContentText(ContentKind kind) {
+    return kind == ContentKind::Mp3 ? QStringLiteral("MP3 音频") : NotMp3Reason(kind);
+}
+
 FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
                              const FileRecords& records) {
     FileInfo info = NamesOnly(folder, fileName);
     FillFacts(info, records.facts);
     FillID3v1(info, records.v1);
     FillID3v2(info, records.v2);
+    FillContent(info, records.content);
     if (!records.v2.Unwritable.isEmpty())
         info.ID3v2Problem =
             QStringLiteral("这个 ID3v2 标签已损坏，本程序不会改写它，以免丢失数据。\n原因：") +
@@ -95,7 +106,7 @@ FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
 FileInfo ReadFileInfo(const QString& folder, const QString& fileName) {
     const QString path = JoinPath(folder, fileName);
     try {
-        return FileInfoFromRecords(folder, fileName, ReadFileRecords(path));
+        return FileInfoFromRecords(folder, fileName, ReadFileRecords(path, true));
     } catch (const std::exception& e) {
         // The file vanished since the list was loaded, or it cannot be opened
         // (no permission, a folder by that name). Its status may still be

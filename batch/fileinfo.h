@@ -20,8 +20,10 @@ struct FileInfo {
     QString SongTitle, Artist, Album, Year, Genre, TrackID, Comment;
     // Page 2, ID3v2.
     QString TIT2, TPE1, TALB, TYER, TCON, TRCK, COMM, TCOM, TOPE, TCOP, WXXX, TENC;
-    // Page 3, the file: name, folder, "4194304 字节", "是"/"否" twice.
-    QString FileName, Path, FileSize, ReadOnly, Archive;
+    // Page 3, the file: name, folder, "4194304 字节", "是"/"否" twice, and
+    // what it holds: "MP3 音频" or why it is not MP3 ("不是 MP3 文件（看起来是
+    // PNG 图片）").
+    QString FileName, Path, FileSize, ReadOnly, Archive, Content;
 
     // Why the tags are not shown, when the file could not be read (vanished,
     // no permission, not a regular file); empty when they were read.
@@ -31,9 +33,16 @@ struct FileInfo {
     QString ID3v2Problem;
     // Why size and attributes are not shown; empty when they were read.
     QString FactsProblem;
+    // For a file that is not MP3, that no tag will be written into it;
+    // empty for an MP3 file.
+    QString ContentProblem;
 };
 
-// The texts of a file whose records were read.
+// What a file holds, as page 3 shows it: "MP3 音频", or why it is not MP3
+// ("不是 MP3 文件（找不到音频帧）"); empty when not judged.
+QString ContentText(ContentKind kind);
+
+// The texts of a file whose records were read (the content judged).
 FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
                              const FileRecords& records);
 

@@ -76,6 +76,18 @@ QString SizeText(qint64 length) {
            QLatin1Char(char('0' + cents % 10));
 }
 
+namespace {
+
+QString ContentCellText(ContentKind kind) {
+    if (kind == ContentKind::Unknown || kind == ContentKind::Mp3)
+        return {};
+    const QString what = kind == ContentKind::NoAudioFrame ? QStringLiteral("找不到音频帧")
+                                                           : ContentFormatName(kind);
+    return QStringLiteral("不是 MP3（") + what + QStringLiteral("）");
+}
+
+}  // namespace
+
 QString CellText(int code, const FileRecords& records, const QString& name) {
     const ID3v1Tag& v1 = records.v1;
     const ID3v2Tag& v2 = records.v2;
@@ -135,6 +147,8 @@ QString CellText(int code, const FileRecords& records, const QString& name) {
             return SizeText(records.facts.Length);
         case 306:
             return name;
+        case kContentColumn:
+            return ContentCellText(records.content);
         default:
             return {};
     }
@@ -145,7 +159,8 @@ Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& 
     row.name = name;
     row.cells.reserve(codes.size());
     try {
-        const FileRecords records = ReadFileRecords(JoinPath(folder, name));
+        const FileRecords records =
+            ReadFileRecords(JoinPath(folder, name), codes.contains(kContentColumn));
         for (const int code : codes) row.cells.append(CellText(code, records, name));
     } catch (const StoreError& error) {
         // The row stays so that the list still shows every file of the folder;

@@ -23,8 +23,14 @@ QStringList ListMp3Files(const QString& folder);
 // 3417089 -> "3,337.00", 0 -> "0.00", 1536 -> "1.50".
 QString SizeText(qint64 length);
 
+// The column that tells a file whose content is not MP3 ("文件内容"); the
+// only one that needs the content judged.
+inline constexpr int kContentColumn = 307;
+
 // The text of a cell of column `code` for a file named `name` with the
-// records `records`; empty for a code outside the catalogue.
+// records `records`; empty for a code outside the catalogue. The content
+// cell is empty for MP3 content (and content not judged), else
+// "不是 MP3（PNG 图片）", "不是 MP3（找不到音频帧）".
 QString CellText(int code, const FileRecords& records, const QString& name);
 
 // One row of the list as loaded.
@@ -34,7 +40,8 @@ struct Mp3Row {
     QString error;      // why the file could not be read; empty when it was
 };
 
-// The row of `name` in `folder`. A file that cannot be read (vanished, no
+// The row of `name` in `folder`; the content is judged only when `codes`
+// hold the content column. A file that cannot be read (vanished, no
 // permission) still gives a row: its name in the file-name columns, every
 // other cell empty, and the store's reason in `error`.
 Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes);

@@ -130,7 +130,7 @@ RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern)
     try {
         const ID3v1Tag tag = ReadID3v1Tag(path);
         row.newName = ComposeNewName(pattern, tag);
-        row.ready = !IsReadOnlyMode(st.st_mode) && IsValidFileName(row.newName) &&
+        row.ready = !IsReadOnlyFile(path) && IsValidFileName(row.newName) &&
                     NamesPlaceBelowFolder(row.newName);
     } catch (const StoreError&) {
         row.problem = QStringLiteral("（文件无法读取）");

@@ -18,8 +18,9 @@ const CommandHelp kCommands[] = {
      "usage: tamberlo-cli show [--] FILE...\n"
      "Prints one JSON array with an object per readable FILE, in the order given:\n"
      "its path and its three records ID3v1Tag, ID3v2Tag and FileFacts, texts exactly\n"
-     "as held (padding kept). A FILE that cannot be read is left out of the array\n"
-     "and named on stderr.\n"},
+     "as held (padding kept), and Content, what the file holds as the details\n"
+     "dialog says it. A FILE that cannot be read is left out of the array and named\n"
+     "on stderr.\n"},
     {"list",
      "usage: tamberlo-cli list [--columns CODES] FOLDER\n"
      "Prints the rows of the main list for FOLDER in name order: a line of column\n"
@@ -28,11 +29,13 @@ const CommandHelp kCommands[] = {
      "the window's, from clmnhdr.dll.\n"
      "  --columns CODES   comma-separated catalogue codes, e.g. 306,101,305:\n"
      "                    101-107 ID3v1 fields, 201-213 ID3v2 frames,\n"
-     "                    301-306 file properties\n"},
+     "                    301-307 file properties (307: content that is not MP3)\n"},
     {"v1",
      "usage: tamberlo-cli v1 [OPTION...] FILE...\n"
      "The ID3v1 batch edit: each option given is a ticked field, written to every\n"
-     "FILE; fields not given keep their bytes. Read-only files are skipped.\n"
+     "FILE; fields not given keep their bytes. Read-only files are skipped; files\n"
+     "that are not MP3 or shorter than 128 bytes, and links out of their folder,\n"
+     "are reported and left alone.\n"
      "  --title TEXT        the title, for one FILE only\n"
      "  --title-from-name   the title from each file's name (not with --title)\n"
      "  --artist TEXT, --album TEXT, --year TEXT, --comment TEXT\n"
@@ -42,7 +45,8 @@ const CommandHelp kCommands[] = {
     {"v2",
      "usage: tamberlo-cli v2 [OPTION...] FILE...\n"
      "The ID3v2 batch edit: one option per frame; each FILE gets an ID3v2.3 tag\n"
-     "that keeps every frame not named. Read-only files are skipped.\n"
+     "that keeps every frame not named. Read-only files are skipped; files that are\n"
+     "not MP3, and links out of their folder, are reported and left alone.\n"
      "  --TIT2 TEXT         the title, for one FILE only\n"
      "  --TPE1, --TALB, --TYER, --TRCK, --COMM, --TCOM, --TOPE, --TCOP, --WXXX,\n"
      "  --TENC TEXT         artist, album, year, track, comment, composer, original\n"

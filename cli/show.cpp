@@ -1,11 +1,13 @@
 // tamberlo-cli show: the three records of each file (ID3v1Tag, ID3v2Tag,
-// FileFacts) as one JSON array, one object per file that could be read.
+// FileFacts) and what it holds as one JSON array, one object per file that
+// could be read.
 
 #include <QString>
 #include <initializer_list>
 #include <utility>
 #include <vector>
 
+#include "batch/fileinfo.h"
 #include "cli/commands.h"
 #include "store/error.h"
 #include "store/filerecords.h"
@@ -15,7 +17,8 @@ namespace {
 const char kShowUsage[] =
     "usage: tamberlo-cli show [--] FILE...\n"
     "  Prints a JSON array with one object per readable FILE, in the order given:\n"
-    "  {\"path\": ..., \"ID3v1Tag\": {...}, \"ID3v2Tag\": {...}, \"FileFacts\": {...}}.\n"
+    "  {\"path\": ..., \"ID3v1Tag\": {...}, \"ID3v2Tag\": {...}, \"FileFacts\": {...},\n"
+    "  \"Content\": what the file holds, as the details dialog says it}.\n"
     "  Texts are exactly as held in the records (padding kept). A FILE that cannot\n"
     "  be read is left out of the array and named on stderr; the status is then 1.\n";
 
@@ -153,7 +156,8 @@ QString FileJson(const QString& path, const FileRecords& records) {
     o.text("path", path)
         .object("ID3v1Tag", ID3v1Json(records.v1))
         .object("ID3v2Tag", ID3v2Json(records.v2))
-        .object("FileFacts", FileFactsJson(records.facts));
+        .object("FileFacts", FileFactsJson(records.facts))
+        .text("Content", ContentText(records.content));
     return QStringLiteral("  ") + o.render().replace(QLatin1Char('\n'), QStringLiteral("\n  "));
 }
 
@@ -185,7 +189,7 @@ int CmdShow(const QStringList& args) {
     Out(QStringLiteral("["));
     for (const QString& file : files) {
         try {
-            const FileRecords records = ReadFileRecords(file);
+            const FileRecords records = ReadFileRecords(file, true);
             Out((first ? QStringLiteral("\n") : QStringLiteral(",\n")) + FileJson(file, records));
             first = false;
         } catch (const StoreError& e) {

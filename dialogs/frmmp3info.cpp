@@ -68,6 +68,7 @@ const Row kPage3[] = {
     {"文件大小 ：", "txtFileSize", &FileInfo::FileSize},
     {"是否只读 ：", "txtReadOnly", &FileInfo::ReadOnly},
     {"是否存档 ：", "txtArchive", &FileInfo::Archive},
+    {"文件内容 ：", "txtContent", &FileInfo::Content},
 };
 
 struct TabFace {
@@ -238,6 +239,15 @@ frmMp3Info::frmMp3Info(const QString& folder, const QString& fileName, QWidget* 
             [this](int index) { CurrentTab = index + 1; });
 
     auto* areaLayout = new QVBoxLayout(fraTagEditArea);
+    // A file that is not MP3 says so above the tabs, whichever page is shown.
+    if (!info.ContentProblem.isEmpty()) {
+        auto* note = new QLabel(info.ContentProblem);
+        note->setObjectName(QStringLiteral("labContent"));
+        note->setTextFormat(Qt::PlainText);
+        note->setWordWrap(true);
+        Colour(note, QPalette::WindowText, kProblemColour);
+        areaLayout->addWidget(note);
+    }
     areaLayout->addWidget(tbsTagsEditing);
 
     auto* support = new QLabel(QStringLiteral("Tamberlo —— Mp3 标签与文件名批量修改工具"));

@@ -15,8 +15,10 @@
 
 #include "store/codec.h"
 #include "store/error.h"
+#include "store/filecontent.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
+#include "store/mpegaudio.h"
 
 namespace {
 
@@ -112,6 +114,20 @@ void CheckID3v2(QByteArrayView file) {
     Check(again == expected, "ID3v2 texts survive a rewrite");
 }
 
+// Judging the content reads no further than the audio window and agrees
+// with the frame search; a shown text never exceeds its bound.
+void CheckContent(QByteArrayView file) {
+    const ContentKind kind = JudgeContent(file);
+    Check(kind != ContentKind::Unknown, "JudgeContent always judges");
+    const qsizetype at = FindMpegFrameHeader(file);
+    Check(at < 0 || ParseMpegFrameHeader(file.sliced(at)).has_value(), "found header parses");
+    Check(NotMp3Reason(kind).isEmpty() == (kind == ContentKind::Mp3),
+          "a refusal reason for exactly what is not MP3");
+    const ID3v2Tag tag = ParseID3v2Tag(file);
+    for (const ID3v2TextFrame& f : kID3v2TextFrames)
+        Check((tag.*f.field).size() <= 65536, "shown text bounded");
+}
+
 void CheckSizes(QByteArrayView file) {
     if (file.size() < 4)
         return;
@@ -137,6 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckCodec(file);
     CheckID3v1(file);
     CheckID3v2(file);
+    CheckContent(file);
     CheckSizes(file);
     const QString text = TextFrom(file);
     for (int width : {1, 4, kCommentWidth, kTitleWidth}) CheckFixedWidth(text, width);

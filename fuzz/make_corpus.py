@@ -77,6 +77,15 @@ SEEDS = {
     "v2_all_flags": tag(size7(0) + text(b"TIT2", b"abc"), flags=0xF0),
     "v2_header_only": header(0),
     "v2_lowercase_marker": b"id3\x03\x00\x00" + size7(10) + text(b"TIT2", b"a"),
+    # The crafted file of a report, cut to 64 KiB: the header claims 0x0FFFFFFF
+    # bytes (7F 7F 7F 7F) and one UTF-16 TIT2 fills them: "A", "B", then zeros.
+    "v23_crafted_utf16_empty_values": (b"ID3\x03\x00\x00\x7f\x7f\x7f\x7f" + b"TIT2" +
+                                       (0x0FFFFFFF - 10).to_bytes(4, "big") + b"\0\0" +
+                                       b"\x01\xff\xfe" + "A".encode("utf-16-le") + b"\0\0" +
+                                       "B".encode("utf-16-le")).ljust(65536, b"\0"),
+    # Content: another format behind a tag, and a tag with text but no audio.
+    "content_png_after_tag": tag(text(b"TIT2", b"t")) + b"\x89PNG\r\n\x1a\n" + b"z" * 64,
+    "content_text_no_frames": tag(text(b"TIT2", b"t")) + b"plain text line\n" * 40 + v1(b"t"),
     # ID3v1
     "v1_only": AUDIO + v1(gbk("标题"), gbk("歌手"), b"Album", b"2001", b"comment", 0, 7, 255),
     "v1_exactly_128": v1(b"t", track=1, genre=1),

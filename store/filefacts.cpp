@@ -1,10 +1,14 @@
 #include "store/filefacts.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <climits>
 
 #include "store/fileio.h"
 
@@ -24,10 +28,36 @@ bool IsReadOnlyMode(unsigned mode) {
 }
 
 bool IsReadOnlyFile(const QString& path) {
+    const QByteArray native = fileio::NativePath(path);
     struct stat st;
-    if (::stat(fileio::NativePath(path).constData(), &st) != 0)
+    if (::stat(native.constData(), &st) != 0)
         throw StoreError::fromErrno(path, fileio::OpRead(), errno);
-    return IsReadOnlyMode(st.st_mode);
+    if (IsReadOnlyMode(st.st_mode))
+        return true;
+    // The effective ids decide, as for open(); the mode bits alone do not
+    // (root may write a file of mode 0444, and no one an immutable file).
+    if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) == 0)
+        return false;
+    if (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)
+        return true;
+    throw StoreError::fromErrno(path, fileio::OpRead(), errno);
+}
+
+QString LinkLeavesFolder(const QString& path, const QString& folder) {
+    const QByteArray native = fileio::NativePath(path);
+    struct stat st;
+    if (::lstat(native.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+        return {};
+    char target[PATH_MAX];
+    char home[PATH_MAX];
+    if (!::realpath(native.constData(), target) ||
+        !::realpath(fileio::NativePath(folder).constData(), home))
+        return {};
+    const QByteArray inside = QByteArray(home) == "/" ? QByteArray("/") : QByteArray(home) + '/';
+    if (QByteArray(target).startsWith(inside))
+        return {};
+    return QStringLiteral("这是一个符号链接，指向所列文件夹之外的“%1”，不会通过它写入")
+        .arg(QFile::decodeName(target));
 }
 
 bool ArchiveFromDosAttrib(const QByteArray& value) {

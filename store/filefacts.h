@@ -18,11 +18,21 @@ struct FileFacts {
 // Throws StoreError when the file's status cannot be read.
 FileFacts GetFileFacts(const QString& path);
 
-// True when `mode` (st_mode) has the owner write bit clear. What the
-// editors and the renamer test to skip read-only files.
+// True when `mode` (st_mode) has the owner write bit clear: the read-only
+// attribute the list and the details dialog show.
 bool IsReadOnlyMode(unsigned mode);
-// Throws StoreError when the file's status cannot be read.
+// True when the file is read-only for this program's operations: its owner
+// write bit is clear, or the system would not let this process open it for
+// writing (another user's file, an immutable file, a read-only file system).
+// What the editors and the renamer test to skip read-only files. Throws
+// StoreError when the file's status cannot be read.
 bool IsReadOnlyFile(const QString& path);
+
+// Why a write to `path`, a file listed in `folder`, must not go through:
+// `path` is a symbolic link whose target, every link followed, lies outside
+// `folder` and its subfolders. Empty when it is no such link (a link that
+// leads nowhere is left to fail when opened).
+QString LinkLeavesFolder(const QString& path, const QString& folder);
 
 // Decodes the archive bit from a DOS attribute extended attribute value.
 bool ArchiveFromDosAttrib(const QByteArray& value);     // user.DOSATTRIB

@@ -1,17 +1,22 @@
 #pragma once
 
+#include "store/filecontent.h"
 #include "store/filefacts.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
 
-// The three records of one file, as the list shows them.
+// The three records of one file, as the list shows them, and what the file
+// holds.
 struct FileRecords {
     ID3v1Tag v1;
     ID3v2Tag v2;
     FileFacts facts;
+    ContentKind content = ContentKind::Unknown;  // Unknown unless asked for
 };
 
 // Reads all three records with one open of the file: the same results as
 // ReadID3v1Tag, ReadID3v2Tag and GetFileFacts called one after the other.
-// Throws StoreError when the file cannot be opened or read.
-FileRecords ReadFileRecords(const QString& path);
+// With `judgeContent` it also tells whether the file holds MPEG audio, which
+// costs a read after a long ID3v2 tag and, for a file that is not MP3, up to
+// 64 KiB more. Throws StoreError when the file cannot be opened or read.
+FileRecords ReadFileRecords(const QString& path, bool judgeContent = false);

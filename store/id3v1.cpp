@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "store/codec.h"
+#include "store/filecontent.h"
 #include "store/fileio.h"
 
 namespace {
@@ -184,8 +187,11 @@ bool WriteID3v1Tag(const QString& path, const ID3v1Tag& tag) {
     fileio::Fd fd = fileio::Open(path, O_RDWR, 0, &st);
     const qint64 length = st.st_size;
     if (length < kTagSize)
-        return true;
+        throw StoreError(path, fileio::OpWrite(), QStringLiteral("文件太短，不足 128 字节"));
     const bool hasTag = fileio::ReadAt(fd.get(), length - kTagSize, 3, path) == "TAG";
+    const QByteArray head = fileio::ReadAt(fd.get(), 0, std::min<qint64>(length, 4096), path);
+    RequireMp3(JudgeFileContent(fd.get(), length, head, hasTag ? length - kTagSize : length, path),
+               path, fileio::OpWrite());
     const qint64 position = hasTag ? length - kTagSize : length;
     try {
         fileio::WriteAt(fd.get(), bytes.constData(), bytes.size(), position, path);

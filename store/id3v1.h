@@ -67,6 +67,8 @@ QByteArray RenderID3v1Tag(const ID3v1Tag& tag);
 // be opened or read; never modifies the file.
 ID3v1Tag ReadID3v1Tag(const QString& path);
 // Writes `tag` over the file's tag, or appends it when the file has none.
-// A file shorter than 128 bytes is left alone. Returns true; throws
-// StoreError when the file cannot be opened or written.
+// Returns true once written. A file it does not write is a StoreError with
+// the reason: it cannot be opened or written, it is shorter than 128 bytes
+// ("文件太短，不足 128 字节"), or it does not hold MPEG audio (NotMp3Reason,
+// filecontent.h); such a file is left as it was.
 bool WriteID3v1Tag(const QString& path, const ID3v1Tag& tag);

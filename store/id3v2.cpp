@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 
 #include "store/codec.h"
 #include "store/fileio.h"
@@ -95,24 +96,44 @@ bool AllZero(QByteArrayView bytes) {
 // A walk over the frames with one reading of the frame sizes.
 struct Walk {
     QList<ID3v2Frame> frames;
-    bool clean = true;     // ended on the tag's end, on padding, or nothing left
-    QByteArray overrun;    // ID of a frame that reaches past the tag's end
-    bool tooMany = false;  // stopped at kMaxFrames
+    bool clean = true;         // ended on the tag's end, on padding, or nothing left
+    QByteArray overrun;        // ID of a frame that reaches past the tag's end
+    bool tooMany = false;      // stopped at kMaxFrames
+    bool tooMuchText = false;  // stopped at kMaxShownBytes
 };
 
 // Real tags hold a few dozen frames. A crafted one of millions of tiny
 // frames would cost gigabytes to hold; it is read no further.
 constexpr int kMaxFrames = 65536;
 
+// Bounds on what is read for showing, so that reading any file, however
+// crafted, takes little time and memory. A shown text is decoded from the
+// first kShownPayload bytes of its frame (enough for 64 Ki characters in
+// every encoding) and cut to kShownTextLength characters; the rest of the
+// frame stays on disk and is kept as it is on a rewrite. The frames that
+// hold the shown texts may take kMaxShownBytes together (counting at most
+// kShownPayload bytes each); a tag of more is read no further and not
+// rewritten. The reader and the writer apply the same bounds, so that a
+// text the user did not change reads the same to both.
+constexpr qint64 kShownPayload = 256 * 1024;
+constexpr qsizetype kShownTextLength = 64 * 1024;
+constexpr qint64 kMaxShownBytes = 16 * 1024 * 1024;
+// A tag unsynchronised as a whole is undone in memory, up to this size.
+constexpr qint64 kMaxUnsynchronisedTag = 16 * 1024 * 1024;
+
 using WantPayload = std::function<bool(QByteArrayView id)>;
 
+// Walks the frames between `start` and `end`. Keeps the frames `want`
+// names, with at most `keep` bytes of payload each; counts the frames
+// `shown` names against kMaxShownBytes.
 Walk WalkFrames(ByteSource& src, qint64 start, qint64 end, int major, bool plainSizes,
-                const WantPayload& want) {
+                const WantPayload& want, const WantPayload& shown, qint64 keep) {
     Walk walk;
     const int idWidth = major == 2 ? 3 : 4;
     const int headerSize = major == 2 ? 6 : 10;
     qint64 pos = start;
     int count = 0;
+    qint64 shownBytes = 0;
     while (pos < end) {
         if (++count > kMaxFrames) {
             walk.tooMany = true;
@@ -149,14 +170,21 @@ Walk WalkFrames(ByteSource& src, qint64 start, qint64 end, int major, bool plain
             walk.clean = false;
             walk.overrun = frame.id;
             if (want(frame.id)) {
-                frame.payload = src.At(payloadAt, end - payloadAt).toByteArray();
+                frame.payload = src.At(payloadAt, std::min(end - payloadAt, keep)).toByteArray();
                 walk.frames.append(std::move(frame));
             }
             break;
         }
+        if (shown(frame.id)) {
+            shownBytes += std::min(size, kShownPayload);
+            if (shownBytes > kMaxShownBytes) {
+                walk.tooMuchText = true;
+                break;
+            }
+        }
         // Frames the caller does not want are not kept at all.
         if (want(frame.id)) {
-            frame.payload = src.At(payloadAt, size).toByteArray();
+            frame.payload = src.At(payloadAt, std::min(size, keep)).toByteArray();
             walk.frames.append(std::move(frame));
         }
         pos = payloadAt + size;
@@ -171,6 +199,26 @@ QByteArray V23Id(const QByteArray& id, int major) {
 const int kCommIndex = ID3v2TextFrameIndex("COMM");
 const int kLinkIndex = ID3v2TextFrameIndex("WXXX");
 const int kYearIndex = ID3v2TextFrameIndex("TYER");
+
+// The content of a frame as its text is shown: from the first
+// kShownPayload bytes of its payload.
+std::optional<QByteArray> ShownContent(const ID3v2Frame& frame, int major, bool unsync) {
+    if (frame.payload.size() <= kShownPayload)
+        return id3v2frames::Content(frame, major, unsync);
+    const ID3v2Frame cut{frame.id, frame.flags, frame.payload.first(kShownPayload)};
+    return id3v2frames::Content(cut, major, unsync);
+}
+
+// `text` cut to kShownTextLength characters, never inside a surrogate pair.
+QString Bounded(QString text) {
+    if (text.size() <= kShownTextLength)
+        return text;
+    qsizetype n = kShownTextLength;
+    if (text.at(n - 1).isHighSurrogate())
+        --n;
+    text.truncate(n);
+    return text;
+}
 
 // The text a frame shows in its field. `content` is the frame's decoded
 // content (extras removed).
@@ -266,6 +314,12 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     ByteSource* frames = &src;
     qint64 end = std::min(tagEnd, fileLength);
     if (major <= 3 && tag.Unsynchronisation) {
+        if (end - kHeaderSize > kMaxUnsynchronisedTag) {
+            refuse(
+                QStringLiteral("这个整体做过不同步处理的标签太大（超过 %1 MiB），只读取了开头部分")
+                    .arg(kMaxUnsynchronisedTag >> 20));
+            end = kHeaderSize + kMaxUnsynchronisedTag;
+        }
         undoneBytes = head.first(std::min<qsizetype>(head.size(), kHeaderSize)) +
                       id3v2frames::Resynchronise(src.At(kHeaderSize, end - kHeaderSize));
         undone.emplace(undoneBytes);
@@ -290,20 +344,22 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
         }
     }
 
-    const WantPayload want = [&](QByteArrayView id) {
-        return allPayloads || IsReaderFrame(id, major);
-    };
+    const WantPayload shown = [&](QByteArrayView id) { return IsReaderFrame(id, major); };
+    const WantPayload want = [&](QByteArrayView id) { return allPayloads || shown(id); };
+    const qint64 keep = allPayloads ? std::numeric_limits<qint64>::max() : kShownPayload;
     // v2.3 sizes are plain numbers and v2.4 sizes 7-bit groups; each version
     // has writers that used the other reading. Take the one that walks.
     const bool standardPlain = major == 3;
-    Walk walk = WalkFrames(*frames, start, end, major, standardPlain, want);
+    Walk walk = WalkFrames(*frames, start, end, major, standardPlain, want, shown, keep);
     if (!walk.clean && major >= 3) {
-        Walk other = WalkFrames(*frames, start, end, major, !standardPlain, want);
+        Walk other = WalkFrames(*frames, start, end, major, !standardPlain, want, shown, keep);
         if (other.clean)
             walk = std::move(other);
     }
     if (walk.tooMany)
         refuse(QStringLiteral("标签中的帧多得异常（超过 %1 个）").arg(kMaxFrames));
+    if (walk.tooMuchText)
+        refuse(QStringLiteral("标签中的文字帧大得异常（共超过 %1 MiB）").arg(kMaxShownBytes >> 20));
     if (!walk.overrun.isEmpty())
         refuse(QStringLiteral("标签中的 %1 帧超出了标签的结尾")
                    .arg(QString::fromLatin1(walk.overrun)));
@@ -322,7 +378,7 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
         int& slot = c.shown[size_t(index)];
         if (index == kCommIndex || index == kLinkIndex) {
             // The first frame without a description; failing that, the first.
-            const auto content = id3v2frames::Content(c.frames[i], major, tag.Unsynchronisation);
+            const auto content = ShownContent(c.frames[i], major, tag.Unsynchronisation);
             const bool plain = content && EmptyDescription(index, *content);
             if (slot < 0) {
                 slot = int(i);
@@ -341,12 +397,12 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
         const int slot = c.shown[index];
         if (slot < 0)
             continue;
-        const auto content = id3v2frames::Content(c.frames[slot], major, tag.Unsynchronisation);
+        const auto content = ShownContent(c.frames[slot], major, tag.Unsynchronisation);
         if (content)
-            tag.*kID3v2TextFrames[index].field = FieldText(int(index), *content);
+            tag.*kID3v2TextFrames[index].field = Bounded(FieldText(int(index), *content));
     }
     if (c.shown[size_t(kYearIndex)] < 0 && tdrc >= 0) {
-        const auto content = id3v2frames::Content(c.frames[tdrc], major, tag.Unsynchronisation);
+        const auto content = ShownContent(c.frames[tdrc], major, tag.Unsynchronisation);
         if (content)
             tag.TYER = FieldText(kYearIndex, *content).left(4);  // "yyyy-MM-dd..."
     }

@@ -130,10 +130,11 @@ qint64 WriteID3v2Frames(const ID3v2Tag& tag);
 // tag: new header, frames as RenderID3v2Frames, then every byte after the old
 // tag (audio, APE tag, ID3v1 tag) unchanged. `tag.Present` and `tag.Size`
 // must still describe the tag the file holds, else the file changed since it
-// was read and is refused. The new file is built beside the original,
-// flushed and renamed over it, keeping its permission bits (and owner where
-// allowed); a symbolic link stays a link and its target is rewritten. On any
-// failure the original is untouched, the temporary file is gone and
-// StoreError is thrown; a tag whose end cannot be told (ID3v2Tag::Unwritable)
-// is such a failure. Returns true.
+// was read and is refused. A file the process may not write, or one that
+// does not hold MPEG audio (filecontent.h), is refused too. The new file is
+// built beside the original, flushed and renamed over it, keeping its
+// permission bits (and owner where allowed); a symbolic link stays a link
+// and its target is rewritten. On any failure the original is untouched,
+// the temporary file is gone and StoreError is thrown; a tag whose end
+// cannot be told (ID3v2Tag::Unwritable) is such a failure. Returns true.
 bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag);

@@ -94,18 +94,22 @@ QString DecodeValues(quint8 enc, QByteArrayView bytes) {
         return Decode(enc, bytes);
     if (std::all_of(bytes.begin() + first, bytes.end(), [](char c) { return c == 0; }))
         return Decode(enc, bytes.first(first));
+    // Empty values are left out: a run of zero bytes (padding that some
+    // tools count into the frame, or a crafted frame of millions of them)
+    // adds nothing to the text.
     QStringList values;
     bool bigEndian = false;
     qsizetype at = 0;
-    while (at < bytes.size()) {
+    while (at < bytes.size() && values.size() < kMaxValues) {
         const qsizetype end = FindTerminator(enc, bytes, at);
         const qsizetype stop = end < 0 ? bytes.size() : end;
-        values << Decode(enc, bytes.sliced(at, stop - at), &bigEndian);
+        QString value = Decode(enc, bytes.sliced(at, stop - at), &bigEndian);
+        if (!value.isEmpty())
+            values << std::move(value);
         if (end < 0)
             break;
         at = end + TerminatorWidth(enc);
     }
-    while (!values.isEmpty() && values.back().isEmpty()) values.removeLast();
     return values.join(QLatin1Char('/'));
 }
 

@@ -26,8 +26,10 @@ qsizetype FindTerminator(quint8 enc, QByteArrayView bytes, qsizetype from = 0);
 // earlier mark in the same frame into values that have none (encoding 1).
 QString Decode(quint8 enc, QByteArrayView bytes, bool* bigEndian = nullptr);
 
-// All values of `bytes` joined with "/": a value list "A\0B\0" gives "A/B".
-// A trailing terminator, and empty values at the end, are dropped.
+// The values of `bytes` joined with "/": a value list "A\0B\0" gives "A/B".
+// Empty values are dropped ("A\0\0B" gives "A/B" too), and so is every
+// value after the first kMaxValues that are not empty.
+inline constexpr int kMaxValues = 256;
 QString DecodeValues(quint8 enc, QByteArrayView bytes);
 
 // `text` as this program writes it, without terminator: in code page 936

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "store/codec.h"
+#include "store/filecontent.h"
 #include "store/fileio.h"
 #include "store/id3v2.h"
 #include "store/id3v2frames.h"
@@ -252,9 +253,9 @@ qint64 WriteID3v2Frames(const ID3v2Tag& tag) {
     return frames.size();
 }
 
-// The current tag of the open file `fd`, with every frame.
-static ID3v2Contents CurrentTag(int fd, qint64 length, const QString& path) {
-    QByteArray head = fileio::ReadAt(fd, 0, std::min<qint64>(length, 4096), path);
+// The current tag of the open file `fd` whose first bytes are `head`, with
+// every frame.
+static ID3v2Contents CurrentTag(int fd, qint64 length, QByteArray head, const QString& path) {
     if (head.size() >= 10 && head.startsWith("ID3")) {
         const qint64 extent =
             10 + qint64(DecodeSizeBytes(reinterpret_cast<const quint8*>(head.constData()) + 6)) +
@@ -274,10 +275,23 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
         throw StoreError::fromErrno(path, fileio::OpOpen(), errno);
     const QString target = QFile::decodeName(resolved);
 
+    // The file is replaced, not opened for writing, so the folder's
+    // permissions would let through a file the process may not write (one
+    // of another user, an immutable one).
+    if (::faccessat(AT_FDCWD, resolved, W_OK, AT_EACCESS) != 0)
+        throw StoreError::fromErrno(path, fileio::OpWrite(), errno);
+
     struct stat st;
     fileio::Fd source = fileio::Open(target, O_RDONLY, 0, &st);
     const qint64 length = st.st_size;
-    const ID3v2Contents old = CurrentTag(source.get(), length, path);
+    const QByteArray head = fileio::ReadAt(source.get(), 0, std::min<qint64>(length, 4096), path);
+    // Judged before the whole tag is read: a crafted file's tag may claim
+    // a quarter of a gigabyte.
+    const bool hasID3v1 =
+        length >= 128 && fileio::ReadAt(source.get(), length - 128, 3, path) == "TAG";
+    RequireMp3(JudgeFileContent(source.get(), length, head, length - (hasID3v1 ? 128 : 0), path),
+               path, opRewrite);
+    const ID3v2Contents old = CurrentTag(source.get(), length, head, path);
     if (!old.tag.Unwritable.isEmpty())
         throw StoreError(path, opRewrite,
                          old.tag.Unwritable + QStringLiteral("；为免丢失数据，文件未作改动"));

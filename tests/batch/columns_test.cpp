@@ -27,21 +27,22 @@ QByteArray Codes(std::initializer_list<int> header, std::initializer_list<int> c
 
 }  // namespace
 
-TEST(ColumnCatalogue, TwentySixEntriesWithTheirNamesAndPrefixes) {
+TEST(ColumnCatalogue, TwentySevenEntriesWithTheirNamesAndPrefixes) {
     const QList<int>& codes = CatalogueCodes();
-    ASSERT_EQ(codes.size(), 26);
+    ASSERT_EQ(codes.size(), 27);
     for (int code : codes) {
         EXPECT_TRUE(IsCatalogueCode(code)) << code;
         EXPECT_FALSE(ColumnHeaderText(code).isEmpty()) << code;
         EXPECT_TRUE(ColumnSetupText(code).endsWith(ColumnHeaderText(code))) << code;
     }
-    for (int code : {0, 100, 108, 200, 214, 300, 307, 999, -101})
+    for (int code : {0, 100, 108, 200, 214, 300, 308, 999, -101})
         EXPECT_FALSE(IsCatalogueCode(code));
     EXPECT_EQ(ColumnHeaderText(106), QStringLiteral("音轨编号"));
     EXPECT_EQ(ColumnHeaderText(213), QStringLiteral("歌词"));
     EXPECT_EQ(ColumnSetupText(210), QStringLiteral("ID3v2 - 版权"));
     EXPECT_EQ(ColumnSetupText(303), QStringLiteral("文件属性 - 是否只读文件"));
     EXPECT_EQ(ColumnSetupText(101), QStringLiteral("ID3v1 - 歌名"));
+    EXPECT_EQ(ColumnSetupText(307), QStringLiteral("文件属性 - 文件内容"));
 }
 
 TEST(ColumnCatalogue, FileFormatReading) {

@@ -159,6 +159,7 @@ TEST_F(Mp3ListTest, EveryCatalogueCodeGivesItsCellOnATaggedFile) {
         {304, QStringLiteral("否")},
         {305, SizeText(length)},
         {306, QStringLiteral("01.mp3")},
+        {307, QString()},  // MP3 content
     };
     // Every catalogue entry has its expectation here.
     for (const int code : CatalogueCodes()) EXPECT_EQ(expected.count(code), 1u) << code;
@@ -189,6 +190,8 @@ TEST_F(Mp3ListTest, FileWithoutTagsShowsNotAvailableAndEmptyFrames) {
             expected << QStringLiteral("否");
         else if (code == 305)
             expected << QStringLiteral("1.50");
+        else if (code == 307)
+            expected << QString();  // MP3 content
         else
             expected << QStringLiteral("plain.mp3");
     }

@@ -138,16 +138,25 @@ TEST_F(ID3v1File, AppendsAfterTheLastByteWhenThereIsNoTag) {
     EXPECT_EQ(after.left(300), old);
 }
 
-TEST_F(ID3v1File, ShortFilesAreLeftAloneAndExactly128BytesIsATag) {
-    WriteBytes(path(), QByteArray(127, 'x'));
-    EXPECT_TRUE(WriteID3v1Tag(path(), SampleTag()));
-    EXPECT_EQ(ReadBytes(path()), QByteArray(127, 'x'));
-    EXPECT_EQ(ReadID3v1Tag(path()), NoID3v1Tag());
+TEST_F(ID3v1File, ShortFilesAreRefusedWithTheirReasonAndExactly128BytesIsATag) {
+    for (const int size : {0, 3, 127}) {
+        WriteBytes(path(), QByteArray(size, 'x'));
+        try {
+            WriteID3v1Tag(path(), SampleTag());
+            ADD_FAILURE() << size << " bytes: written";
+        } catch (const StoreError& e) {
+            EXPECT_EQ(e.reason(), QStringLiteral("文件太短，不足 128 字节")) << size;
+        }
+        EXPECT_EQ(ReadBytes(path()), QByteArray(size, 'x'));
+        EXPECT_EQ(ReadID3v1Tag(path()), NoID3v1Tag());
+    }
 
+    // A tag alone is read as a tag; with no audio beside it, it is not
+    // rewritten.
     WriteBytes(path(), V1Bytes("only"));
     EXPECT_TRUE(HasID3v1Tag(ReadID3v1Tag(path())));
-    WriteID3v1Tag(path(), SampleTag());
-    EXPECT_EQ(ReadBytes(path()), RenderID3v1Tag(SampleTag()));
+    EXPECT_THROW(WriteID3v1Tag(path(), SampleTag()), StoreError);
+    EXPECT_EQ(ReadBytes(path()), V1Bytes("only"));
 }
 
 TEST_F(ID3v1File, AMissingFileIsAStoreError) {

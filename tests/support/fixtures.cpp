@@ -1,8 +1,12 @@
 #include "fixtures.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 
@@ -84,6 +88,57 @@ QByteArray Audio(int n) {
     QByteArray a(n, '\0');
     for (int i = 0; i < n; ++i) a[i] = char(i % 4 == 0 ? 0xFF : (i * 7) & 0xFF);
     return a;
+}
+
+QByteArray MpegFrames(int count) {
+    const QByteArray frame = QByteArray("\xFF\xFB\x90\x64", 4) + QByteArray(413, '\0');
+    return frame.repeated(count);
+}
+
+const QList<ForeignFile>& ForeignFiles() {
+    static const QByteArray filler(600, 'z');
+    static const QList<ForeignFile> files = {
+        {"png", QByteArray("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16) + filler,
+         QStringLiteral("PNG 图片")},
+        {"jpeg", QByteArray("\xFF\xD8\xFF\xE0\0\x10JFIF\0", 11) + filler,
+         QStringLiteral("JPEG 图片")},
+        {"gif87", QByteArray("GIF87a") + filler, QStringLiteral("GIF 图片")},
+        {"gif89", QByteArray("GIF89a") + filler, QStringLiteral("GIF 图片")},
+        {"zip", QByteArray("PK\x03\x04\x14\0", 6) + filler, QStringLiteral("ZIP 压缩包")},
+        {"empty zip", QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0') + filler,
+         QStringLiteral("ZIP 压缩包")},
+        {"pdf", QByteArray("%PDF-1.4\n") + filler, QStringLiteral("PDF 文档")},
+        {"wave", QByteArray("RIFF\x24\x08\0\0WAVEfmt ", 16) + filler, QStringLiteral("WAV 音频")},
+        {"flac", QByteArray("fLaC\0\0\0\x22", 8) + filler, QStringLiteral("FLAC 音频")},
+        {"ogg", QByteArray("OggS\0\x02", 6) + filler, QStringLiteral("Ogg 音频")},
+        {"mp4",
+         QByteArray("\0\0\0\x20"
+                    "ftypM4A ",
+                    12) +
+             filler,
+         QStringLiteral("MP4 文件")},
+    };
+    return files;
+}
+
+QByteArray TextFile(int lines) {
+    QByteArray text;
+    for (int i = 0; i < lines; ++i) text += "line " + QByteArray::number(i) + " of plain text\n";
+    return text;
+}
+
+bool SetImmutable(const QString& path, bool immutable) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
 }
 
 void WriteBytes(const QString& path, const QByteArray& bytes) {

@@ -34,6 +34,26 @@ QByteArray V2Tag(const QByteArray& frames, int padding = 0);
 // `n` bytes of stand-in audio (a frame-sync looking pattern).
 QByteArray Audio(int n);
 
+// `count` MPEG-1 layer III frames of 128 kbit/s at 44.1 kHz: the header
+// FF FB 90 64 and 413 zero bytes each (417 bytes a frame).
+QByteArray MpegFrames(int count);
+
+// A file of another format that a .mp3 name may hide: its start bytes,
+// then filler without an MPEG frame header, and the words the program uses
+// for the format ("PNG 图片").
+struct ForeignFile {
+    const char* label;  // for failure messages
+    QByteArray bytes;
+    QString format;
+};
+const QList<ForeignFile>& ForeignFiles();
+// Lines of plain text, no byte of which is FF.
+QByteArray TextFile(int lines = 40);
+
+// Sets or clears the immutable flag (chattr +i). False when the file
+// system or the process's capabilities do not allow it.
+bool SetImmutable(const QString& path, bool immutable);
+
 void WriteBytes(const QString& path, const QByteArray& bytes);
 QByteArray ReadBytes(const QString& path);
 

@@ -1,0 +1,154 @@
+#include "store/filecontent.h"
+
+#include <algorithm>
+
+#include "store/error.h"
+#include "store/fileio.h"
+#include "store/id3v2.h"
+#include "store/mpegaudio.h"
+
+namespace {
+
+struct Magic {
+    ContentKind kind;
+    qsizetype offset;
+    QByteArrayView bytes;
+};
+
+// A RIFF file is WAVE only with "WAVE" at offset 8, checked apart.
+const Magic kMagics[] = {
+    {ContentKind::Png, 0, QByteArrayView("\x89PNG\r\n\x1A\n", 8)},
+    {ContentKind::Jpeg, 0, QByteArrayView("\xFF\xD8\xFF", 3)},
+    {ContentKind::Gif, 0, "GIF87a"},
+    {ContentKind::Gif, 0, "GIF89a"},
+    {ContentKind::Zip, 0, QByteArrayView("PK\x03\x04", 4)},
+    {ContentKind::Zip, 0, QByteArrayView("PK\x05\x06", 4)},
+    {ContentKind::Zip, 0, QByteArrayView("PK\x07\x08", 4)},
+    {ContentKind::Pdf, 0, "%PDF-"},
+    {ContentKind::Flac, 0, "fLaC"},
+    {ContentKind::Ogg, 0, "OggS"},
+    {ContentKind::Mp4, 4, "ftyp"},
+};
+
+// Enough for every start sequence above.
+constexpr qint64 kMagicLength = 12;
+// The first look after the tag; most files show a frame header in it.
+constexpr qint64 kFirstLook = 4096;
+
+bool HasAt(QByteArrayView bytes, qsizetype offset, QByteArrayView what) {
+    return bytes.size() >= offset + what.size() && bytes.sliced(offset, what.size()) == what;
+}
+
+// The judgement over any source of bytes: `at(offset, length)` gives up to
+// `length` bytes from `offset`, fewer only at the end of the file.
+template <typename At>
+ContentKind Judge(QByteArrayView head, qint64 audioEnd, At at) {
+    ContentKind other = OtherFormatAt(head);
+    if (other != ContentKind::Mp3)
+        return other;
+    const qint64 start = AudioStart(head);
+    QByteArray bytes = start > 0 ? at(start, kFirstLook) : head.toByteArray();
+    if (start > 0) {
+        other = OtherFormatAt(bytes);
+        if (other != ContentKind::Mp3)
+            return other;
+    }
+    const qint64 end = std::min(audioEnd, start + kAudioSearchLength);
+    qint64 pos = start;
+    while (pos + 4 <= end) {
+        bytes.truncate(end - pos);
+        if (FindMpegFrameHeader(bytes) >= 0)
+            return ContentKind::Mp3;
+        if (bytes.size() < 4 || pos + bytes.size() >= end)
+            break;
+        // A header may straddle the bytes looked at and the next ones.
+        pos += bytes.size() - 3;
+        bytes = at(pos, end - pos);
+    }
+    return ContentKind::NoAudioFrame;
+}
+
+}  // namespace
+
+ContentKind OtherFormatAt(QByteArrayView bytes) {
+    for (const Magic& m : kMagics)
+        if (HasAt(bytes, m.offset, m.bytes))
+            return m.kind;
+    if (HasAt(bytes, 0, "RIFF") && HasAt(bytes, 8, "WAVE"))
+        return ContentKind::Wave;
+    return ContentKind::Mp3;
+}
+
+qint64 AudioStart(QByteArrayView head) {
+    if (head.size() < 10 || !head.startsWith("ID3"))
+        return 0;
+    const qint64 size = DecodeSizeBytes(reinterpret_cast<const quint8*>(head.data()) + 6);
+    const bool footer = quint8(head[3]) == 4 && (quint8(head[5]) & 0x10);
+    return 10 + size + (footer ? 10 : 0);
+}
+
+ContentKind JudgeContent(QByteArrayView file) {
+    const bool v1 = file.size() >= 128 && file.last(128).startsWith("TAG");
+    return Judge(
+        file.first(std::min<qsizetype>(file.size(), kFirstLook)), file.size() - (v1 ? 128 : 0),
+        [&](qint64 offset, qint64 length) {
+            if (offset >= file.size())
+                return QByteArray();
+            return file.sliced(offset, std::min(length, file.size() - offset)).toByteArray();
+        });
+}
+
+ContentKind JudgeFileContent(int fd, qint64 length, const QByteArray& head, qint64 audioEnd,
+                             const QString& path) {
+    return Judge(head, audioEnd, [&](qint64 offset, qint64 want) {
+        if (offset >= length)
+            return QByteArray();
+        // The head serves when it holds the start bytes there, or all the
+        // file has.
+        if (offset + std::min(want, kMagicLength) <= head.size() || head.size() >= length)
+            return head.mid(offset, want);
+        return fileio::ReadAt(fd, offset, std::min(want, length - offset), path);
+    });
+}
+
+QString ContentFormatName(ContentKind kind) {
+    switch (kind) {
+        case ContentKind::Png:
+            return QStringLiteral("PNG 图片");
+        case ContentKind::Jpeg:
+            return QStringLiteral("JPEG 图片");
+        case ContentKind::Gif:
+            return QStringLiteral("GIF 图片");
+        case ContentKind::Zip:
+            return QStringLiteral("ZIP 压缩包");
+        case ContentKind::Pdf:
+            return QStringLiteral("PDF 文档");
+        case ContentKind::Wave:
+            return QStringLiteral("WAV 音频");
+        case ContentKind::Flac:
+            return QStringLiteral("FLAC 音频");
+        case ContentKind::Ogg:
+            return QStringLiteral("Ogg 音频");
+        case ContentKind::Mp4:
+            return QStringLiteral("MP4 文件");
+        case ContentKind::Unknown:
+        case ContentKind::Mp3:
+        case ContentKind::NoAudioFrame:
+            break;
+    }
+    return {};
+}
+
+QString NotMp3Reason(ContentKind kind) {
+    if (kind == ContentKind::Unknown || kind == ContentKind::Mp3)
+        return {};
+    if (kind == ContentKind::NoAudioFrame)
+        return QStringLiteral("不是 MP3 文件（找不到音频帧）");
+    return QStringLiteral("不是 MP3 文件（看起来是 ") + ContentFormatName(kind) +
+           QStringLiteral("）");
+}
+
+void RequireMp3(ContentKind kind, const QString& path, const QString& operation) {
+    if (kind != ContentKind::Mp3)
+        throw StoreError(path, operation, NotMp3Reason(kind));
+}

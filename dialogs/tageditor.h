@@ -4,6 +4,7 @@
 #include <QString>
 #include <QValidator>
 #include <functional>
+#include <optional>
 
 #include "batch/editreport.h"
 #include "batch/tickedfiles.h"
@@ -50,14 +51,19 @@ class TagEditorDialog : public QDialog {
     // disabled for more than one file); OK named `okName`, Cancel. Tab order
     // follows the screen. The frame gets at least `client` as its fixed
     // client size and opens centred on the screen. `fileNameBox` (one of
-    // `leading`) drives FileName2TitleFlag.
+    // `leading`) drives FileName2TitleFlag. `status`, when given, stands
+    // across the dialog between the rows and the buttons.
     void buildFace(const QString& caption, const QString& promptEnding,
                    const QList<QCheckBox*>& leading, QCheckBox* fileNameBox, const QList<Row>& rows,
-                   const QString& arrayName, int rowSpacing, const QString& okName, QSize client);
+                   const QString& arrayName, int rowSpacing, const QString& okName, QSize client,
+                   QWidget* status = nullptr);
 
     QCheckBox* rowCheck(int index) const { return checks_.at(index); }
     QWidget* rowInput(int index) const { return inputs_.at(index); }
 
+    // Why OK may not start the run as the dialog stands: the message shown
+    // instead (the dialog then stays open, FillListFlag untouched), or none.
+    virtual std::optional<ReportMessage> refusal() const { return std::nullopt; }
     // The batch run over the ticked files.
     virtual EditReport runEdit(const TickedFiles& files, const ProgressFn& progress) = 0;
 

@@ -36,7 +36,7 @@ frmID3v1Tag::frmID3v1Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
     txtYear_->setFixedWidth(64);
     txtComment_ = TwoLineBox(this);
     txtComment_->setObjectName(QStringLiteral("txtComment"));
-    LimitPlainText(txtComment_, kCommentWidth, CP936Length);
+    LimitPlainText(txtComment_, kCommentWidth);
     comGenre_ = GenreList(QStringLiteral("comGenre"), this);
     txtTrackID_ = new QLineEdit(this);
     txtTrackID_->setObjectName(QStringLiteral("txtTrackID"));

@@ -189,19 +189,15 @@ QValidator::State CP936WidthValidator::validate(QString& input, int& pos) const 
 int CP936Length(const QString& text) {
     return int(EncodeCP936(text).size());
 }
-int CharacterLength(const QString& text) {
-    return int(text.size());
-}
-
-void LimitPlainText(QPlainTextEdit* edit, int limit, const TextMeasure& measure) {
+void LimitPlainText(QPlainTextEdit* edit, int width) {
     struct Accepted {
         QString text;
         int caret = 0;
     };
     auto accepted = std::make_shared<Accepted>(Accepted{edit->toPlainText(), 0});
-    QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit, limit, measure, accepted] {
+    QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit, width, accepted] {
         const QString text = edit->toPlainText();
-        if (measure(text) <= limit) {
+        if (CP936Length(text) <= width) {
             accepted->text = text;
             accepted->caret = edit->textCursor().position();
             return;

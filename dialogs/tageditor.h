@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QString>
 #include <QValidator>
-#include <functional>
 #include <optional>
 
 #include "batch/editreport.h"
@@ -95,16 +94,12 @@ class CP936WidthValidator : public QValidator {
     int width_;
 };
 
-// The length measure of an input limit.
-using TextMeasure = std::function<int(const QString&)>;
 // The byte count of a text in code page 936.
 int CP936Length(const QString& text);
-// The character count (UTF-16 code units, as QLineEdit's limit counts).
-int CharacterLength(const QString& text);
 
-// Keeps a multi-line box within `limit` by `measure`: an edit that would go
-// beyond it is undone, the caret back where it was.
-void LimitPlainText(QPlainTextEdit* edit, int limit, const TextMeasure& measure);
+// Keeps a multi-line box within `width` bytes of code page 936: an edit that
+// would go beyond it is undone, the caret back where it was.
+void LimitPlainText(QPlainTextEdit* edit, int width);
 
 // A drop-down list of the 80 genre names, list index = genre number, "Other"
 // (12) selected.

@@ -6,6 +6,7 @@
 #include "app/mainwindow.h"
 #include "app/prompter.h"
 #include "app/startplace.h"
+#include "store/programfolder.h"
 
 namespace {
 
@@ -36,9 +37,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);  // takes Qt's own options out of argv
-    // Names the per-user configuration folder used when the program's own
-    // folder cannot be written.
-    QCoreApplication::setApplicationName(QStringLiteral("Tamberlo"));
+    SetProgramName();
     QCoreApplication::setApplicationVersion(QStringLiteral(TAMBERLO_VERSION));
     // Ties the window to its desktop entry and its installed icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TAMBERLO_APP_ID));

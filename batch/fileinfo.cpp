@@ -22,9 +22,10 @@ template <typename Record>
 using Field = std::pair<QString FileInfo::*, QString Record::*>;
 
 const Field<ID3v1Tag> kID3v1Texts[] = {
-    {&FileInfo::SongTitle, &ID3v1Tag::SongTitle}, {&FileInfo::Artist, &ID3v1Tag::Artist},
-    {&FileInfo::Album, &ID3v1Tag::Album},         {&FileInfo::Year, &ID3v1Tag::Year},
-    {&FileInfo::Comment, &ID3v1Tag::Comment},
+    {&FileInfo::SongTitle, &ID3v1Tag::SongTitle},
+    {&FileInfo::Artist, &ID3v1Tag::Artist},
+    {&FileInfo::Album, &ID3v1Tag::Album},
+    {&FileInfo::Year, &ID3v1Tag::Year},
 };
 
 const Field<ID3v2Tag> kID3v2Texts[] = {
@@ -41,8 +42,11 @@ void FillID3v1(FileInfo& info, const ID3v1Tag& v1) {
     if (!info.HasID3v1)
         return;
     for (const auto& [shown, field] : kID3v1Texts) info.*shown = ShownText(v1.*field);
+    info.Comment = ShownText(ID3v1Comment(v1));
     info.Genre = GenreDisplayName(GenreNumber(v1));
-    info.TrackID = QString::number(v1.Track);
+    // An ID3v1.0 tag has no track: nothing is shown rather than a comment byte.
+    if (!IsID3v10Tag(v1))
+        info.TrackID = QString::number(v1.Track);
 }
 
 void FillID3v2(FileInfo& info, const ID3v2Tag& v2) {

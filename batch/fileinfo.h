@@ -7,7 +7,8 @@
 // What the details dialog shows about one file, as ready-made texts.
 //
 // Tag values: ID3v1 texts cut at the first NUL and trimmed of blanks, the
-// genre by name (numbers 80..255 show "Other"), the track as a plain decimal;
+// genre by name (numbers 80..255 show "Other"), the track as a plain decimal
+// (none for an ID3v1.0 tag, whose comment is shown with all its 30 bytes);
 // ID3v2 texts exactly as the tag holds them, blanks kept, but cut at the first
 // NUL as the main list shows them. A missing tag leaves its values empty.
 struct FileInfo {

@@ -1,5 +1,7 @@
 #include "batch/id3v2edit.h"
 
+#include <algorithm>
+
 #include "batch/text.h"
 
 const std::array<QString, kID3v2RowCount>& ID3v2RowFrameIds() {
@@ -44,18 +46,22 @@ QString& ID3v2RowField(ID3v2Tag& tag, int row) {
 ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1Tag& v1,
                         const QString& name) {
     ID3v2Tag tag = read;
-    for (int row = 0; row < kID3v2RowCount; ++row) {
+    for (int row = edit.fromV1 ? kID3v2FromV1Rows : 0; row < kID3v2RowCount; ++row) {
         if (edit.ticked[size_t(row)])
             ID3v2RowField(tag, row) = TrimSpaces(edit.texts[size_t(row)]);
     }
     if (edit.fromV1) {
+        // The "N/A" record stands for a missing tag; it is nothing to copy.
+        if (!HasID3v1Tag(v1))
+            return tag;
         // Only blanks are trimmed: NUL padding of another program is copied
         // as it stands, and the year keeps all four characters.
         tag.TALB = TrimSpaces(v1.Album);
         tag.TIT2 = TrimSpaces(v1.SongTitle);
         tag.TPE1 = TrimSpaces(v1.Artist);
-        tag.TRCK = QString::number(v1.Track);
-        tag.COMM = TrimSpaces(v1.Comment);
+        if (!IsID3v10Tag(v1))
+            tag.TRCK = QString::number(v1.Track);
+        tag.COMM = TrimSpaces(ID3v1Comment(v1));
         tag.TCON = GenreDisplayName(GenreNumber(v1));
         tag.TYER = v1.Year;
     } else if (edit.titleFromFileName) {
@@ -66,9 +72,22 @@ ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1
 
 EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
                         const ProgressFn& progress) {
-    return EditTickedFiles(files, progress, [&](const QString& path, const QString& name) {
+    // What the copy leaves to write for a file without an ID3v1 tag.
+    const bool rowsBeyondTheCopy =
+        std::any_of(edit.ticked.begin() + kID3v2FromV1Rows, edit.ticked.end(),
+                    [](bool ticked) { return ticked; });
+    const auto editOne = [&](const QString& path, const QString& name, EditReport& report) {
         const ID3v2Tag read = ReadID3v2Tag(path);
         const ID3v1Tag v1 = edit.fromV1 ? ReadID3v1Tag(path) : ID3v1Tag{};
+        const bool copyTakesNothing = edit.fromV1 && !HasID3v1Tag(v1);
+        if (copyTakesNothing && !rowsBeyondTheCopy) {
+            report.withoutID3v1.append(name);
+            return FileEdit::Unchanged;
+        }
         WriteID3v2Tag(path, EditedID3v2Tag(edit, read, v1, name));
-    });
+        if (copyTakesNothing)
+            report.withoutID3v1.append(name);
+        return FileEdit::Written;
+    };
+    return EditTickedFiles(files, progress, editOne);
 }

@@ -49,12 +49,19 @@ struct ID3v2Edit {
 // ticked rows' texts (trimmed of blanks), then the copy from `v1` when
 // `edit.fromV1` (`v1` is only looked at then), else the title from `name`
 // when asked for. Header fields stay as read.
+//
+// The copy takes rows 0..6 from `v1` only: with `edit.fromV1` their typed
+// texts are never used, and a file without an ID3v1 tag keeps its own seven
+// frames. An ID3v1.0 tag gives its whole 30-byte comment and, having no
+// track, leaves TRCK as it was.
 ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1Tag& v1,
                         const QString& name);
 
 // Rewrites the ID3v2 tag of every ticked file with EditedID3v2Tag, in list
 // order; the ID3v1 tag is read only for the copy and never written.
 // Read-only files are skipped and counted; a file that fails is left alone
-// and named in the report.
+// and named in the report. A file the copy finds without an ID3v1 tag is
+// named in the report (withoutID3v1); it is written only when rows beyond
+// the seven are ticked, else left alone and not counted as written.
 EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
                         const ProgressFn& progress = {});

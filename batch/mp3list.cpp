@@ -104,10 +104,11 @@ QString CellText(int code, const FileRecords& records, const QString& name) {
             return ShownText(v1.Year);
         case 105:
             return HasID3v1Tag(v1) ? GenreDisplayName(GenreNumber(v1)) : QStringLiteral("N/A");
+        // An ID3v1.0 tag has no track; its comment runs on over bytes 125-126.
         case 106:
-            return QString::number(v1.Track);
+            return IsID3v10Tag(v1) ? QString() : QString::number(v1.Track);
         case 107:
-            return ShownText(v1.Comment);
+            return ShownText(ID3v1Comment(v1));
         case 201:
             return ShownText(v2.TIT2);
         case 202:

@@ -19,7 +19,8 @@ const char kV1Usage[] =
     "                       [--year TEXT] [--comment TEXT] [--genre NUMBER] [--track NUMBER]\n"
     "                       FILE...\n"
     "  --genre takes a number 0..79 of the genre list, --track a number 0..255.\n"
-    "  --title names one file only.\n";
+    "  --title names one file only. Texts must fit their fields in code page 936 (GBK):\n"
+    "  title, artist, album 30 bytes, year 4, comment 28.\n";
 
 const char kV2Usage[] =
     "usage: tamberlo-cli v2 [--from-v1] [--title-from-name] [--TIT2 TEXT] [--TPE1 TEXT]\n"
@@ -28,7 +29,8 @@ const char kV2Usage[] =
     "                       [--WXXX TEXT] [--TENC TEXT] FILE...\n"
     "  --TCON takes a genre name or number 0..79 of the genre list.\n"
     "  --TIT2 names one file only. --from-v1 fills TIT2, TPE1, TALB, TYER, TCON, COMM and\n"
-    "  TRCK from each file's ID3v1 tag and takes none of those options, nor --title-from-name.\n";
+    "  TRCK from each file's ID3v1 tag and takes none of those options, nor --title-from-name;\n"
+    "  a file without an ID3v1 tag keeps those seven frames and is reported (exit status 1).\n";
 
 // The arguments split into options (name -> value, in order) and files.
 struct Arguments {
@@ -118,6 +120,8 @@ int RunOverFiles(const QStringList& files,
         EditReport report = edit(TickedFiles{info.absolutePath(), {info.fileName()}});
         // Several folders may share a name; the report names the path given.
         for (EditFailure& failure : report.failures) failure.name = file;
+        for (EditFailure& cut : report.cutTitles) cut.name = file;
+        for (QString& name : report.withoutID3v1) name = file;
         total += report;
     }
     for (const ReportMessage& message : ReportMessages(total)) {
@@ -178,6 +182,13 @@ int CmdV1(const QStringList& argList) {
                              QStringLiteral("--track takes a number 0..255, not %1").arg(value));
             }
         }
+    }
+    // The window refuses such texts before its run; so does the command
+    // line, before any file is touched.
+    if (const QStringList problems = ID3v1EditProblems(edit); !problems.isEmpty()) {
+        const ReportMessage refused = RefusedID3v1EditMessage(problems);
+        Err(refused.caption + QLatin1Char('\n') + refused.text + QLatin1Char('\n'));
+        return 2;
     }
     return RunOverFiles(args.files,
                         [&](const TickedFiles& files) { return RunID3v1Edit(files, edit); });

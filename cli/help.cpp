@@ -39,9 +39,12 @@ const CommandHelp kCommands[] = {
      "  --title TEXT        the title, for one FILE only\n"
      "  --title-from-name   the title from each file's name (not with --title)\n"
      "  --artist TEXT, --album TEXT, --year TEXT, --comment TEXT\n"
-     "                      the other fields, cut to their width on disk\n"
+     "                      the other fields\n"
      "  --genre NUMBER      a genre number 0..79 of the genre list\n"
-     "  --track NUMBER      a track number 0..255\n"},
+     "  --track NUMBER      a track number 0..255\n"
+     "Texts must fit their fields in code page 936 (GBK): title, artist, album\n"
+     "30 bytes, year 4, comment 28; else nothing is written (status 2). A title\n"
+     "from a name is cut to what fits, and the file named in the report.\n"},
     {"v2",
      "usage: tamberlo-cli v2 [OPTION...] FILE...\n"
      "The ID3v2 batch edit: one option per frame; each FILE gets an ID3v2.3 tag\n"
@@ -55,7 +58,8 @@ const CommandHelp kCommands[] = {
      "  --title-from-name   the title from each file's name\n"
      "  --from-v1           TIT2, TPE1, TALB, TYER, TCON, COMM and TRCK from each\n"
      "                      file's ID3v1 tag (none of those options given, nor\n"
-     "                      --title-from-name)\n"},
+     "                      --title-from-name); a file without an ID3v1 tag keeps\n"
+     "                      them and is named in the report (status 1)\n"},
     {"rename",
      "usage: tamberlo-cli rename --pattern N [--dry-run] FILE...\n"
      "Renames each FILE after its ID3v1 tag. Prints the plan first, one line per\n"

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "store/programfolder.h"
 
 namespace {
 
@@ -31,8 +32,7 @@ void Err(const QString& text) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    // Names the per-user configuration folder, shared with the window.
-    QCoreApplication::setApplicationName(QStringLiteral("Tamberlo"));
+    SetProgramName();
     QStringList args = app.arguments();
     args.removeFirst();
     if (args.isEmpty()) {

@@ -1,7 +1,9 @@
 #include "dialogs/frmid3v1tag.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRegularExpressionValidator>
@@ -34,7 +36,7 @@ frmID3v1Tag::frmID3v1Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
     txtYear_->setFixedWidth(64);
     txtComment_ = TwoLineBox(this);
     txtComment_->setObjectName(QStringLiteral("txtComment"));
-    LimitPlainText(txtComment_, kCommentWidth, CP936Length);
+    LimitPlainText(txtComment_, kCommentWidth);
     comGenre_ = GenreList(QStringLiteral("comGenre"), this);
     txtTrackID_ = new QLineEdit(this);
     txtTrackID_->setObjectName(QStringLiteral("txtTrackID"));
@@ -42,6 +44,14 @@ frmID3v1Tag::frmID3v1Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
     txtTrackID_->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]{0,2}")), txtTrackID_));
     txtTrackID_->setFixedWidth(48);
+
+    labByteCount_ = new QLabel(this);
+    labByteCount_->setObjectName(QStringLiteral("labByteCount"));
+    labByteCount_->setTextFormat(Qt::PlainText);
+    labByteCount_->setWordWrap(true);
+    labByteCount_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Two lines are kept free, so that the rows above never move.
+    labByteCount_->setFixedHeight(2 * labByteCount_->fontMetrics().lineSpacing() + 2);
 
     // Screen order: the comment row stands above the genre row.
     buildFace(QStringLiteral("修改 Mp3 标签第一版（ID3v1）"),
@@ -55,7 +65,75 @@ frmID3v1Tag::frmID3v1Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
                   {kV1Genre, "类   别", comGenre_},
                   {kV1Track, "曲目编号", txtTrackID_},
               },
-              QStringLiteral("chkEdit"), 7, QStringLiteral("cmdModifyID3v1"), QSize(429, 399));
+              QStringLiteral("chkEdit"), 7, QStringLiteral("cmdModifyID3v1"), QSize(429, 399),
+              labByteCount_);
+
+    for (QLineEdit* box : {txtSongTitle_, txtArtist_, txtAlbum_, txtYear_}) {
+        connect(box, &QLineEdit::textChanged, this, [this, box] {
+            editedRow_ = textRow(box);
+            showByteCount();
+        });
+    }
+    connect(txtComment_, &QPlainTextEdit::textChanged, this, [this] {
+        editedRow_ = kV1Comment;
+        showByteCount();
+    });
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (const int row = textRow(now); row >= 0) {
+            editedRow_ = row;
+            showByteCount();
+        }
+    });
+    // Ticking decides which texts count.
+    for (int index = 0; index < kID3v1RowCount; ++index)
+        connect(chkEdit(index), &QCheckBox::toggled, this, &frmID3v1Tag::showByteCount);
+    connect(chkFileName2Title_, &QCheckBox::clicked, this, &frmID3v1Tag::showByteCount);
+    showByteCount();
+}
+
+int frmID3v1Tag::textRow(const QWidget* input) const {
+    for (int row : {kV1Title, kV1Artist, kV1Album, kV1Year, kV1Comment}) {
+        if (input && input == this->input(row))
+            return row;
+    }
+    return -1;
+}
+
+QString frmID3v1Tag::rowText(int row) const {
+    if (row == kV1Comment)
+        return txtComment_->toPlainText();
+    return qobject_cast<QLineEdit*>(input(row))->text();
+}
+
+void frmID3v1Tag::showByteCount() {
+    const QStringList problems = ID3v1EditProblems(edit());
+    QPalette palette = labByteCount_->palette();
+    palette.setColor(QPalette::WindowText,
+                     problems.isEmpty() ? QColor(0, 0, 255) : QColor(192, 0, 0));
+    labByteCount_->setPalette(palette);
+    // The first problem only: the refusal at OK names them all.
+    if (!problems.isEmpty()) {
+        labByteCount_->setText(problems.first());
+        return;
+    }
+    const bool counted = editedRow_ >= 0 && chkEdit(editedRow_)->isChecked() &&
+                         !(editedRow_ == kV1Title && FileName2TitleFlag());
+    if (!counted) {
+        labByteCount_->setText(
+            QStringLiteral("ID3v1 标签按 GBK 字节计：歌名、艺术家、专辑各 30 字节，"
+                           "年份 4 字节，备注 28 字节；一个汉字占 2 字节。"));
+        return;
+    }
+    labByteCount_->setText(ID3v1FieldName(editedRow_) + QStringLiteral("：已用 %1 / %2 字节")
+                                                            .arg(CP936Length(rowText(editedRow_)))
+                                                            .arg(ID3v1FieldWidth(editedRow_)));
+}
+
+std::optional<ReportMessage> frmID3v1Tag::refusal() const {
+    const QStringList problems = ID3v1EditProblems(edit());
+    if (problems.isEmpty())
+        return std::nullopt;
+    return RefusedID3v1EditMessage(problems);
 }
 
 ID3v1Edit frmID3v1Tag::edit() const {

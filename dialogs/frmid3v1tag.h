@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class Prompter;
@@ -18,7 +19,11 @@ class Prompter;
 //
 // Each row's check box enables its input. The title row is offered only for
 // a single ticked file. Text inputs are limited to the field's width in
-// bytes of code page 936; the track box takes up to two digits.
+// bytes of code page 936; the track box takes up to two digits. A line
+// under the rows (labByteCount) tells the bytes used by the text being
+// edited (before any, the widths of the fields), or, in red, which ticked
+// text holds a character code page 936 cannot store; OK refuses to start
+// the run while there is one, naming every such text.
 class frmID3v1Tag : public TagEditorDialog {
     Q_OBJECT
   public:
@@ -34,10 +39,18 @@ class frmID3v1Tag : public TagEditorDialog {
     ID3v1Edit edit() const;
 
   protected:
+    std::optional<ReportMessage> refusal() const override;
     EditReport runEdit(const TickedFiles& files, const ProgressFn& progress) override;
 
   private:
+    // The text row of an input, or -1.
+    int textRow(const QWidget* input) const;
+    QString rowText(int row) const;
+    void showByteCount();
+
     QCheckBox* chkFileName2Title_;
+    QLabel* labByteCount_;
+    int editedRow_ = -1;  // the text row last edited or focused
     QLineEdit* txtSongTitle_;
     QLineEdit* txtArtist_;
     QLineEdit* txtAlbum_;

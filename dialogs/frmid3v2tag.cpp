@@ -4,17 +4,24 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <limits>
 
 #include "app/prompter.h"
 
 namespace {
 
-QLineEdit* CharacterLimitedBox(int row, int limit, QWidget* parent) {
+// A frame text box. ID3v2 frames have no length of their own worth a limit,
+// so a text box takes what the user types or pastes; only the year and the
+// track keep short boxes (`limit` characters; a longer paste is cut there).
+QLineEdit* FrameTextBox(int row, int limit, QWidget* parent) {
     auto* box = new QLineEdit(parent);
     box->setObjectName(QStringLiteral("txt") + ID3v2RowFrameIds()[size_t(row)]);
-    box->setMaxLength(limit);
-    if (limit <= 4)
+    if (limit > 0) {
+        box->setMaxLength(limit);
         box->setFixedWidth(limit == 4 ? 64 : 48);
+    } else {
+        box->setMaxLength(std::numeric_limits<int>::max());
+    }
     return box;
 }
 
@@ -30,26 +37,27 @@ frmID3v2Tag::frmID3v2Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
     combTCON_ = GenreList(QStringLiteral("combTCON"), this);
     QPlainTextEdit* txtCOMM = TwoLineBox(this);
     txtCOMM->setObjectName(QStringLiteral("txtCOMM"));
-    LimitPlainText(txtCOMM, 28, CharacterLength);
-    const auto box = [this](int row, int limit) { return CharacterLimitedBox(row, limit, this); };
+    // A comment of any length reads better wrapped than scrolled sideways.
+    txtCOMM->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    const auto box = [this](int row, int limit = 0) { return FrameTextBox(row, limit, this); };
 
     // Screen order: the track row stands above the comment row.
     buildFace(QStringLiteral("修改 Mp3 标签第二版（ID3v2）"),
               QStringLiteral("要修改它们的 ID3v2 标签。"), {chkFromv1_, chkFileName2TitleV2_},
               chkFileName2TitleV2_,
               {
-                  {kV2TIT2, "歌    名", box(kV2TIT2, 30)},
-                  {kV2TPE1, "艺 术 家", box(kV2TPE1, 30)},
-                  {kV2TALB, "专    辑", box(kV2TALB, 30)},
+                  {kV2TIT2, "歌    名", box(kV2TIT2)},
+                  {kV2TPE1, "艺 术 家", box(kV2TPE1)},
+                  {kV2TALB, "专    辑", box(kV2TALB)},
                   {kV2TYER, "年    份", box(kV2TYER, 4)},
                   {kV2TCON, "类    别", combTCON_},
                   {kV2TRCK, "曲目编号", box(kV2TRCK, 2)},
                   {kV2COMM, "备    注", txtCOMM},
-                  {kV2TCOM, "作    曲", box(kV2TCOM, 30)},
-                  {kV2TOPE, "原    创", box(kV2TOPE, 30)},
-                  {kV2TCOP, "版    权", box(kV2TCOP, 30)},
-                  {kV2WXXX, "链    接", box(kV2WXXX, 30)},
-                  {kV2TENC, "编 码 者", box(kV2TENC, 30)},
+                  {kV2TCOM, "作    曲", box(kV2TCOM)},
+                  {kV2TOPE, "原    创", box(kV2TOPE)},
+                  {kV2TCOP, "版    权", box(kV2TCOP)},
+                  {kV2WXXX, "链    接", box(kV2WXXX)},
+                  {kV2TENC, "编 码 者", box(kV2TENC)},
               },
               QStringLiteral("chkEdit2"), 2, QStringLiteral("cmdModifyID3v2"), QSize(423, 503));
     connect(chkFromv1_, &QCheckBox::clicked, this, &frmID3v2Tag::fromV1Clicked);

@@ -16,8 +16,8 @@ class Prompter;
 // (RunID3v2Edit), Cancel touches nothing.
 //
 // Each row's check box enables its input; chkFromv1 takes over rows 0..6.
-// The title row is offered only for a single ticked file. Input limits
-// count characters.
+// The title row is offered only for a single ticked file. Frame texts take
+// any length; the year box holds 4 characters and the track box 2.
 class frmID3v2Tag : public TagEditorDialog {
     Q_OBJECT
   public:

@@ -47,7 +47,7 @@ TagEditorDialog::TagEditorDialog(const TickedFiles& files, bool& FillListFlag, P
 void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnding,
                                 const QList<QCheckBox*>& leading, QCheckBox* fileNameBox,
                                 const QList<Row>& rows, const QString& arrayName, int rowSpacing,
-                                const QString& okName, QSize client) {
+                                const QString& okName, QSize client, QWidget* status) {
     setWindowTitle(caption);
     auto* labPrompt = BlueLabel(QStringLiteral("您选定了 ") + QString::number(CheckedCount()) +
                                     QStringLiteral(" 个 Mp3 文件，") + promptEnding,
@@ -128,6 +128,10 @@ void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnd
     layout->addWidget(Label1);
     layout->addSpacing(4);
     layout->addLayout(grid);
+    if (status) {
+        layout->addSpacing(4);
+        layout->addWidget(status);
+    }
     layout->addStretch();
     layout->addSpacing(6);
     layout->addLayout(buttons);
@@ -156,6 +160,10 @@ void TagEditorDialog::fileNameBoxClicked(bool ticked) {
 }
 
 void TagEditorDialog::confirm() {
+    if (const std::optional<ReportMessage> refused = refusal()) {
+        prompter_.tell(refused->text, refused->caption);
+        return;
+    }
     FillListFlag_ = true;
     EditReport report;
     {
@@ -181,19 +189,15 @@ QValidator::State CP936WidthValidator::validate(QString& input, int& pos) const 
 int CP936Length(const QString& text) {
     return int(EncodeCP936(text).size());
 }
-int CharacterLength(const QString& text) {
-    return int(text.size());
-}
-
-void LimitPlainText(QPlainTextEdit* edit, int limit, const TextMeasure& measure) {
+void LimitPlainText(QPlainTextEdit* edit, int width) {
     struct Accepted {
         QString text;
         int caret = 0;
     };
     auto accepted = std::make_shared<Accepted>(Accepted{edit->toPlainText(), 0});
-    QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit, limit, measure, accepted] {
+    QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [edit, width, accepted] {
         const QString text = edit->toPlainText();
-        if (measure(text) <= limit) {
+        if (CP936Length(text) <= width) {
             accepted->text = text;
             accepted->caret = edit->textCursor().position();
             return;

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <QString>
 #include <QValidator>
-#include <functional>
+#include <optional>
 
 #include "batch/editreport.h"
 #include "batch/tickedfiles.h"
@@ -50,14 +50,19 @@ class TagEditorDialog : public QDialog {
     // disabled for more than one file); OK named `okName`, Cancel. Tab order
     // follows the screen. The frame gets at least `client` as its fixed
     // client size and opens centred on the screen. `fileNameBox` (one of
-    // `leading`) drives FileName2TitleFlag.
+    // `leading`) drives FileName2TitleFlag. `status`, when given, stands
+    // across the dialog between the rows and the buttons.
     void buildFace(const QString& caption, const QString& promptEnding,
                    const QList<QCheckBox*>& leading, QCheckBox* fileNameBox, const QList<Row>& rows,
-                   const QString& arrayName, int rowSpacing, const QString& okName, QSize client);
+                   const QString& arrayName, int rowSpacing, const QString& okName, QSize client,
+                   QWidget* status = nullptr);
 
     QCheckBox* rowCheck(int index) const { return checks_.at(index); }
     QWidget* rowInput(int index) const { return inputs_.at(index); }
 
+    // Why OK may not start the run as the dialog stands: the message shown
+    // instead (the dialog then stays open, FillListFlag untouched), or none.
+    virtual std::optional<ReportMessage> refusal() const { return std::nullopt; }
     // The batch run over the ticked files.
     virtual EditReport runEdit(const TickedFiles& files, const ProgressFn& progress) = 0;
 
@@ -89,16 +94,12 @@ class CP936WidthValidator : public QValidator {
     int width_;
 };
 
-// The length measure of an input limit.
-using TextMeasure = std::function<int(const QString&)>;
 // The byte count of a text in code page 936.
 int CP936Length(const QString& text);
-// The character count (UTF-16 code units, as QLineEdit's limit counts).
-int CharacterLength(const QString& text);
 
-// Keeps a multi-line box within `limit` by `measure`: an edit that would go
-// beyond it is undone, the caret back where it was.
-void LimitPlainText(QPlainTextEdit* edit, int limit, const TextMeasure& measure);
+// Keeps a multi-line box within `width` bytes of code page 936: an edit that
+// would go beyond it is undone, the caret back where it was.
+void LimitPlainText(QPlainTextEdit* edit, int width);
 
 // A drop-down list of the 80 genre names, list index = genre number, "Other"
 // (12) selected.

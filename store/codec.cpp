@@ -161,3 +161,40 @@ QByteArray EncodeCP936Fixed(const QString& text, int width) {
         out.append(QByteArray(width - out.size(), ' '));
     return out;
 }
+
+namespace {
+
+// Whether the encoder converts one character (one or two UTF-16 units)
+// without falling back to "?".
+bool HeldByCP936(const char16_t* units, qsizetype count) {
+    char out[8];
+    char* dst = out;
+    size_t dstLeft = sizeof out;
+    char* src = reinterpret_cast<char*>(const_cast<char16_t*>(units));
+    size_t srcLeft = size_t(count) * 2;
+    iconv_t cd = Encoder();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    return iconv(cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1) && srcLeft == 0;
+}
+
+}  // namespace
+
+QString CharacterAt(const QString& text, qsizetype index) {
+    const bool pair = index + 1 < text.size() && text.at(index).isHighSurrogate() &&
+                      text.at(index + 1).isLowSurrogate();
+    return text.mid(index, pair ? 2 : 1);
+}
+
+qsizetype FindCharacterNotInCP936(const QString& text) {
+    const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = units[i];
+        if (c < 0x80 || IsRawByteChar(c))
+            continue;
+        const qsizetype length = CharacterAt(text, i).size();
+        if (!HeldByCP936(units + i, length))
+            return i;
+        i += length - 1;
+    }
+    return -1;
+}

@@ -21,5 +21,13 @@ QByteArray EncodeCP936(const QString& text);
 // exactly `width`. A two-byte character cut in half becomes a space.
 QByteArray EncodeCP936Fixed(const QString& text, int width);
 
+// The index of the first character of `text` that code page 936 cannot
+// hold (EncodeCP936 would write "?" for it), or -1 when it holds them all. A
+// surrogate pair is one character; a lone surrogate is never held; the
+// stand-in of an undecodable byte is held (it is that byte).
+qsizetype FindCharacterNotInCP936(const QString& text);
+// The character that starts at `index`: one UTF-16 unit, or a surrogate pair.
+QString CharacterAt(const QString& text, qsizetype index);
+
 // The private-use character that stands for an undecodable byte.
 inline constexpr char16_t kRawByteBase = 0xF700;

@@ -38,6 +38,31 @@ bool HasID3v1Tag(const ID3v1Tag& tag) {
     return tag.Marker != kNoTag;
 }
 
+ID3v1Tag BlankID3v1Tag() {
+    ID3v1Tag tag;
+    tag.Marker = QStringLiteral("TAG");
+    tag.SongTitle = FixedWidth({}, kTitleWidth);
+    tag.Artist = FixedWidth({}, kArtistWidth);
+    tag.Album = FixedWidth({}, kAlbumWidth);
+    tag.Year = FixedWidth({}, kYearWidth);
+    tag.Comment = FixedWidth({}, kCommentWidth);
+    tag.Genre = GenreCharacter(255);
+    return tag;
+}
+
+bool IsID3v10Tag(const ID3v1Tag& tag) {
+    return HasID3v1Tag(tag) && tag.ZeroByte != 0;
+}
+
+QString ID3v1Comment(const ID3v1Tag& tag) {
+    if (!IsID3v10Tag(tag))
+        return tag.Comment;
+    QByteArray bytes = EncodeCP936Fixed(tag.Comment, kCommentWidth);
+    bytes += char(tag.ZeroByte);
+    bytes += char(tag.Track);
+    return DecodeCP936(bytes);
+}
+
 int GenreNumber(const ID3v1Tag& tag) {
     const QByteArray bytes = EncodeCP936(tag.Genre.left(1));
     return bytes.isEmpty() ? 0 : uchar(bytes.at(0));

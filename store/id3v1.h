@@ -44,6 +44,20 @@ ID3v1Tag NoID3v1Tag();
 // True unless the record is the "N/A" record (Marker "N/A").
 bool HasID3v1Tag(const ID3v1Tag& tag);
 
+// The tag a file without one is given before the user's fields go in: every
+// text field blank (spaces), track 0, genre 255 (no genre). Unlike the
+// "N/A" record, which only stands for a missing tag, this one may be written.
+ID3v1Tag BlankID3v1Tag();
+
+// True for a tag in the older ID3v1.0 layout: byte 125 (ZeroByte) is not 0,
+// so the comment takes 30 bytes and there is no track; the record's
+// ZeroByte and Track then hold comment bytes 29 and 30.
+bool IsID3v10Tag(const ID3v1Tag& tag);
+// The whole comment as stored: Comment, and for an ID3v1.0 tag the two
+// bytes after it, decoded together (so a character cut by the 28-byte
+// field is whole again). Padding is kept, as in the record.
+QString ID3v1Comment(const ID3v1Tag& tag);
+
 // The genre number of a record: the CP936 code of its Genre character (0..255).
 int GenreNumber(const ID3v1Tag& tag);
 // The Genre character for a number 0..255.

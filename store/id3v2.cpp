@@ -249,18 +249,45 @@ QString FieldText(int index, QByteArrayView content) {
     return id3v2text::DecodeValues(enc, body);
 }
 
-// Whether a COMM or WXXX content has an empty description.
-bool EmptyDescription(int index, QByteArrayView content) {
+// The description of a COMM or WXXX content; empty when it has none.
+QString DescriptionOf(int index, QByteArrayView content) {
     if (content.isEmpty())
-        return true;
+        return {};
     const quint8 enc = quint8(content[0]);
     QByteArrayView body = content.sliced(1);
     if (index == kCommIndex)
         body = body.sliced(std::min<qsizetype>(3, body.size()));
     const qsizetype end = id3v2text::FindTerminator(enc, body);
     if (end < 0)
-        return true;  // a text or URL alone (this program's old link layout)
-    return id3v2text::Decode(enc, body.first(end)).isEmpty();
+        return {};  // a text or URL alone (this program's old link layout)
+    return id3v2text::Decode(enc, body.first(end));
+}
+
+// Comments that players fill with data for themselves (loudness, gapless
+// playback, CD lookup numbers), not words for a person to read.
+bool IsMachineComment(const QString& description) {
+    static const QStringList names = {
+        QStringLiteral("iTunNORM"),         QStringLiteral("iTunSMPB"),
+        QStringLiteral("iTunPGAP"),         QStringLiteral("iTunes_CDDB_IDs"),
+        QStringLiteral("iTunes_CDDB_1"),    QStringLiteral("iTunes_CDDB_TrackNumber"),
+        QStringLiteral("iTunMOVI"),         QStringLiteral("iTunEXTC"),
+        QStringLiteral("MusicMatch_Bpm"),   QStringLiteral("MusicMatch_Preference"),
+        QStringLiteral("MusicMatch_Tempo"),
+    };
+    return names.contains(description, Qt::CaseInsensitive);
+}
+
+// How well a COMM or WXXX frame stands for its field: the first of the best
+// kind shows. A frame without a description is the field's own; one with a
+// description shows when there is none without; machine data never shows.
+enum class Standing { Own = 0, Described = 1, Machine = 2, None = 3 };
+
+Standing StandingOf(int index, QByteArrayView content) {
+    const QString description = DescriptionOf(index, content);
+    if (description.isEmpty())
+        return Standing::Own;
+    return index == kCommIndex && IsMachineComment(description) ? Standing::Machine
+                                                                : Standing::Described;
 }
 
 bool IsReaderFrame(QByteArrayView id, int major) {
@@ -367,7 +394,8 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
 
     // Which frame each field shows.
     int tdrc = -1;
-    std::array<bool, 12>& described = c.described;
+    std::array<Standing, 12> standing;
+    standing.fill(Standing::None);
     for (qsizetype i = 0; i < c.frames.size(); ++i) {
         const QByteArray id = V23Id(c.frames[i].id, major);
         if (major >= 4 && id == "TDRC" && tdrc < 0)
@@ -377,15 +405,13 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
             continue;
         int& slot = c.shown[size_t(index)];
         if (index == kCommIndex || index == kLinkIndex) {
-            // The first frame without a description; failing that, the first.
             const auto content = ShownContent(c.frames[i], major, tag.Unsynchronisation);
-            const bool plain = content && EmptyDescription(index, *content);
-            if (slot < 0) {
+            // A frame that cannot be decoded is no better than machine data.
+            const Standing s = content ? StandingOf(index, *content) : Standing::Machine;
+            if (s < standing[size_t(index)]) {
                 slot = int(i);
-                described[size_t(index)] = !plain;
-            } else if (described[size_t(index)] && plain) {
-                slot = int(i);
-                described[size_t(index)] = false;
+                standing[size_t(index)] = s;
+                c.described[size_t(index)] = s != Standing::Own;
             }
             continue;
         }
@@ -395,7 +421,7 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     }
     for (size_t index = 0; index < kID3v2TextFrames.size(); ++index) {
         const int slot = c.shown[index];
-        if (slot < 0)
+        if (slot < 0 || standing[index] == Standing::Machine)
             continue;
         const auto content = ShownContent(c.frames[slot], major, tag.Unsynchronisation);
         if (content)

@@ -65,14 +65,18 @@ struct ID3v2Contents {
                                // tag: header, extended header, frames, padding, footer
     QList<ID3v2Frame> frames;  // every frame found, in the tag's order
     // Which frame holds each of the twelve texts, by the index of
-    // kID3v2TextFrames; -1 when none. The comment and link are the first
-    // frame with an empty description; for the others the last one wins.
+    // kID3v2TextFrames; -1 when the tag has no frame of that ID. For the
+    // others the last one wins. The comment and link are the first frame
+    // with an empty description; failing that, the first with a description;
+    // a comment whose description names machine data (iTunNORM and the like)
+    // comes last and its text is never shown (the field is empty).
     std::array<int, 12> shown;
     // The comment or link shown has a description (there was none without):
-    // it is not the frame the record's text stands for, and the writer keeps it.
+    // it is not the frame the record's text stands for, and the writer keeps
+    // it, adding a frame of the record's own only for a changed text.
     std::array<bool, 12> described{};
     // Frames that stand for one of the twelve but are not shown (an earlier
-    // duplicate); the writer drops them.
+    // duplicate); the writer keeps them with an unchanged text, else drops them.
     QList<int> duplicates;
 };
 
@@ -114,16 +118,18 @@ std::array<quint8, 4> EncodeSynchsafeSize(qint64 n);
 QByteArray RenderID3v2Frames(const ID3v2Tag& tag);
 // The frames of the tag `tag` gives a file whose current tag is `old`: the
 // twelve as above, except that a text the record leaves as it was read keeps
-// its frame as stored (and a new comment keeps the old one's language); then
-// every other frame of `old`, as stored, or converted to v2.3 from a v2.2 or
-// v2.4 tag. Frames v2.3 cannot carry are left out.
+// its frames as stored (duplicates included) and adds none where `old` has a
+// frame of that ID, also one with a description; a new comment keeps the
+// old one's language. Then every other frame of `old`, as stored, or
+// converted to v2.3 from a v2.2 or v2.4 tag. Frames v2.3 cannot carry are
+// left out.
 QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old);
 // The 10-byte header "ID3" 3 0 0 + size of `framesLength`.
 QByteArray RenderID3v2Header(qint64 framesLength);
 
 // Writes the frames of `tag` into the scratch file `tempv2` in the program's
 // folder (replacing it) and returns their total length. The file is left in
-// place; nothing reads it back.
+// place; nothing reads it back. Throws StoreError when it cannot be written.
 qint64 WriteID3v2Frames(const ID3v2Tag& tag);
 
 // Gives the file at `path` a new tag built from `tag` and the file's current
@@ -131,10 +137,12 @@ qint64 WriteID3v2Frames(const ID3v2Tag& tag);
 // tag (audio, APE tag, ID3v1 tag) unchanged. `tag.Present` and `tag.Size`
 // must still describe the tag the file holds, else the file changed since it
 // was read and is refused. A file the process may not write, or one that
-// does not hold MPEG audio (filecontent.h), is refused too. The new file is
-// built beside the original, flushed and renamed over it, keeping its
-// permission bits (and owner where allowed); a symbolic link stays a link
-// and its target is rewritten. On any failure the original is untouched,
-// the temporary file is gone and StoreError is thrown; a tag whose end
-// cannot be told (ID3v2Tag::Unwritable) is such a failure. Returns true.
+// does not hold MPEG audio (filecontent.h), is refused too. A copy of the
+// frames goes to `tempv2` as WriteID3v2Frames does, as far as the program's
+// folder allows: failing to write it fails nothing. The new file is built
+// beside the original, flushed and renamed over it, keeping its permission
+// bits (and owner where allowed); a symbolic link stays a link and its
+// target is rewritten. On any failure the original is untouched, the
+// temporary file is gone and StoreError is thrown; a tag whose end cannot be
+// told (ID3v2Tag::Unwritable) is such a failure. Returns true.
 bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag);

@@ -199,6 +199,15 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
     const bool unsync = old.tag.Unsynchronisation;
     QList<bool> replaced(old.frames.size(), false);
     for (int i : old.duplicates) replaced[i] = true;
+    const auto duplicatesOf = [&](int index) {
+        QList<int> found;
+        for (int i : old.duplicates) {
+            const QByteArray& id = old.frames[i].id;
+            if (ID3v2TextFrameIndex(old.major == 2 ? id3v2frames::V23IdOfV22(id) : id) == index)
+                found.append(i);
+        }
+        return found;
+    };
 
     QByteArray out;
     for (const char* id : kOrder) {
@@ -207,11 +216,19 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
         const QString& text = tag.*field;
         const bool unchanged = text == old.tag.*field;
         const int slot = old.shown[size_t(index)];
-        if (slot < 0 || old.described[size_t(index)]) {
-            // A comment or link shown from a frame with a description stays
-            // that frame; the record's own has none, and is empty unless
-            // the text was changed.
-            AppendFrame(out, FreshFrame(id, slot >= 0 && unchanged ? QString() : text, {}));
+        if (slot < 0) {
+            // The file has no frame of this ID: it gets the frame of the
+            // twelve, empty unless the text was given.
+            AppendFrame(out, FreshFrame(id, text, {}));
+            continue;
+        }
+        if (old.described[size_t(index)]) {
+            // A comment or link shown from a frame with a description (or a
+            // file with machine-data comments only) keeps that frame with the
+            // others below; a frame of the record's own is added only for a
+            // new text, so an untouched row adds nothing.
+            if (!unchanged)
+                AppendFrame(out, FreshFrame(id, text, {}));
             continue;
         }
         replaced[slot] = true;
@@ -220,6 +237,12 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
         if (unchanged && (QByteArrayView(id) != "WXXX" || (content && StandardLink(*content)))) {
             const QList<ID3v2Frame> kept = id3v2frames::ForV23(original, old.major, unsync);
             if (kept.size() == 1) {
+                // Earlier frames of the same ID stay too, before the one shown,
+                // which thus stays the last and the one a reader shows.
+                for (int i : duplicatesOf(index))
+                    for (const ID3v2Frame& f :
+                         id3v2frames::ForV23(old.frames[i], old.major, unsync))
+                        AppendFrame(out, f);
                 AppendFrame(out, kept.front());
                 continue;
             }
@@ -307,8 +330,12 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
     }
     // The scratch copy is kept for anyone who looks for it; the file itself
     // is built from the bytes in memory, so two running copies of the
-    // program cannot mix their frames.
-    WriteScratchFrames(frames);
+    // program cannot mix their frames. A program folder that cannot be
+    // written (a shared install, a full disk) must not stop the edit.
+    try {
+        WriteScratchFrames(frames);
+    } catch (const StoreError&) {
+    }
     const qint64 oldExtent = old.tag.Present ? old.extent : 0;
 
     TempFile temp = CreateTempBeside(target);

@@ -47,6 +47,10 @@ QString ProgramFolder() {
     return chosen;
 }
 
+void SetProgramName() {
+    QCoreApplication::setApplicationName(QStringLiteral("Tamberlo"));
+}
+
 void SetProgramFolder(const QString& folder) {
     Override() = folder;
 }

@@ -8,6 +8,11 @@
 // folder (created when missing).
 QString ProgramFolder();
 
+// Names the program "Tamberlo" for the per-user configuration folder. The
+// window and the command line both call it first thing, so that they share
+// one program folder (and one clmnhdr.dll) wherever they run from.
+void SetProgramName();
+
 // Points ProgramFolder() at `folder` (tests, benchmarks); an empty text
 // restores the normal choice.
 void SetProgramFolder(const QString& folder);

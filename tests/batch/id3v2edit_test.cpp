@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+
 #include "batch/edit_folder_fixture.h"
+#include "batch/mp3list.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
 
@@ -91,9 +94,10 @@ TEST_F(Id3v2Run, CopyFromId3v1) {
         {"genre 0 is Blues, track 0 is \"0\"",
          V1Bytes("t", "", "", "2000", " c", 0, 0),
          {"t", "", "", "2000", "Blues", "c", "0"}},
-        {"no tag gives the N/A record",
-         QByteArray(),
-         {"N/A", "N/A", "N/A", "N/A ", "Rock & Roll", "N/A", "0"}},
+        {"an ID3v1.0 tag gives its whole comment and no track",
+         V10Bytes("t", "", "", "", "abcdefghijklmnopqrstuvwxyz0" + Gbk(QStringLiteral("段")) + "!",
+                  17),
+         {"t", "", "", "    ", "Rock", QStringLiteral("abcdefghijklmnopqrstuvwxyz0段!"), ""}},
         {"NUL padding is copied, and reads back as the terminator it is",
          V1Bytes("Hi", "", "", "", "", 12, 17, '\0'),
          {"Hi", "", "", "", "Rock", "", "12"}},
@@ -120,6 +124,111 @@ TEST_F(Id3v2Run, CopyFromId3v1) {
         EXPECT_EQ(got.TOPE, QStringLiteral("typed orig"));
         EXPECT_TRUE(bytes(names[i]).endsWith(Audio(200) + cases[i].v1));  // ID3v1 not written
     }
+}
+
+// ---- The copy from ID3v1 on a file without an ID3v1 tag takes nothing ----
+
+TEST_F(Id3v2Run, CopyFromId3v1KeepsTheSevenFramesOfAFileWithoutId3v1Tag) {
+    put("v2only.mp3", FullV2Tag("own-") + Audio(400));
+    // "tag" in lower case is no tag
+    put("lower.mp3", FullV2Tag("s-") + Audio(100) + V1Bytes("T").replace(0, 3, "tag"));
+    put("v1.mp3", FullV2Tag("x-") + Audio(400) + V1Bytes("T1", "A1", "", "", "", 4, 17));
+    ID3v2Tag before = ReadID3v2Tag(path("v2only.mp3"));
+    // Texts typed before the copy was ticked stay in the disabled boxes.
+    ID3v2Edit edit = Ticking({{kV2TIT2, "typed"}, {kV2TALB, "typed"}, {kV2TENC, "enc"}});
+    edit.fromV1 = true;
+    for (int row = 0; row < kID3v2FromV1Rows; ++row) edit.ticked[size_t(row)] = true;
+
+    const EditReport report = RunID3v2Edit(ticked({"v2only.mp3", "lower.mp3", "v1.mp3"}), edit);
+
+    EXPECT_EQ(report.written, 3);  // TENC was written to all three
+    EXPECT_EQ(report.withoutID3v1, (QStringList{"v2only.mp3", "lower.mp3"}));
+    EXPECT_FALSE(report.allHandled());
+    ID3v2Tag after = ReadID3v2Tag(path("v2only.mp3"));
+    for (int row = 0; row < kID3v2FromV1Rows; ++row) {
+        EXPECT_EQ(ID3v2RowField(after, row), ID3v2RowField(before, row)) << row;
+    }
+    EXPECT_EQ(after.TENC, QStringLiteral("enc"));
+    EXPECT_EQ(ReadID3v2Tag(path("lower.mp3")).TIT2, QStringLiteral("s-title"));
+    EXPECT_EQ(ReadID3v2Tag(path("v1.mp3")).TIT2, QStringLiteral("T1"));
+    EXPECT_EQ(ReadID3v2Tag(path("v1.mp3")).TALB, QString());  // the ID3v1 album, blank
+
+    const QList<ReportMessage> messages = ReportMessages(report);
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].caption, QStringLiteral("没有 ID3v1 标签的文件"));
+    EXPECT_TRUE(messages[0].text.startsWith(
+        QStringLiteral("2 个文件没有 ID3v1 标签，未复制\n\r\n\rv2only.mp3\nlower.mp3\n\r\n\r")));
+}
+
+TEST_F(Id3v2Run, CopyAloneLeavesAFileWithoutId3v1TagUnwritten) {
+    const QByteArray bare = Audio(300);
+    const QByteArray v22 = V2TagOf(2, 0, V22Frame("TT2", QByteArray("\0old", 4))) + Audio(300);
+    put("bare.mp3", bare);
+    put("v22.mp3", v22);
+    ID3v2Edit edit;
+    edit.fromV1 = true;
+    for (int row = 0; row < kID3v2FromV1Rows; ++row) edit.ticked[size_t(row)] = true;
+
+    const EditReport report = RunID3v2Edit(ticked({"bare.mp3", "v22.mp3"}), edit);
+
+    EXPECT_EQ(report.written, 0);
+    EXPECT_EQ(report.withoutID3v1, (QStringList{"bare.mp3", "v22.mp3"}));
+    EXPECT_EQ(bytes("bare.mp3"), bare);
+    EXPECT_EQ(bytes("v22.mp3"), v22);
+}
+
+// ---- Rows not ticked: their frames stay, and the comment shown stays ----
+
+TEST_F(Id3v2Run, ComposerEditKeepsTheCommentColumnAndAddsNoFrame) {
+    const QByteArray v1Comment =
+        V2Frame("COMM", QByteArray("\0eng", 4) + "ID3v1 Comment" + QByteArray(1, '\0') +
+                            Gbk(QStringLiteral("好歌")));
+    const QByteArray itunes = V2Frame(
+        "COMM", QByteArray("\0eng", 4) + "iTunNORM" + QByteArray(1, '\0') + " 0000021C 000001F1");
+    const QByteArray link = V2Frame("WXXX", QByteArray("\0home\0http://a/", 17));
+    const struct {
+        const char* what;
+        QByteArrayList frames;
+        QString comment;  // the comment column, before and after
+    } cases[] = {
+        {"a described comment only", {V2Text("TIT2", "t"), v1Comment}, QStringLiteral("好歌")},
+        {"machine data only", {V2Text("TIT2", "t"), itunes}, QString()},
+        {"machine data before a described comment", {itunes, v1Comment}, QStringLiteral("好歌")},
+        {"a described link", {link, v1Comment}, QStringLiteral("好歌")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        put("a.mp3", V2Tag(c.frames.join()) + Audio(200));
+        EXPECT_EQ(LoadMp3Row(folder(), "a.mp3", {207}).cells, QStringList{c.comment});
+
+        RunID3v2Edit(ticked({"a.mp3"}), Ticking({{kV2TCOM, "作曲"}}));
+
+        EXPECT_EQ(LoadMp3Row(folder(), "a.mp3", {207, 208}).cells,
+                  (QStringList{c.comment, QStringLiteral("作曲")}));
+        const QByteArray after = bytes("a.mp3");
+        for (const QByteArray& frame : c.frames) EXPECT_TRUE(after.contains(frame));  // as stored
+        int comms = 0, links = 0;
+        for (const ID3v2Frame& frame : ParseID3v2Contents(after).frames) {
+            comms += frame.id == "COMM";
+            links += frame.id == "WXXX";
+        }
+        EXPECT_EQ(comms, c.frames.join().count("COMM"));  // no fresh comment
+        EXPECT_EQ(links, 1);  // the file's own, or the empty one of the twelve
+    }
+}
+
+// ---- The scratch file tempv2 is a courtesy ----
+
+TEST_F(Id3v2Run, AProgramFolderThatCannotBeWrittenDoesNotStopTheEdit) {
+    SetProgramFolder(temp_.filePath(QStringLiteral("no/such/folder")));
+    put("a.mp3", V2Tag(V2Text("TIT2", "t")) + Audio(200));
+
+    const EditReport report = RunID3v2Edit(ticked({"a.mp3"}), Ticking({{kV2TCOM, "c"}}));
+
+    EXPECT_EQ(report.written, 1);
+    EXPECT_TRUE(report.allHandled());
+    EXPECT_EQ(ReadID3v2Tag(path("a.mp3")).TCOM, QStringLiteral("c"));
+    EXPECT_FALSE(QFileInfo::exists(temp_.filePath(QStringLiteral("no"))));
 }
 
 TEST_F(Id3v2Run, TitleFromFileNameKeepsTheWholeNameButItsExtension) {

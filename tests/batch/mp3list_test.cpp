@@ -211,6 +211,28 @@ TEST_F(Mp3ListTest, GenreByteBeyondTheListShowsOther) {
     }
 }
 
+TEST_F(Mp3ListTest, AnId3v10TagShowsNoTrackAndItsWholeComment) {
+    const struct {
+        const char* what;
+        QByteArray tag;
+        QStringList cells;  // 106, 107
+    } cases[] = {
+        {"段 across bytes 124-125",
+         V10Bytes("t", "", "", "", "abcdefghijklmnopqrstuvwxyz0" + Gbk(QStringLiteral("段")) + "!",
+                  1),
+         {"", QStringLiteral("abcdefghijklmnopqrstuvwxyz0段!")}},
+        {"a comment ending in byte 126 only",
+         V10Bytes("t", "", "", "", QByteArray(29, ' ') + "x", 1),
+         {"", "x"}},
+        {"ID3v1.1, track 0", V1Bytes("t", "", "", "", "note", 0, 1), {"0", "note"}},
+    };
+    for (const auto& c : cases) {
+        write(QStringLiteral("v.mp3"), Audio(300) + c.tag);
+        EXPECT_EQ(LoadMp3Row(dir.path(), QStringLiteral("v.mp3"), {106, 107}).cells, c.cells)
+            << c.what;
+    }
+}
+
 TEST_F(Mp3ListTest, EmptyFileShowsZeroSizeAndNoTags) {
     write(QStringLiteral("empty.mp3"), {});
     EXPECT_EQ(LoadMp3Row(dir.path(), QStringLiteral("empty.mp3"), {305, 301, 302}).cells,

@@ -12,6 +12,7 @@
 #include "dialogs/editor_helpers.h"
 #include "dialogs/frmid3v1tag.h"
 #include "dialogs/frmid3v2tag.h"
+#include "store/id3v2.h"
 #include "support/scripted_prompter.h"
 
 namespace {
@@ -32,13 +33,15 @@ class CliEdit : public EditFolder {
         return temp_.filePath(QStringLiteral("window/") + name);
     }
 
-    // Exit status; stdout into `out`.
-    int run(const QStringList& args, QString* out = nullptr) {
+    // Exit status; stdout into `out`, stderr into `err`.
+    int run(const QStringList& args, QString* out = nullptr, QString* err = nullptr) {
         QProcess process;
         process.start(program(), args);
         EXPECT_TRUE(process.waitForFinished(30000));
         if (out)
             *out = QString::fromUtf8(process.readAllStandardOutput());
+        if (err)
+            *err = QString::fromUtf8(process.readAllStandardError());
         return process.exitCode();
     }
 
@@ -70,8 +73,13 @@ QStringList PutMixedFiles(const std::function<void(const QString&, const QByteAr
     put("v2.mp3", V2Tag(V2Text("TIT2", "t2") + V2Text("TCOM", "comp"), 30) + Audio(300));
     put("both.mp3", V2Tag(V2Text("TPE1", Gbk("歌手"))) + Audio(300) + V1Bytes(Gbk("歌名")));
     put("bare 01.mp3", Audio(300));
-    return {"v1.mp3", "nul.mp3", "v2.mp3", "both.mp3", "bare 01.mp3"};
+    put("v10.mp3",
+        Audio(300) + V10Bytes("Old", "", "", "", QByteArray(27, 'c') + Gbk("段") + "!", 3));
+    return {"v1.mp3", "nul.mp3", "v2.mp3", "both.mp3", "bare 01.mp3", "v10.mp3"};
 }
+
+// The files of PutMixedFiles without an ID3v1 tag.
+const QStringList kWithoutID3v1 = {"v2.mp3", "bare 01.mp3"};
 
 TEST_F(CliEdit, V1GivesTheSameBytesAsTheWindow) {
     const QStringList names =
@@ -97,7 +105,23 @@ TEST_F(CliEdit, V1GivesTheSameBytesAsTheWindow) {
                   paths(names)),
               0);
     expectSameBytes(names);
-    EXPECT_NE(bytes("bare 01.mp3"), Audio(300));
+    // a new tag holds what was given and blanks, never a placeholder
+    EXPECT_EQ(bytes("bare 01.mp3"),
+              Audio(300) + V1Bytes("bare 01", Gbk("新歌手"), "", "2024", Gbk("注释 note"), 7, 17));
+}
+
+TEST_F(CliEdit, V1OnlyArtistGivesAFileWithoutTagBlankFields) {
+    putBoth("bare.mp3", Audio(300));
+    bool flag = false;
+    ScriptedPrompter prompter;
+    frmID3v1Tag dialog(windowFiles({"bare.mp3"}), flag, prompter);
+    dialog.chkEdit(kV1Artist)->click();
+    Type(dialog.findChild<QLineEdit*>("txtArtist"), QStringLiteral("Someone"));
+    dialog.findChild<QPushButton*>("cmdModifyID3v1")->click();
+
+    EXPECT_EQ(run({"v1", "--artist", "Someone", path("bare.mp3")}), 0);
+    expectSameBytes({"bare.mp3"});
+    EXPECT_EQ(bytes("bare.mp3"), Audio(300) + V1Bytes("", "Someone", "", "", "", 0, 255));
 }
 
 TEST_F(CliEdit, V2GivesTheSameBytesAsTheWindow) {
@@ -130,12 +154,36 @@ TEST_F(CliEdit, V2GivesTheSameBytesAsTheWindow) {
         args << "--WXXX"
              << "http://example.org/";
         dialog.findChild<QPushButton*>("cmdModifyID3v2")->click();
-        ASSERT_TRUE(prompter.shown.isEmpty());
-
-        EXPECT_EQ(run(args + paths(names)), 0);
+        QString out;
+        if (fromV1) {
+            // The copy takes nothing from the files without an ID3v1 tag;
+            // both name them and the command line exits 1.
+            ASSERT_EQ(prompter.shown.size(), 1);
+            EXPECT_EQ(prompter.shown[0].text, WithoutID3v1Message(kWithoutID3v1).text);
+            EXPECT_EQ(run(args + paths(names), &out), 1);
+            const ReportMessage message = WithoutID3v1Message(paths(kWithoutID3v1));
+            EXPECT_EQ(out, message.caption + "\n" + message.text + "\n");
+        } else {
+            ASSERT_TRUE(prompter.shown.isEmpty());
+            EXPECT_EQ(run(args + paths(names)), 0);
+        }
         expectSameBytes(names);
         EXPECT_TRUE(bytes("bare 01.mp3").startsWith("ID3"));
     }
+    // the copy kept the title of the file without an ID3v1 tag
+    EXPECT_EQ(ReadID3v2Tag(path("v2.mp3")).TIT2, QStringLiteral("v2"));
+}
+
+TEST_F(CliEdit, V2CopyWithoutId3v1TagTouchesNothingElseAndExitsOne) {
+    const QByteArray v2only = V2Tag(V2Text("TIT2", "mine") + V2Text("TRCK", "4")) + Audio(300);
+    put("a.mp3", v2only);
+    QString out;
+
+    EXPECT_EQ(run({"v2", "--from-v1", path("a.mp3")}, &out), 1);
+
+    EXPECT_EQ(bytes("a.mp3"), v2only);
+    EXPECT_TRUE(out.contains(QStringLiteral("1 个文件没有 ID3v1 标签，未复制\n\r\n\r") +
+                             path("a.mp3") + "\n"));
 }
 
 TEST_F(CliEdit, ReportsPrintTheWindowsTextsAndExitOne) {
@@ -151,6 +199,30 @@ TEST_F(CliEdit, ReportsPrintTheWindowsTextsAndExitOne) {
     EXPECT_TRUE(out.contains(QStringLiteral("无法修改的文件\n")));
     EXPECT_TRUE(out.contains(path("gone.mp3") + QStringLiteral("：")));
     EXPECT_EQ(ReadBytes(path("ro.mp3")), Audio(300));
+}
+
+TEST_F(CliEdit, V1RefusesTextsTheTagCannotHoldBeforeTouchingAnyFile) {
+    put("a.mp3", Audio(300));
+    put("b.mp3", Audio(300) + V1Bytes("b"));
+    const struct {
+        QStringList options;
+        QString problem;
+    } cases[] = {
+        {{"--year", "二〇〇四"}, QStringLiteral("年份有 8 字节，超过了 ID3v1 标签的 4 字节。")},
+        {{"--artist", "ok", "--comment", "가"},
+         QStringLiteral("备注中的“가”不能保存在 ID3v1 标签里（只能保存 GBK 字符）。")},
+        {{"--album", QString(31, QLatin1Char('x'))},
+         QStringLiteral("专辑有 31 字节，超过了 ID3v1 标签的 30 字节。")},
+    };
+    for (const auto& c : cases) {
+        QString out, err;
+        EXPECT_EQ(run(QStringList{"v1"} + c.options + paths({"a.mp3", "b.mp3"}), &out, &err), 2);
+        const ReportMessage refused = RefusedID3v1EditMessage({c.problem});
+        EXPECT_EQ(err, refused.caption + "\n" + refused.text + "\n");
+        EXPECT_EQ(out, QString());
+    }
+    EXPECT_EQ(bytes("a.mp3"), Audio(300));
+    EXPECT_EQ(bytes("b.mp3"), Audio(300) + V1Bytes("b"));
 }
 
 TEST_F(CliEdit, UsageErrorsTouchNoFile) {

@@ -1,12 +1,16 @@
 // tamberlo-cli list prints the rows the main window shows.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include "app/mainwindow.h"
 #include "app/mp3listmodel.h"
+#include "batch/columns.h"
 #include "store/programfolder.h"
 #include "support/fixtures.h"
 #include "support/scripted_prompter.h"
@@ -118,4 +122,45 @@ TEST_F(CliListTest, BadArgumentsAndUnreadableFolders) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.contains(QStringLiteral("nowhere")));
     EXPECT_TRUE(missing.out.isEmpty());
+}
+
+// Where the program's own folder cannot be written, the command line finds
+// the same per-user folder, and so the same clmnhdr.dll, as the window.
+TEST_F(CliListTest, AnUnwritableProgramFolderLeadsToTheWindowsConfigurationFolder) {
+    // Root may write any folder; the command line then runs as nobody.
+    const bool asRoot = ::geteuid() == 0;
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (asRoot && setpriv.isEmpty())
+        GTEST_SKIP() << "running as root without setpriv";
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    const QString window = config.filePath(QStringLiteral("Tamberlo"));
+    ASSERT_TRUE(QDir().mkpath(window));
+    WriteBytes(window + QStringLiteral("/clmnhdr.dll"), RenderColumnConfig({306, 104}));
+    writeSongs();
+    for (const QString& folder : {program.path(), music.path(), config.path(), window}) {
+        const auto mode = folder == program.path() ? QFile::ReadOwner | QFile::ExeOwner
+                                                   : QFile::ReadOwner | QFile::WriteOwner |
+                                                         QFile::ExeOwner | QFile::WriteOther;
+        ASSERT_TRUE(QFile::setPermissions(folder, mode | QFile::ReadOther | QFile::ExeOther));
+    }
+
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    env.insert(QStringLiteral("HOME"), config.path());
+    process.setProcessEnvironment(env);
+    const QStringList args = {QStringLiteral("list"), music.path()};
+    if (asRoot) {
+        process.start(setpriv,
+                      QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", cli} + args);
+    } else {
+        process.start(cli, args);
+    }
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.startsWith(QStringLiteral("文件名\t年份\nA.MP3\tN/A\n"))) << out.toStdString();
 }

@@ -129,7 +129,60 @@ TEST(FrmID3v1TagRules, InputLimitsCountCodePage936Bytes) {
     EXPECT_EQ(dialog.edit().track, 0);
 }
 
+TEST(FrmID3v1TagRules, TheByteCountLineNamesWhatTheTagCannotHold) {
+    bool flag = true;
+    ScriptedPrompter prompter;
+    frmID3v1Tag dialog(Names(1), flag, prompter);
+    auto* line = dialog.findChild<QLabel*>("labByteCount");
+    ASSERT_NE(line, nullptr);
+    const QString widths = line->text();  // before any text: the widths of the fields
+    EXPECT_TRUE(widths.contains(QStringLiteral("年份 4 字节"))) << widths.toStdString();
+    dialog.chkEdit(kV1Artist)->click();
+    dialog.chkEdit(kV1Comment)->click();
+
+    Type(dialog.findChild<QLineEdit*>("txtArtist"), QStringLiteral("周杰伦"));
+    EXPECT_EQ(line->text(), QStringLiteral("艺术家：已用 6 / 30 字节"));
+    // as an input method hands over a character beyond the BMP: whole
+    dialog.findChild<QPlainTextEdit*>("txtComment")->insertPlainText(QStringLiteral("好😀"));
+    EXPECT_EQ(line->text(),
+              QStringLiteral("备注中的“😀”不能保存在 ID3v1 标签里（只能保存 GBK 字符）。"));
+    EXPECT_EQ(line->palette().color(QPalette::WindowText), QColor(192, 0, 0));
+    // An unticked row does not count.
+    dialog.chkEdit(kV1Comment)->click();
+    EXPECT_EQ(line->text(), widths);
+}
+
 using FrmID3v1TagRun = EditFolder;
+
+TEST_F(FrmID3v1TagRun, OkRefusesTextsTheTagCannotHoldAndTouchesNoFile) {
+    put("a.mp3", Audio(200) + V1Bytes("a", "old"));
+    const QByteArray before = bytes("a.mp3");
+    bool flag = false;
+    ScriptedPrompter prompter;
+    frmID3v1Tag dialog(ticked({"a.mp3"}), flag, prompter);
+    dialog.chkEdit(kV1Artist)->click();
+    Type(dialog.findChild<QLineEdit*>("txtArtist"), QStringLiteral("가수"));
+
+    dialog.findChild<QPushButton*>("cmdModifyID3v1")->click();
+
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_EQ(prompter.shown[0].caption, QStringLiteral("无法写入 ID3v1 标签"));
+    EXPECT_EQ(prompter.shown[0].text,
+              QStringLiteral("艺术家中的“가”不能保存在 ID3v1 标签里（只能保存 GBK 字符）。\n\r\n\r"
+                             "请修改后再试。没有修改任何文件。"));
+    EXPECT_EQ(bytes("a.mp3"), before);
+    EXPECT_FALSE(flag);
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+
+    // Put right, the same dialog goes ahead.
+    auto* artist = dialog.findChild<QLineEdit*>("txtArtist");
+    artist->clear();
+    Type(artist, QStringLiteral("歌手"));
+    dialog.findChild<QPushButton*>("cmdModifyID3v1")->click();
+    EXPECT_EQ(prompter.shown.size(), 1);
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(tail("a.mp3"), V1Bytes("a", Gbk(QStringLiteral("歌手"))));
+}
 
 TEST_F(FrmID3v1TagRun, OkWritesTicksReportsReadOnlyAndSetsTheFlag) {
     put("a.mp3", Audio(200) + V1Bytes("a", "old", "alb"));

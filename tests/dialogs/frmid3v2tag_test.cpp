@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <limits>
 
 #include "batch/edit_folder_fixture.h"
 #include "dialogs/editor_helpers.h"
@@ -29,7 +32,9 @@ TEST(FrmID3v2TagFace, LoadStateCaptionsAndTabOrder) {
     const char* captions[] = {"歌    名", "艺 术 家", "专    辑", "年    份",
                               "类    别", "备    注", "曲目编号", "作    曲",
                               "原    创", "版    权", "链    接", "编 码 者"};
-    const int limits[] = {30, 30, 30, 4, 0, 0, 2, 30, 30, 30, 30, 30};
+    // Frame texts take any length; only the year and the track boxes are short.
+    const int any = std::numeric_limits<int>::max();
+    const int limits[] = {any, any, any, 4, 0, 0, 2, any, any, any, any, any};
     for (int i = 0; i < kID3v2RowCount; ++i) {
         EXPECT_EQ(dialog.chkEdit2(i)->text(), QString::fromUtf8(captions[i])) << i;
         EXPECT_TRUE(dialog.chkEdit2(i)->isEnabled()) << i;  // one file ticked
@@ -121,18 +126,28 @@ TEST(FrmID3v2TagRules, ClickSequences) {
     }
 }
 
-TEST(FrmID3v2TagRules, InputLimitsCountCharactersAndGenreIsAName) {
+TEST(FrmID3v2TagRules, FrameTextsTakeAnyLengthAndGenreIsAName) {
     bool flag = true;
     ScriptedPrompter prompter;
     frmID3v2Tag dialog(Names(1), flag, prompter);
-    for (int i : {kV2TPE1, kV2COMM, kV2TCON}) dialog.chkEdit2(i)->click();
+    for (int i : {kV2TPE1, kV2COMM, kV2TCON, kV2TYER, kV2TRCK}) dialog.chkEdit2(i)->click();
     Type(dialog.input(kV2TPE1), QString(31, QChar(0x4E2D)));
     Type(dialog.input(kV2COMM), QString(29, QChar(0x4E2D)));
+    // A paste of a long comment is taken whole, never dropped.
+    const QString pasted = QString(300, QLatin1Char('p')) + QStringLiteral("\n第二行");
+    QGuiApplication::clipboard()->setText(pasted);
+    auto* comment = qobject_cast<QPlainTextEdit*>(dialog.input(kV2COMM));
+    comment->moveCursor(QTextCursor::End);
+    comment->paste();
+    Type(dialog.input(kV2TYER), QStringLiteral("20245"));
+    Type(dialog.input(kV2TRCK), QStringLiteral("123"));
     qobject_cast<QComboBox*>(dialog.input(kV2TCON))->setCurrentIndex(0);
 
     const ID3v2Edit edit = dialog.edit();
-    EXPECT_EQ(edit.texts[kV2TPE1], QString(30, QChar(0x4E2D)));
-    EXPECT_EQ(edit.texts[kV2COMM], QString(28, QChar(0x4E2D)));
+    EXPECT_EQ(edit.texts[kV2TPE1], QString(31, QChar(0x4E2D)));
+    EXPECT_EQ(edit.texts[kV2COMM], QString(29, QChar(0x4E2D)) + pasted);
+    EXPECT_EQ(edit.texts[kV2TYER], QStringLiteral("2024"));
+    EXPECT_EQ(edit.texts[kV2TRCK], QStringLiteral("12"));
     EXPECT_EQ(edit.texts[kV2TCON], QStringLiteral("Blues"));
     EXPECT_TRUE(edit.ticked[kV2TCON]);
 }
@@ -159,6 +174,22 @@ TEST_F(FrmID3v2TagRun, OkWritesTheTickedFramesAndSetsTheFlag) {
     ASSERT_EQ(prompter.shown.size(), 1);
     EXPECT_EQ(prompter.shown[0].caption, QStringLiteral("无法修改的文件"));
     EXPECT_TRUE(prompter.shown[0].text.contains(QStringLiteral("b.mp3：")));
+}
+
+TEST_F(FrmID3v2TagRun, ALongPastedCommentIsWrittenWhole) {
+    put("a.mp3", V2Tag(V2Text("TIT2", "keep")) + Audio(100));
+    bool flag = false;
+    ScriptedPrompter prompter;
+    frmID3v2Tag dialog(ticked({"a.mp3"}), flag, prompter);
+    dialog.chkEdit2(kV2COMM)->click();
+    const QString comment = QString(120, QChar(0x4E50)) + QStringLiteral(" — liner notes");
+    QGuiApplication::clipboard()->setText(comment);
+    qobject_cast<QPlainTextEdit*>(dialog.input(kV2COMM))->paste();
+
+    dialog.findChild<QPushButton*>("cmdModifyID3v2")->click();
+
+    EXPECT_TRUE(prompter.shown.isEmpty());
+    EXPECT_EQ(ReadID3v2Tag(path("a.mp3")).COMM, comment);
 }
 
 TEST_F(FrmID3v2TagRun, CancelAndCloseBox) {

@@ -193,6 +193,17 @@ TEST_F(Mp3InfoDialog, TrackAndTextsShowWithoutPaddingButID3v2KeepsItsBlanks) {
     EXPECT_EQ(Value(dialog, "labTPE1"), QStringLiteral(" Lead"));
 }
 
+TEST_F(Mp3InfoDialog, AnID3v10TagShowsNoTrackAndItsWholeComment) {
+    const QByteArray v1 = V10Bytes(
+        "t", "", "", "", "abcdefghijklmnopqrstuvwxyz0" + Gbk(QStringLiteral("段")) + "!", 1);
+    const QString name = write(QStringLiteral("old.mp3"), Audio(300) + v1);
+
+    frmMp3Info dialog(dir.path(), name);
+
+    EXPECT_EQ(Value(dialog, "labTrackID"), QString());
+    EXPECT_EQ(Value(dialog, "labComment"), QStringLiteral("abcdefghijklmnopqrstuvwxyz0段!"));
+}
+
 TEST_F(Mp3InfoDialog, ID3v1TextsShowUpToTheFirstNulAndID3v2ValueListsJoined) {
     // ID3v1 padded with NULs by another tagger; a v2 frame holding two values.
     const QByteArray v1 = V1Bytes("Nul padded", "Band", {}, {}, {}, 0, 0, '\0');

@@ -62,3 +62,24 @@ TEST(Codec, FixedWidthPadsWithSpacesAndNeverWritesHalfACharacter) {
     EXPECT_EQ(EncodeCP936Fixed(QStringLiteral("a中"), 3),
               QByteArray("a") + Gbk(QStringLiteral("中")));
 }
+
+TEST(Codec, FindsTheFirstCharacterCodePage936CannotHold) {
+    const struct {
+        QString text;
+        qsizetype index;  // -1: all held
+    } cases[] = {
+        {QStringLiteral("周杰伦 abc"), -1},
+        {QStringLiteral("5€"), -1},  // the euro sign is byte 0x80
+        {QStringLiteral("a한b"), 1},
+        {QStringLiteral("好😀"), 1},
+        {QStringLiteral("𠮷"), 0},
+        {QString(QChar(0xD800)) + QStringLiteral("a"), 0},  // a lone surrogate
+        {QString(QChar(kRawByteBase + 0xD6)), -1},          // stands for a byte: held
+        {QString(), -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FindCharacterNotInCP936(c.text), c.index) << c.text.toStdString();
+    }
+    EXPECT_EQ(CharacterAt(QStringLiteral("好😀"), 1), QStringLiteral("😀"));
+    EXPECT_EQ(CharacterAt(QStringLiteral("ab"), 1), QStringLiteral("b"));
+}

@@ -99,6 +99,37 @@ TEST(ID3v1Layout, AFieldEndingInALoneLeadByteIsWrittenBackUnchanged) {
     EXPECT_EQ(RenderID3v1Tag(ParseID3v1Tag(tag)), tag);
 }
 
+TEST(ID3v1Layout, TheBlankTagHoldsNoPlaceholder) {
+    EXPECT_EQ(RenderID3v1Tag(BlankID3v1Tag()), V1Bytes("", "", "", "", "", 0, 255));
+    EXPECT_TRUE(HasID3v1Tag(BlankID3v1Tag()));
+}
+
+TEST(ID3v1Layout, AnId3v10TagHasAThirtyByteCommentAndNoTrack) {
+    const struct {
+        const char* what;
+        QByteArray tag;
+        bool v10;
+        QString comment;
+    } cases[] = {
+        {"30 letters", V10Bytes("t", "", "", "", "abcdefghijklmnopqrstuvwxyz0123", 1), true,
+         QStringLiteral("abcdefghijklmnopqrstuvwxyz0123")},
+        {"a character across bytes 124-125",
+         V10Bytes("t", "", "", "", "abcdefghijklmnopqrstuvwxyz0" + Gbk(QStringLiteral("段")) + "!",
+                  1),
+         true, QStringLiteral("abcdefghijklmnopqrstuvwxyz0段!")},
+        {"ID3v1.1: 28 bytes and a track", V1Bytes("t", "", "", "", "note", 9, 1), false,
+         QStringLiteral("note") + QString(24, QLatin1Char(' '))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ID3v1Tag read = ParseID3v1Tag(c.tag);
+        EXPECT_EQ(IsID3v10Tag(read), c.v10);
+        EXPECT_EQ(ID3v1Comment(read).trimmed(), c.comment.trimmed());
+        EXPECT_EQ(RenderID3v1Tag(read), c.tag);  // the record is still exact
+    }
+    EXPECT_FALSE(IsID3v10Tag(NoID3v1Tag()));
+}
+
 TEST(ID3v1Genres, TheStandardList) {
     const QStringList& names = GenreNames();
     ASSERT_EQ(names.size(), 80);

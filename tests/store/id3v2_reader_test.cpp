@@ -129,9 +129,15 @@ TEST(ID3v2Reader, TheCommentShownIsTheFirstWithoutADescription) {
     const QByteArray itunes = comm("iTunNORM", " 00000A2B 00000B3C");
     EXPECT_EQ(ParseID3v2Tag(V2Tag(itunes + comm("", "real") + comm("", "later"))).COMM,
               QStringLiteral("real"));
-    // Only described comments: the first shows.
-    EXPECT_EQ(ParseID3v2Tag(V2Tag(itunes + comm("163 key", "x"))).COMM,
-              QStringLiteral(" 00000A2B 00000B3C"));
+    // Only described comments: the first that is not machine data shows.
+    EXPECT_EQ(ParseID3v2Tag(V2Tag(itunes + comm("ID3v1 Comment", "x") + comm("Other", "y"))).COMM,
+              QStringLiteral("x"));
+    // Machine data alone is no comment, whatever the letter case.
+    for (const char* name : {"iTunNORM", "iTunSMPB", "iTunPGAP", "iTunes_CDDB_IDs", "ITUNNORM"}) {
+        EXPECT_EQ(ParseID3v2Tag(V2Tag(comm(name, "0000 1111") + comm("iTunSMPB", "x"))).COMM,
+                  QString())
+            << name;
+    }
     // UTF-16: the description ends at a two-byte terminator.
     EXPECT_EQ(ParseID3v2Tag(V2Tag(V2Frame("COMM",
                                           "\x01"

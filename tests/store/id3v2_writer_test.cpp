@@ -378,33 +378,82 @@ TEST(ID3v2Conversion, Version22FramesTakeTheirVersion23Names) {
                                                           10))}));
 }
 
-TEST(ID3v2Conversion, DescribedCommentsStayAndTheRecordsCommentIsItsOwn) {
+TEST(ID3v2Conversion, DescribedCommentsStayAndAddNoFrameUnlessTheCommentChanges) {
     const QByteArray itunes = V2Frame("COMM", QByteArray("\x00"
                                                          "engiTunNORM\0 0A 0B",
                                                          19));
+    const QByteArray described = V2Frame("COMM", QByteArray("\x00"
+                                                            "engID3v1 Comment\0old",
+                                                            21));
     const QByteArray plain = V2Frame("COMM", QByteArray("\x00"
                                                         "chi\0old",
                                                         8));
-    // Only a described comment: it shows, stays, and the record's comment is empty.
+    const auto rewrite = [](const ID3v2Tag& tag, const QByteArray& old) {
+        const QByteArray frames = RenderID3v2Frames(tag, ParseID3v2Contents(V2Tag(old)));
+        return ParseID3v2Contents(RenderID3v2Header(frames.size()) + frames);
+    };
+    const auto comments = [](const ID3v2Contents& c) {
+        QList<ID3v2Frame> found;
+        for (const ID3v2Frame& f : c.frames)
+            if (f.id == "COMM")
+                found << f;
+        return found;
+    };
+    const ID3v2Frame itunesFrame = Frame("COMM", itunes.mid(10));
+    const ID3v2Frame describedFrame = Frame("COMM", described.mid(10));
+
+    // Machine data only: no comment shows, and a rewrite adds none.
     ID3v2Tag read = ParseID3v2Tag(V2Tag(itunes));
-    EXPECT_EQ(read.COMM, QStringLiteral(" 0A 0B"));
-    QByteArray frames = RenderID3v2Frames(read, ParseID3v2Contents(V2Tag(itunes)));
-    ID3v2Contents after = ParseID3v2Contents(RenderID3v2Header(frames.size()) + frames);
+    EXPECT_EQ(read.COMM, QString());
+    ID3v2Contents after = rewrite(read, itunes);
     EXPECT_EQ(after.tag.COMM, QString());
-    EXPECT_EQ(after.frames.mid(12), (QList<ID3v2Frame>{Frame("COMM", itunes.mid(10))}));
+    EXPECT_EQ(comments(after), QList<ID3v2Frame>{itunesFrame});
+
+    // A described comment shows and stays the one shown.
+    read = ParseID3v2Tag(V2Tag(itunes + described));
+    EXPECT_EQ(read.COMM, QStringLiteral("old"));
+    after = rewrite(read, itunes + described);
+    EXPECT_EQ(after.tag.COMM, QStringLiteral("old"));
+    EXPECT_EQ(comments(after), (QList<ID3v2Frame>{itunesFrame, describedFrame}));
+
+    // A changed comment is a frame of its own beside them, and shows.
+    read.COMM = QStringLiteral("新");
+    after = rewrite(read, itunes + described);
+    EXPECT_EQ(after.tag.COMM, QStringLiteral("新"));
+    EXPECT_EQ(comments(after),
+              (QList<ID3v2Frame>{Frame("COMM", QByteArray(5, '\0') + Gbk(QStringLiteral("新"))),
+                                 itunesFrame, describedFrame}));
 
     // A new comment replaces the plain one and keeps its language.
     read = ParseID3v2Tag(V2Tag(itunes + plain));
     EXPECT_EQ(read.COMM, QStringLiteral("old"));
     read.COMM = QStringLiteral("新");
-    frames = RenderID3v2Frames(read, ParseID3v2Contents(V2Tag(itunes + plain)));
-    after = ParseID3v2Contents(RenderID3v2Header(frames.size()) + frames);
+    after = rewrite(read, itunes + plain);
     EXPECT_EQ(after.tag.COMM, QStringLiteral("新"));
-    EXPECT_EQ(after.frames[6], Frame("COMM", QByteArray("\x00"
-                                                        "chi\0",
-                                                        5) +
-                                                 Gbk(QStringLiteral("新"))));
-    EXPECT_EQ(after.frames.mid(12), (QList<ID3v2Frame>{Frame("COMM", itunes.mid(10))}));
+    EXPECT_EQ(comments(after), (QList<ID3v2Frame>{Frame("COMM", QByteArray("\x00"
+                                                                           "chi\0",
+                                                                           5) +
+                                                                    Gbk(QStringLiteral("新"))),
+                                                  itunesFrame}));
+}
+
+TEST(ID3v2Conversion, UntouchedTextsKeepTheirDuplicatesAndTheOneShown) {
+    const QByteArray first = V2Text("TIT2", "first");
+    const QByteArray second = V2Text("TIT2", "second");
+    const QByteArray old = first + second + V2Text("TPE1", "a");
+    ID3v2Tag read = ParseID3v2Tag(V2Tag(old));
+    ASSERT_EQ(read.TIT2, QStringLiteral("second"));
+    read.TPE1 = QStringLiteral("b");
+    QByteArray frames = RenderID3v2Frames(read, ParseID3v2Contents(V2Tag(old)));
+    EXPECT_TRUE(frames.startsWith(first + second));
+    EXPECT_EQ(ParseID3v2Tag(RenderID3v2Header(frames.size()) + frames).TIT2,
+              QStringLiteral("second"));
+
+    // A changed title is one frame.
+    read.TIT2 = QStringLiteral("new");
+    frames = RenderID3v2Frames(read, ParseID3v2Contents(V2Tag(old)));
+    EXPECT_TRUE(frames.startsWith(V2Text("TIT2", "new")));
+    EXPECT_EQ(frames.count("TIT2"), 1);
 }
 
 TEST(ID3v2Conversion, UnchangedTextsKeepTheirFrames) {

@@ -45,6 +45,12 @@ QByteArray V1Bytes(const QByteArray& title, const QByteArray& artist, const QByt
     return tag;
 }
 
+QByteArray V10Bytes(const QByteArray& title, const QByteArray& artist, const QByteArray& album,
+                    const QByteArray& year, const QByteArray& comment, quint8 genre) {
+    return "TAG" + Padded(title, 30, ' ') + Padded(artist, 30, ' ') + Padded(album, 30, ' ') +
+           Padded(year, 4, ' ') + Padded(comment, 30, ' ') + char(genre);
+}
+
 static QByteArray SizeBytes(qint64 n) {
     QByteArray b(4, '\0');
     b[0] = char((n >> 21) & 0x7F);

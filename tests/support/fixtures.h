@@ -16,6 +16,11 @@ QByteArray V1Bytes(const QByteArray& title, const QByteArray& artist = {},
                    const QByteArray& comment = {}, quint8 track = 0, quint8 genre = 0,
                    char pad = ' ');
 
+// A 128-byte tag in the older ID3v1.0 layout: the comment takes 30 bytes
+// (offsets 97..126), no track byte.
+QByteArray V10Bytes(const QByteArray& title, const QByteArray& artist, const QByteArray& album,
+                    const QByteArray& year, const QByteArray& comment, quint8 genre);
+
 // A frame: id, four 7-bit-group size bytes of payload.size(), flags 00 00, payload.
 QByteArray V2Frame(const QByteArray& id, const QByteArray& payload);
 // A text frame with encoding byte 0 followed by `text`.

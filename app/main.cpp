@@ -1,11 +1,11 @@
 #include <QApplication>
-#include <QDir>
 #include <QIcon>
 #include <cstdio>
 
 #include "app/mainwindow.h"
 #include "app/prompter.h"
 #include "app/startplace.h"
+#include "store/filefacts.h"
 #include "store/programfolder.h"
 
 namespace {
@@ -54,6 +54,6 @@ int main(int argc, char** argv) {
     Main window(prompter);
     prompter.setParent(&window);
     window.show();
-    window.openStartPlace(ChooseStartPlace(StartSources{line.path, QDir::currentPath()}));
+    window.openStartPlace(ChooseStartPlace(StartSources{line.path, CurrentFolder()}));
     return app.exec();
 }

@@ -4,13 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <cerrno>
 #include <cstdio>
 
 #include "batch/text.h"
 #include "store/error.h"
 #include "store/filefacts.h"
+#include "store/fileio.h"
 
 const QString kRenameConfirmText = QStringLiteral("您确认要修改这些文件的文件名吗？");
 const QString kRenameConfirmCaption = QStringLiteral("确认");
@@ -118,7 +118,7 @@ RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern)
     // place of a name, rather than stopping the whole preview. Only regular
     // files are opened: opening a FIFO for reading would wait for a writer.
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+    if (::stat(fileio::NativePath(path).constData(), &st) != 0) {
         row.problem = errno == ENOENT ? QStringLiteral("（文件已不存在）")
                                       : QStringLiteral("（文件无法读取）");
         return row;
@@ -175,8 +175,8 @@ RenameRowResult RenameOne(const RenameRow& row) {
     QString relative = row.newName;
     relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
     const QString newPath = JoinPath(row.folder, relative);
-    const QByteArray oldBytes = QFile::encodeName(oldPath);
-    const QByteArray newBytes = QFile::encodeName(newPath);
+    const QByteArray oldBytes = fileio::NativePath(oldPath);
+    const QByteArray newBytes = fileio::NativePath(newPath);
 
     if (!NamesPlaceBelowFolder(row.newName)) {
         return {RenameOutcome::Refused, Refusal(newPath, OpRename(), EINVAL)};
@@ -191,7 +191,7 @@ RenameRowResult RenameOne(const RenameRow& row) {
     if (slash >= 0) {
         const QString subName = row.newName.left(slash);
         const QString subPath = JoinPath(row.folder, subName);
-        const QByteArray subBytes = QFile::encodeName(subPath);
+        const QByteArray subBytes = fileio::NativePath(subPath);
         // Hidden entries are not seen by this test, so a hidden name is
         // always tried; mkdir then finds it (EEXIST) and the rename decides.
         const bool seen = !subName.startsWith(QLatin1Char('.')) && Exists(subBytes);

@@ -1,8 +1,7 @@
 #include "batch/rename.h"
 
-#include <QFileInfo>
-
 #include "cli/commands.h"
+#include "store/filefacts.h"
 
 namespace {
 
@@ -60,10 +59,9 @@ int CmdRename(const QStringList& args) {
     rows.reserve(size_t(paths.size()));
     bool allReady = true;
     for (const QString& path : paths) {
-        const QFileInfo info(path);
-        RenameRow row = PlanRenameRow(info.path(), info.fileName(), pattern);
+        RenameRow row = PlanRenameRow(FolderOf(path), FileNameOf(path), pattern);
         Out(QStringLiteral("%1\t%2\t%3\n")
-                .arg(path, PreviewNewNameText(row),
+                .arg(DisplayFileName(path), PreviewNewNameText(row),
                      row.ready ? QStringLiteral("ready") : QStringLiteral("blocked")));
         allReady = allReady && row.ready;
         rows.push_back(std::move(row));
@@ -77,10 +75,10 @@ int CmdRename(const QStringList& args) {
         const RenameRowResult& result = report.rows[i];
         if (result.outcome == RenameOutcome::Clash) {
             Err(QStringLiteral("tamberlo-cli rename: %1: %2 already exists\n")
-                    .arg(paths.at(qsizetype(i)), rows[i].newName));
+                    .arg(DisplayFileName(paths.at(qsizetype(i))), rows[i].newName));
         } else if (result.outcome == RenameOutcome::Refused) {
             Err(QStringLiteral("tamberlo-cli rename: %1: %2\n")
-                    .arg(paths.at(qsizetype(i)), result.reason));
+                    .arg(DisplayFileName(paths.at(qsizetype(i))), result.reason));
         }
     }
     Out(RenameReportText(report));

@@ -15,6 +15,7 @@
 #include "app/font.h"
 #include "app/marks.h"
 #include "app/prompter.h"
+#include "store/filefacts.h"
 
 namespace {
 
@@ -154,9 +155,10 @@ void frmFileName::buildPreview(int pattern) {
     for (size_t i = 0; i < rows_.size(); ++i) {
         const RenameRow& row = rows_[i];
         const QString newText = PreviewNewNameText(row);
-        auto* item = new QTreeWidgetItem({row.oldName, newText});
+        const QString oldText = DisplayFileName(row.oldName);
+        auto* item = new QTreeWidgetItem({oldText, newText});
         item->setIcon(0, row.ready ? ready : blocked);
-        item->setToolTip(0, row.oldName);
+        item->setToolTip(0, oldText);
         item->setToolTip(1, newText);
         item->setData(0, kRowRole, int(i));
         items.append(item);

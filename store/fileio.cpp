@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <cerrno>
 
 namespace fileio {
@@ -28,8 +27,117 @@ void Fd::close(const QString& path) {
         throw StoreError::fromErrno(path, OpWrite(), errno);
 }
 
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;
+
+bool IsEscape(char16_t u) {
+    return u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF;
+}
+
+// The length of the valid UTF-8 sequence at `at`, or 0 when the byte there
+// does not start one. The ranges of the second byte are those that exclude
+// overlong forms, surrogates and code points above U+10FFFF.
+int SequenceLength(const uchar* p, qsizetype at, qsizetype size) {
+    const uchar lead = p[at];
+    int length = 0;
+    uchar low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;
+        else if (lead == 0xED)
+            high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (size - at < length || p[at + 1] < low || p[at + 1] > high)
+        return 0;
+    for (int k = 2; k < length; ++k)
+        if ((p[at + k] & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+}  // namespace
+
+QString NameFromNative(QByteArrayView bytes) {
+    const auto* p = reinterpret_cast<const uchar*>(bytes.data());
+    const qsizetype size = bytes.size();
+    QString name;
+    name.reserve(size);
+    qsizetype at = 0;
+    while (at < size) {
+        if (p[at] < 0x80) {
+            name += QChar(p[at++]);
+            continue;
+        }
+        const int length = SequenceLength(p, at, size);
+        if (length == 0) {
+            // Each byte of an invalid sequence on its own: the bytes after a
+            // bad lead are continuation bytes, which are invalid alone too.
+            name += QChar(char16_t(kEscapeBase + p[at++]));
+            continue;
+        }
+        char32_t code = p[at] & (0xFF >> (length + 1));
+        for (int k = 1; k < length; ++k) code = (code << 6) | (p[at + k] & 0x3F);
+        name += QChar::fromUcs4(code);
+        at += length;
+    }
+    return name;
+}
+
 QByteArray NativePath(const QString& path) {
-    return QFile::encodeName(path);
+    QByteArray bytes;
+    bytes.reserve(path.size() * 3);
+    const qsizetype size = path.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t u = path.at(i).unicode();
+        char32_t code = u;
+        if (IsEscape(u)) {
+            bytes += char(u - kEscapeBase);
+            continue;
+        }
+        if (QChar::isHighSurrogate(u) && i + 1 < size && path.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(u, path.at(++i).unicode());
+        // Any other lone surrogate is written as its three-byte form, which
+        // names no file this program listed (see IsExactName).
+        if (code < 0x80) {
+            bytes += char(code);
+        } else if (code < 0x800) {
+            bytes += char(0xC0 | (code >> 6));
+            bytes += char(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            bytes += char(0xE0 | (code >> 12));
+            bytes += char(0x80 | ((code >> 6) & 0x3F));
+            bytes += char(0x80 | (code & 0x3F));
+        } else {
+            bytes += char(0xF0 | (code >> 18));
+            bytes += char(0x80 | ((code >> 12) & 0x3F));
+            bytes += char(0x80 | ((code >> 6) & 0x3F));
+            bytes += char(0x80 | (code & 0x3F));
+        }
+    }
+    return bytes;
+}
+
+bool IsExactName(const QString& name) {
+    return NameFromNative(NativePath(name)) == name;
+}
+
+bool HasEscapedBytes(const QString& name) {
+    for (const QChar c : name)
+        if (IsEscape(c.unicode()))
+            return true;
+    return false;
 }
 
 Fd Open(const QString& path, int flags, mode_t mode, struct stat* status) {

@@ -1,5 +1,8 @@
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 
 #include "app/mainwindow.h"
@@ -50,6 +53,13 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // Qt's own texts in the program's language: the buttons of the message
+    // boxes, among them the one that unfolds a report's list of files.
+    // Without Qt's translations installed they stay in English.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     MessageBoxPrompter prompter;
     Main window(prompter);
     prompter.setParent(&window);

@@ -15,6 +15,7 @@
 #include "dialogs/editor_helpers.h"
 #include "dialogs/frmfilename.h"
 #include "dialogs/frmid3v1tag.h"
+#include "support/qt_printers.h"
 #include "support/scripted_prompter.h"
 
 namespace {

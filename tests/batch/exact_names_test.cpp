@@ -13,6 +13,7 @@
 #include "batch/mp3list.h"
 #include "batch/rename.h"
 #include "store/id3v2.h"
+#include "support/qt_printers.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ TEST_F(ExactNameBatch, FailuresAndDetailsShowTheDisplayForm) {
 
 TEST_F(ExactNameBatch, RenameMovesOnlyTheNamedFile) {
     std::vector<RenameRow> rows = PlanRename({folder, {gbkName}}, 1);
-    ASSERT_TRUE(rows[0].ready);
+    ASSERT_TRUE(rows[0].ready) << RenameRowReason(rows[0]).toStdString();
     EXPECT_EQ(rows[0].newName, QStringLiteral("Jay-晴天.mp3"));
     const RenameReport report = RunRename(rows);
     EXPECT_EQ(report.renamed, 1);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "batch/exact_names_fixture.h"
+#include "support/qt_printers.h"
 #include "support/run_native.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "store/id3v2.h"
 #include "store/programfolder.h"
 #include "support/fixtures.h"
+#include "support/qt_printers.h"
 
 namespace {
 

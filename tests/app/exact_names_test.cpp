@@ -11,6 +11,8 @@
 
 #include "app/mainwindow.h"
 #include "app/mp3listmodel.h"
+#include "app/mp3listview.h"
+#include "app/startplace.h"
 #include "batch/exact_names_fixture.h"
 #include "dialogs/editor_helpers.h"
 #include "dialogs/frmfilename.h"
@@ -90,6 +92,25 @@ TEST_F(ExactNameWindow, BothFilesAreListedAndTheTickedOneIsEditedAlone) {
     shown = fileNameColumn();
     shown.sort();
     EXPECT_EQ(shown, (QStringList{QStringLiteral("周杰伦-晴天.mp3"), QStringLiteral("����.mp3")}));
+}
+
+TEST_F(ExactNameWindow, StartingOnTheFileSelectsItAndNotItsLookAlike) {
+    const WindowCommandLine line = ParseWindowCommandLine({Bytes(kGbkSunny)});
+    EXPECT_EQ(line.path, folder + "/" + gbkName);
+    const StartPlace place = ChooseStartPlace(StartSources{line.path, QStringLiteral("/")});
+    EXPECT_EQ(place.folder, folder);
+    EXPECT_EQ(place.fileName, gbkName);
+    EXPECT_TRUE(place.notice.isEmpty());
+    main->openStartPlace(place);
+    const int current = main->listView()->currentIndex().row();
+    ASSERT_GE(current, 0);
+    EXPECT_EQ(main->listModel()->fileName(current), gbkName);
+
+    // A missing name is named in the notice as it is shown.
+    const StartPlace missing = ChooseStartPlace(
+        StartSources{fileio::NameFromNative(Bytes(Gbk(QStringLiteral("七里香")) + ".mp3")), {}});
+    EXPECT_EQ(missing.folder, folder);
+    EXPECT_TRUE(missing.notice.contains(QStringLiteral("旧歌/七里香.mp3（非 UTF-8 文件名）")));
 }
 
 }  // namespace

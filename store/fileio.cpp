@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+#include "store/codec.h"
+
 namespace fileio {
 
 Fd::~Fd() {
@@ -35,38 +37,6 @@ bool IsEscape(char16_t u) {
     return u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF;
 }
 
-// The length of the valid UTF-8 sequence at `at`, or 0 when the byte there
-// does not start one. The ranges of the second byte are those that exclude
-// overlong forms, surrogates and code points above U+10FFFF.
-int SequenceLength(const uchar* p, qsizetype at, qsizetype size) {
-    const uchar lead = p[at];
-    int length = 0;
-    uchar low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0;
-        else if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        else if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (size - at < length || p[at + 1] < low || p[at + 1] > high)
-        return 0;
-    for (int k = 2; k < length; ++k)
-        if ((p[at + k] & 0xC0) != 0x80)
-            return 0;
-    return length;
-}
-
 }  // namespace
 
 QString NameFromNative(QByteArrayView bytes) {
@@ -80,15 +50,14 @@ QString NameFromNative(QByteArrayView bytes) {
             name += QChar(p[at++]);
             continue;
         }
-        const int length = SequenceLength(p, at, size);
-        if (length == 0) {
+        char32_t code = 0;
+        const int length = Utf8Sequence(p + at, size - at, &code);
+        if (length <= 0) {
             // Each byte of an invalid sequence on its own: the bytes after a
             // bad lead are continuation bytes, which are invalid alone too.
             name += QChar(char16_t(kEscapeBase + p[at++]));
             continue;
         }
-        char32_t code = p[at] & (0xFF >> (length + 1));
-        for (int k = 1; k < length; ++k) code = (code << 6) | (p[at + k] & 0x3F);
         name += QChar::fromUcs4(code);
         at += length;
     }

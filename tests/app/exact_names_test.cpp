@@ -65,6 +65,13 @@ TEST_F(ExactNameWindow, BothFilesAreListedAndTheTickedOneIsEditedAlone) {
     shown.sort();
     EXPECT_EQ(shown, (QStringList{gbkShown, QStringLiteral("����.mp3")}));
 
+    for (int row = 0; row < 2; ++row) {
+        const QVariant tip =
+            main->listModel()->data(main->listModel()->index(row, 0), Qt::ToolTipRole);
+        EXPECT_EQ(tip.toString(),
+                  main->listModel()->fileName(row) == gbkName ? gbkShown : QString());
+    }
+
     tick(gbkName);
     EXPECT_EQ(main->tickedFiles().names, QStringList{gbkName});
     answer = [&](QDialog& dialog) {

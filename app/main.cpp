@@ -1,11 +1,14 @@
 #include <QApplication>
-#include <QDir>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <cstdio>
 
 #include "app/mainwindow.h"
 #include "app/prompter.h"
 #include "app/startplace.h"
+#include "store/filefacts.h"
 #include "store/programfolder.h"
 
 namespace {
@@ -50,10 +53,17 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // Qt's own texts in the program's language: the buttons of the message
+    // boxes, among them the one that unfolds a report's list of files.
+    // Without Qt's translations installed they stay in English.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     MessageBoxPrompter prompter;
     Main window(prompter);
     prompter.setParent(&window);
     window.show();
-    window.openStartPlace(ChooseStartPlace(StartSources{line.path, QDir::currentPath()}));
+    window.openStartPlace(ChooseStartPlace(StartSources{line.path, CurrentFolder()}));
     return app.exec();
 }

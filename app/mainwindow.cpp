@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGroupBox>
@@ -31,6 +32,8 @@
 #include "dialogs/frmmp3info.h"
 #include "dialogs/frmsetup.h"
 #include "store/error.h"
+#include "store/filefacts.h"
+#include "store/fileio.h"
 #include "store/id3v1.h"
 
 namespace {
@@ -123,7 +126,9 @@ Main::Main(Prompter& prompter, QWidget* parent)
 
     // The tree shows the process's current folder; the list stays empty
     // until start-up opens its place or the user moves to a folder.
-    folder_ = QDir::currentPath();
+    folder_ = CurrentFolder();
+    if (folder_.isEmpty())
+        folder_ = QStringLiteral("/");
     showFolderInTree(folder_);
 }
 
@@ -274,8 +279,10 @@ void Main::writePrompt() {
 
 void Main::showFolderInTree(const QString& path) {
     // Should the tree have no entry for the folder, it is left with no
-    // current folder rather than with another one.
-    const QModelIndex index = folders_->index(path);
+    // current folder rather than with another one. The tree knows folders
+    // by Qt's own decoding of their names, which shows bytes that are not
+    // UTF-8 as U+FFFD; that form serves only to find the tree's row.
+    const QModelIndex index = folders_->index(QFile::decodeName(fileio::NativePath(path)));
     followTree_ = false;
     tree_->setCurrentIndex(index);
     followTree_ = true;
@@ -289,12 +296,27 @@ void Main::showFolderInTree(const QString& path) {
 void Main::onTreeCurrentChanged(const QModelIndex& current) {
     if (!followTree_ || !current.isValid())
         return;
-    folder_ = folders_->filePath(current);
+    const QString shown = folders_->filePath(current);
+    const std::optional<QString> exact = FolderFromShownPath(shown);
+    if (!exact) {
+        // Two folders whose names differ only in bytes that are not UTF-8
+        // look the same in the tree; neither is opened on a guess.
+        showFolderInTree(folder_);
+        prompter_.tell(QStringLiteral("有几个文件夹的名字显示出来都是“%1”（名字不是 UTF-8 "
+                                      "编码），无法确定要打开哪一个。")
+                           .arg(shown),
+                       QStringLiteral("无法打开文件夹"));
+        return;
+    }
+    folder_ = *exact;
     FillList();
 }
 
 void Main::changeFolder(const QString& path) {
-    folder_ = QDir::cleanPath(QDir(path).absolutePath());
+    // String work only: cleanPath keeps every character of an exact name.
+    const QString absolute =
+        path.startsWith(QLatin1Char('/')) ? path : JoinPath(CurrentFolder(), path);
+    folder_ = QDir::cleanPath(absolute);
     showFolderInTree(folder_);
     FillList();
 }
@@ -345,14 +367,15 @@ void Main::loadFolder(QString& notice) {
         // belong to; the tree and the current folder still name one folder.
         fileCount_ = 0;
         model_->setRows({});
-        if (QFileInfo(folder).isDir()) {
+        if (IsFolder(folder)) {
             prompt_->setText(
                 QStringLiteral("无法读取此目录（%1），列表中没有 Mp3 文件。").arg(error.reason()));
             return;
         }
         QString existing = folder;
-        while (!QFileInfo(existing).isDir()) existing = QFileInfo(existing).path();
-        notice = QStringLiteral("目录“%1”已不存在，现在列出的是“%2”。").arg(folder, existing);
+        while (!IsFolder(existing) && existing != QLatin1String("/")) existing = FolderOf(existing);
+        notice = QStringLiteral("目录“%1”已不存在，现在列出的是“%2”。")
+                     .arg(DisplayFileName(folder), DisplayFileName(existing));
         folder_ = existing;
         showFolderInTree(existing);
         reloadPending_ = true;

@@ -8,6 +8,7 @@
 
 #include "app/marks.h"
 #include "batch/columns.h"
+#include "store/fileio.h"
 
 Mp3ListModel::Mp3ListModel(const QList<int>& columnCodes, QObject* parent)
     : QAbstractTableModel(parent), codes_(columnCodes) {}
@@ -36,9 +37,13 @@ QVariant Mp3ListModel::data(const QModelIndex& index, int role) const {
             return darkGreen;
         }
         case Qt::ToolTipRole:
-            if (entry.row.error.isEmpty())
-                return {};
-            return QStringLiteral("无法读取此文件：") + entry.row.error;
+            if (!entry.row.error.isEmpty())
+                return QStringLiteral("无法读取此文件：") + entry.row.error;
+            // The mark of a name that is not UTF-8 comes last, where a
+            // narrow column cuts it off.
+            if (codes_.value(index.column()) == 306 && fileio::HasEscapedBytes(entry.row.name))
+                return entry.row.cells.value(index.column());
+            return {};
         case Qt::DecorationRole:
             if (index.column() == 0 && !entry.row.error.isEmpty())
                 return BlockedMark();

@@ -16,8 +16,21 @@ QString ShownMessage(const QString& text) {
 
 }  // namespace
 
+void Prompter::tellDetailed(const QString& text, const QString& caption, const QString& details) {
+    tell(details.isEmpty() ? text : text + QStringLiteral("\n\n") + details, caption);
+}
+
 void MessageBoxPrompter::tell(const QString& text, const QString& caption) {
+    tellDetailed(text, caption, {});
+}
+
+void MessageBoxPrompter::tellDetailed(const QString& text, const QString& caption,
+                                      const QString& details) {
     QMessageBox box(QMessageBox::NoIcon, caption, ShownMessage(text), QMessageBox::Ok, parent_);
+    // The box offers a button that unfolds the list; folded, the box keeps
+    // the size of its text.
+    if (!details.isEmpty())
+        box.setDetailedText(details);
     box.exec();
 }
 

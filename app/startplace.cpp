@@ -3,15 +3,16 @@
 #include <sys/stat.h>
 
 #include <QDir>
-#include <QFile>
 
+#include "store/filefacts.h"
 #include "store/fileio.h"
 
 namespace {
 
-// argv bytes as a name; the one place the command line's paths are decoded.
+// argv bytes as a name, exact: the one place the command line's paths are
+// decoded.
 QString NameFromArgument(const QByteArray& argument) {
-    return QFile::decodeName(argument);
+    return fileio::NameFromNative(argument);
 }
 
 bool IsOption(const QByteArray& argument, const char* longName, const char* shortName) {
@@ -74,27 +75,22 @@ StartPlace ChooseStartPlace(const StartSources& sources) {
     if (sources.argument.isEmpty())
         return StartPlace{QDir::cleanPath(sources.currentFolder), {}, {}};
     // Clean and absolute, so the folder is everything before the last "/".
-    const QString path =
-        QDir::cleanPath(QDir(sources.currentFolder).absoluteFilePath(sources.argument));
-    const auto parent = [](const QString& p) {
-        const qsizetype slash = p.lastIndexOf(QLatin1Char('/'));
-        return slash <= 0 ? QStringLiteral("/") : p.left(slash);
-    };
+    // String work only: cleanPath keeps every character of an exact name.
+    const QString path = QDir::cleanPath(sources.argument.startsWith(QLatin1Char('/'))
+                                             ? sources.argument
+                                             : JoinPath(sources.currentFolder, sources.argument));
     struct stat status;
     if (::stat(fileio::NativePath(path).constData(), &status) == 0) {
         if (S_ISDIR(status.st_mode))
             return StartPlace{path, {}, {}};
-        return StartPlace{parent(path), path.mid(path.lastIndexOf(QLatin1Char('/')) + 1), {}};
+        return StartPlace{FolderOf(path), FileNameOf(path), {}};
     }
     // A broken link or a typo: the nearest folder that is there. The root
     // always is, so the walk ends.
-    QString existing = parent(path);
-    while (existing != QLatin1String("/") &&
-           !(::stat(fileio::NativePath(existing).constData(), &status) == 0 &&
-             S_ISDIR(status.st_mode)))
-        existing = parent(existing);
-    return StartPlace{
-        existing,
-        {},
-        QStringLiteral("“%1”不存在，现在列出的是“%2”。").arg(sources.argument, existing)};
+    QString existing = FolderOf(path);
+    while (existing != QLatin1String("/") && !IsFolder(existing)) existing = FolderOf(existing);
+    return StartPlace{existing,
+                      {},
+                      QStringLiteral("“%1”不存在，现在列出的是“%2”。")
+                          .arg(DisplayFileName(sources.argument), DisplayFileName(existing))};
 }

@@ -29,7 +29,8 @@ QString FileLines(const QStringList& lines) {
 
 QStringList NamedLines(const QList<EditFailure>& files) {
     QStringList lines;
-    for (const EditFailure& file : files) lines << file.name + QStringLiteral("：") + file.reason;
+    for (const EditFailure& file : files)
+        lines << DisplayFileName(file.name) + QStringLiteral("：") + file.reason;
     return lines;
 }
 
@@ -53,8 +54,10 @@ ReportMessage FailureMessage(const QList<EditFailure>& failures) {
 }
 
 ReportMessage WithoutID3v1Message(const QStringList& names) {
+    QStringList shown;
+    for (const QString& name : names) shown << DisplayFileName(name);
     return {QString::number(names.size()) + QStringLiteral(" 个文件没有 ID3v1 标签，未复制") +
-                kMessageBreak + FileLines(names) + kMessageBreak +
+                kMessageBreak + FileLines(shown) + kMessageBreak +
                 QStringLiteral("这些文件要从 ID3v1 标签复制的七项保持原有的内容，"
                                "其他勾选的项目照常修改。"),
             QStringLiteral("没有 ID3v1 标签的文件")};
@@ -110,5 +113,8 @@ EditReport EditTickedFiles(const TickedFiles& files, const ProgressFn& progress,
 }
 
 QString TitleFromFileName(const QString& name) {
-    return name.left(std::max<qsizetype>(0, name.size() - 4));
+    // A name that is not UTF-8 gives its code page 936 text, whose stand-ins
+    // for undecodable bytes write back the name's own bytes.
+    const QString text = DecodedFileName(name);
+    return text.left(std::max<qsizetype>(0, text.size() - 4));
 }

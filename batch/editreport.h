@@ -13,7 +13,7 @@
 // A ticked file the run could not handle. The file was left as it was (as
 // far as the store guarantees; see WriteID3v1Tag / WriteID3v2Tag).
 struct EditFailure {
-    QString name;    // the file name as ticked (the command line puts the path here)
+    QString name;    // the exact file name as ticked (the command line puts the path here)
     QString reason;  // the system's reason, e.g. "No such file or directory"
 
     bool operator==(const EditFailure&) const = default;
@@ -85,5 +85,6 @@ EditReport EditTickedFiles(const TickedFiles& files, const ProgressFn& progress,
                                                         EditReport& report)>& edit);
 
 // The title a file name gives: the name without its last four characters
-// (the ".mp3"), nothing else removed.
+// (the ".mp3"), nothing else removed; a name that is not UTF-8 is read as
+// code page 936 first (DecodedFileName).
 QString TitleFromFileName(const QString& name);

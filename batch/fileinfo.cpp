@@ -66,9 +66,9 @@ void FillContent(FileInfo& info, ContentKind kind) {
 
 FileInfo NamesOnly(const QString& folder, const QString& fileName) {
     FileInfo info;
-    info.FullPath = JoinPath(folder, fileName);
-    info.FileName = fileName;
-    info.Path = folder;
+    info.FullPath = DisplayFileName(JoinPath(folder, fileName));
+    info.FileName = DisplayFileName(fileName);
+    info.Path = DisplayFileName(folder);
     return info;
 }
 

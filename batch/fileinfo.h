@@ -11,6 +11,9 @@
 // (none for an ID3v1.0 tag, whose comment is shown with all its 30 bytes);
 // ID3v2 texts exactly as the tag holds them, blanks kept, but cut at the first
 // NUL as the main list shows them. A missing tag leaves its values empty.
+//
+// The name, folder and full path are display forms (DisplayFileName): a name
+// that is not UTF-8 is shown decoded and marked, never used to open a file.
 struct FileInfo {
     QString FullPath;
 

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 
 #include "batch/text.h"
 #include "store/error.h"
+#include "store/fileio.h"
 
 namespace {
 
@@ -23,28 +25,35 @@ struct DirCloser {
     ~DirCloser() { closedir(dir); }
 };
 
-}  // namespace
-
-QStringList ListMp3Files(const QString& folder) {
-    const QByteArray path = QFile::encodeName(folder);
+// Calls `each` with every entry of `folder` ("." and ".." included).
+// Throws StoreError when the folder cannot be opened or read.
+void ForEachEntry(const QString& folder, const std::function<void(DIR*, const dirent*)>& each) {
+    const QByteArray path = fileio::NativePath(folder);
     DIR* dir = opendir(path.constData());
     if (!dir)
         throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
     DirCloser closer{dir};
-
-    QStringList names;
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);
         if (!entry) {
             if (errno != 0)
                 throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
-            break;
+            return;
         }
+        each(dir, entry);
+    }
+}
+
+}  // namespace
+
+QStringList ListMp3Files(const QString& folder) {
+    QStringList names;
+    ForEachEntry(folder, [&names](DIR* dir, const dirent* entry) {
         const char* name = entry->d_name;
         const size_t length = std::strlen(name);
         if (name[0] == '.' || !EndsWithMp3(name, length))
-            continue;
+            return;
         // d_type saves a stat per file where the file system fills it in; a
         // link is listed when it leads to a regular file.
         bool regular = entry->d_type == DT_REG;
@@ -53,14 +62,46 @@ QStringList ListMp3Files(const QString& folder) {
             regular = fstatat(dirfd(dir), name, &st, 0) == 0 && S_ISREG(st.st_mode);
         }
         if (regular)
-            names.append(QFile::decodeName(QByteArray(name, qsizetype(length))));
-    }
+            names.append(fileio::NameFromNative(QByteArrayView(name, qsizetype(length))));
+    });
 
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int c = QString::compare(a, b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
     });
     return names;
+}
+
+std::optional<QString> FolderFromShownPath(const QString& shown) {
+    if (!shown.contains(QChar::ReplacementCharacter))
+        return shown;
+    const QStringList parts = shown.split(QLatin1Char('/'));
+    QString exact = parts.first();
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QString& part = parts.at(i);
+        QString chosen = part;
+        if (part.contains(QChar::ReplacementCharacter)) {
+            // The names Qt shows as this part: Qt's own decoding of each entry.
+            QStringList matches;
+            try {
+                ForEachEntry(exact.isEmpty() ? QStringLiteral("/") : exact,
+                             [&](DIR*, const dirent* entry) {
+                                 const QByteArray bytes(entry->d_name);
+                                 if (QFile::decodeName(bytes) == part)
+                                     matches.append(fileio::NameFromNative(bytes));
+                             });
+            } catch (const StoreError&) {
+                // An unreadable parent: the part stays as shown, and loading
+                // the folder reports the failure.
+            }
+            if (matches.size() > 1)
+                return std::nullopt;
+            if (matches.size() == 1)
+                chosen = matches.first();
+        }
+        exact += QLatin1Char('/') + chosen;
+    }
+    return exact;
 }
 
 QString SizeText(qint64 length) {
@@ -147,7 +188,7 @@ QString CellText(int code, const FileRecords& records, const QString& name) {
         case 305:
             return SizeText(records.facts.Length);
         case 306:
-            return name;
+            return DisplayFileName(name);
         case kContentColumn:
             return ContentCellText(records.content);
         default:
@@ -167,7 +208,8 @@ Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& 
         // The row stays so that the list still shows every file of the folder;
         // tag cells stay empty rather than pretending the file has no tags.
         row.cells.clear();
-        for (const int code : codes) row.cells.append(code == 306 ? name : QString());
+        for (const int code : codes)
+            row.cells.append(code == 306 ? DisplayFileName(name) : QString());
         row.error = error.reason().isEmpty() ? error.message() : error.reason();
     }
     return row;

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 #include "batch/tickedfiles.h"
@@ -14,9 +15,18 @@
 // The MP3 files of `folder`: regular files (or links to them) whose names
 // end in ".mp3" in any letter case; names starting with "." are hidden and
 // left out; subfolders are not entered. Sorted by name with letter case
-// ignored (names equal but for case in code-unit order).
+// ignored (names equal but for case in code-unit order). Names are exact
+// (fileio::NameFromNative): a name that is not UTF-8 is listed as itself.
 // Throws StoreError when the folder cannot be opened or read.
 QStringList ListMp3Files(const QString& folder);
+
+// The exact folder that a path shown by Qt's own file classes (the folder
+// tree) stands for. Qt shows bytes that are not UTF-8 as U+FFFD, so a part
+// holding U+FFFD is looked up among its parent's entries and the one entry
+// Qt shows under that name is taken; a part no entry matches stays as shown
+// (loading it then reports that it does not exist). Nothing when several
+// entries share the shown name: which one was meant cannot be told.
+std::optional<QString> FolderFromShownPath(const QString& shown);
 
 // Length in bytes as kilobytes with thousands separators and exactly two
 // decimals, rounded half away from zero, the same in every locale:
@@ -28,14 +38,15 @@ QString SizeText(qint64 length);
 inline constexpr int kContentColumn = 307;
 
 // The text of a cell of column `code` for a file named `name` with the
-// records `records`; empty for a code outside the catalogue. The content
+// records `records`; empty for a code outside the catalogue. The file-name
+// column shows DisplayFileName(name). The content
 // cell is empty for MP3 content (and content not judged), else
 // "不是 MP3（PNG 图片）", "不是 MP3（找不到音频帧）".
 QString CellText(int code, const FileRecords& records, const QString& name);
 
 // One row of the list as loaded.
 struct Mp3Row {
-    QString name;       // the file name without folder
+    QString name;       // the exact file name without folder
     QStringList cells;  // one text per column code, in column order
     QString error;      // why the file could not be read; empty when it was
 };

@@ -4,13 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QFile>
+#include <QHash>
 #include <cerrno>
 #include <cstdio>
 
 #include "batch/text.h"
+#include "store/codec.h"
 #include "store/error.h"
 #include "store/filefacts.h"
+#include "store/fileio.h"
 
 const QString kRenameConfirmText = QStringLiteral("您确认要修改这些文件的文件名吗？");
 const QString kRenameConfirmCaption = QStringLiteral("确认");
@@ -104,8 +106,88 @@ int MoveNoReplace(const QByteArray& from, const QByteArray& to) {
     return LinkThenUnlink(from, to);
 }
 
+namespace {
+
+QString Quoted(const QString& text) {
+    return QStringLiteral("“") + text + QStringLiteral("”");
+}
+
+QString CodePoint(char16_t u) {
+    return QStringLiteral("U+%1").arg(unsigned(u), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+bool IsControl(char16_t u) {
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F);
+}
+
+void AddOnce(QStringList& list, const QString& item) {
+    if (!list.contains(item))
+        list.append(item);
+}
+
+}  // namespace
+
+QStringList NewNameProblems(const QString& newName) {
+    QStringList forbidden, rawBytes, controls, lone;
+    const qsizetype size = newName.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = newName.at(i);
+        const char16_t u = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < size && newName.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            AddOnce(lone, CodePoint(u));
+        } else if (u >= kRawByteBase && u <= kRawByteBase + 0xFF) {
+            AddOnce(rawBytes, QStringLiteral("0x") + QString::number(u - kRawByteBase, 16)
+                                                         .toUpper()
+                                                         .rightJustified(2, QLatin1Char('0')));
+        } else if (IsControl(u)) {
+            AddOnce(controls, CodePoint(u));
+        } else if (!IsValidFileName(QString(c))) {
+            AddOnce(forbidden, Quoted(QString(c)));
+        }
+    }
+    QStringList problems;
+    if (!forbidden.isEmpty())
+        problems << QStringLiteral("新文件名含有不允许的字符") + forbidden.join(QString());
+    if (!rawBytes.isEmpty())
+        problems << QStringLiteral("标签含有无法解码的字节 ") + rawBytes.join(QStringLiteral("、"));
+    if (!controls.isEmpty())
+        problems << QStringLiteral("新文件名含有控制字符 ") + controls.join(QStringLiteral("、"));
+    if (!lone.isEmpty())
+        problems << QStringLiteral("新文件名含有无效的字符 ") + lone.join(QStringLiteral("、"));
+    if (!NamesPlaceBelowFolder(newName))
+        problems << QStringLiteral("新文件名中的文件夹名为空或为“.”“..”");
+    return problems;
+}
+
+QString OutsideLinkProblem(const QString& folder, const QString& newName) {
+    const QStringList parts = newName.split(QLatin1Char('\\'));
+    QString path = folder;
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        path = JoinPath(path, parts.at(i));
+        if (!LinkLeavesFolder(path, folder).isEmpty()) {
+            return QStringLiteral("文件夹") + Quoted(parts.mid(0, i + 1).join(QLatin1Char('\\'))) +
+                   QStringLiteral("是指向所列文件夹之外的符号链接");
+        }
+    }
+    return {};
+}
+
+QString RenameRowReason(const RenameRow& row) {
+    if (!row.problem.isEmpty())
+        return row.problem;
+    QStringList reasons;
+    if (!row.blockedBy.isEmpty())
+        reasons << row.blockedBy;
+    if (row.sameTargetAs > 0)
+        reasons << QStringLiteral("与第 %1 行的新文件名相同").arg(row.sameTargetAs);
+    return reasons.join(QStringLiteral("；"));
+}
+
 QString PreviewNewNameText(const RenameRow& row) {
-    return row.problem.isEmpty() ? row.newName : row.problem;
+    return row.problem.isEmpty() ? row.newName
+                                 : QStringLiteral("（") + row.problem + QStringLiteral("）");
 }
 
 RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern) {
@@ -118,24 +200,95 @@ RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern)
     // place of a name, rather than stopping the whole preview. Only regular
     // files are opened: opening a FIFO for reading would wait for a writer.
     struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-        row.problem = errno == ENOENT ? QStringLiteral("（文件已不存在）")
-                                      : QStringLiteral("（文件无法读取）");
+    if (::stat(fileio::NativePath(path).constData(), &st) != 0) {
+        row.problem =
+            errno == ENOENT ? QStringLiteral("文件已不存在") : QStringLiteral("文件无法读取");
         return row;
     }
     if (!S_ISREG(st.st_mode)) {
-        row.problem = QStringLiteral("（不是普通文件）");
+        row.problem = QStringLiteral("不是普通文件");
         return row;
     }
+    ID3v1Tag tag;
+    bool readOnly = false;
     try {
-        const ID3v1Tag tag = ReadID3v1Tag(path);
-        row.newName = ComposeNewName(pattern, tag);
-        row.ready = !IsReadOnlyFile(path) && IsValidFileName(row.newName) &&
-                    NamesPlaceBelowFolder(row.newName);
+        tag = ReadID3v1Tag(path);
+        // What the process may write decides, as for the editors.
+        readOnly = IsReadOnlyFile(path);
     } catch (const StoreError&) {
-        row.problem = QStringLiteral("（文件无法读取）");
+        row.problem = QStringLiteral("文件无法读取");
+        return row;
     }
+    row.newName = ComposeNewName(pattern, tag);
+    QStringList reasons;
+    if (readOnly)
+        reasons << QStringLiteral("文件只读");
+    if (!HasID3v1Tag(tag)) {
+        // The name is built from the "N/A" shown for a missing tag; what is
+        // wrong with it says nothing more.
+        reasons << QStringLiteral("文件没有 ID3v1 标签");
+    } else {
+        const QStringList faults = NewNameProblems(row.newName);
+        reasons << faults;
+        if (faults.isEmpty()) {
+            const QString link = OutsideLinkProblem(folder, row.newName);
+            if (!link.isEmpty())
+                reasons << link;
+        }
+    }
+    row.blockedBy = reasons.join(QStringLiteral("；"));
+    row.ready = reasons.isEmpty();
     return row;
+}
+
+namespace {
+
+// What tells two targets apart as the file system does: the folder that
+// would hold the file (its device and inode when it exists, so that two
+// spellings of one folder agree) and the last name's bytes.
+class TargetKeys {
+  public:
+    QByteArray of(const RenameRow& row) {
+        QString relative = row.newName;
+        relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        const QString target = JoinPath(row.folder, relative);
+        const QString folder = FolderOf(target);
+        auto known = folders_.constFind(folder);
+        if (known == folders_.cend()) {
+            struct stat st;
+            const QByteArray native = fileio::NativePath(folder);
+            const QByteArray key = ::stat(native.constData(), &st) == 0
+                                       ? QByteArray::number(quint64(st.st_dev)) + ':' +
+                                             QByteArray::number(quint64(st.st_ino))
+                                       : native;
+            known = folders_.insert(folder, key);
+        }
+        return *known + '/' + fileio::NativePath(FileNameOf(target));
+    }
+
+  private:
+    QHash<QString, QByteArray> folders_;
+};
+
+}  // namespace
+
+void MarkSameTargets(std::vector<RenameRow>& rows) {
+    TargetKeys keys;
+    QHash<QByteArray, int> firstRow;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        RenameRow& row = rows[i];
+        row.sameTargetAs = 0;
+        const bool readyAlone = row.problem.isEmpty() && row.blockedBy.isEmpty();
+        if (readyAlone) {
+            const QByteArray key = keys.of(row);
+            const auto earlier = firstRow.constFind(key);
+            if (earlier != firstRow.cend())
+                row.sameTargetAs = *earlier;
+            else
+                firstRow.insert(key, int(i) + 1);
+        }
+        row.ready = readyAlone && row.sameTargetAs == 0;
+    }
 }
 
 std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern,
@@ -149,6 +302,7 @@ std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern,
             progress(i + 1, total);
         }
     }
+    MarkSameTargets(rows);
     return rows;
 }
 
@@ -167,16 +321,34 @@ QString Refusal(const QString& path, const QString& operation, int err) {
     return StoreError::fromErrno(path, operation, err).message();
 }
 
+QString ClashReason(const RenameRow& row) {
+    return QStringLiteral("已有同名的文件或文件夹") + Quoted(row.newName);
+}
+
+// Removes on request a sub-folder this row created, when it is still empty
+// (rmdir refuses any other).
+class CreatedFolder {
+  public:
+    void created(QByteArray path) { path_ = std::move(path); }
+    void removeIfEmpty() {
+        if (!path_.isEmpty())
+            ::rmdir(path_.constData());
+    }
+
+  private:
+    QByteArray path_;
+};
+
 RenameRowResult RenameOne(const RenameRow& row) {
     if (!row.ready) {
-        return {RenameOutcome::Blocked, {}};
+        return {RenameOutcome::Blocked, RenameRowReason(row)};
     }
     const QString oldPath = JoinPath(row.folder, row.oldName);
     QString relative = row.newName;
     relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
     const QString newPath = JoinPath(row.folder, relative);
-    const QByteArray oldBytes = QFile::encodeName(oldPath);
-    const QByteArray newBytes = QFile::encodeName(newPath);
+    const QByteArray oldBytes = fileio::NativePath(oldPath);
+    const QByteArray newBytes = fileio::NativePath(newPath);
 
     if (!NamesPlaceBelowFolder(row.newName)) {
         return {RenameOutcome::Refused, Refusal(newPath, OpRename(), EINVAL)};
@@ -186,17 +358,27 @@ RenameRowResult RenameOne(const RenameRow& row) {
     if (!Exists(oldBytes)) {
         return {RenameOutcome::Refused, Refusal(oldPath, OpRename(), ENOENT)};
     }
+    // The disk may have changed since the preview looked.
+    if (const QString link = OutsideLinkProblem(row.folder, row.newName); !link.isEmpty()) {
+        return {RenameOutcome::Refused, link};
+    }
 
+    CreatedFolder sub;
     const qsizetype slash = row.newName.indexOf(QLatin1Char('\\'));
     if (slash >= 0) {
         const QString subName = row.newName.left(slash);
         const QString subPath = JoinPath(row.folder, subName);
-        const QByteArray subBytes = QFile::encodeName(subPath);
+        const QByteArray subBytes = fileio::NativePath(subPath);
         // Hidden entries are not seen by this test, so a hidden name is
         // always tried; mkdir then finds it (EEXIST) and the rename decides.
         const bool seen = !subName.startsWith(QLatin1Char('.')) && Exists(subBytes);
-        if (!seen && ::mkdir(subBytes.constData(), 0777) != 0 && errno != EEXIST) {
-            return {RenameOutcome::Refused, Refusal(subPath, QStringLiteral("创建文件夹"), errno)};
+        if (!seen) {
+            if (::mkdir(subBytes.constData(), 0777) == 0) {
+                sub.created(subBytes);
+            } else if (errno != EEXIST) {
+                return {RenameOutcome::Refused,
+                        Refusal(subPath, QStringLiteral("创建文件夹"), errno)};
+            }
         }
     }
 
@@ -205,15 +387,17 @@ RenameRowResult RenameOne(const RenameRow& row) {
     // file system compares them, so a case-only change is a real rename on
     // a case-sensitive file system.
     if (Exists(newBytes)) {
-        return {RenameOutcome::Clash, {}};
+        sub.removeIfEmpty();
+        return {RenameOutcome::Clash, ClashReason(row)};
     }
 
     const int err = MoveNoReplace(oldBytes, newBytes);
     if (err == 0) {
         return {RenameOutcome::Renamed, {}};
     }
+    sub.removeIfEmpty();
     if (err == EEXIST) {
-        return {RenameOutcome::Clash, {}};  // appeared since the test
+        return {RenameOutcome::Clash, ClashReason(row)};  // appeared since the test
     }
     return {RenameOutcome::Refused, Refusal(newPath, OpRename(), err)};
 }
@@ -269,4 +453,15 @@ QString RenameReportText(const RenameReport& report) {
                 kMessageBreak;
     }
     return text;
+}
+
+QString RenameDetailsText(const QStringList& names, const RenameReport& report) {
+    QStringList lines;
+    for (size_t i = 0; i < report.rows.size(); ++i) {
+        const RenameRowResult& result = report.rows[i];
+        if (result.outcome != RenameOutcome::Renamed)
+            lines << DisplayFileName(names.value(qsizetype(i))) + QStringLiteral("：") +
+                         result.reason;
+    }
+    return lines.join(QLatin1Char('\n'));
 }

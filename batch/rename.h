@@ -34,18 +34,44 @@ QString ComposeNewName(int pattern, const ID3v1Tag& tag);
 // this would move the file into its own or its parent folder.
 bool NamesPlaceBelowFolder(const QString& newName);
 
+// Why `newName` cannot be used as it stands, one text per kind of fault, in
+// this order: characters IsValidFileName forbids; the codec's stand-ins for
+// bytes code page 936 could not decode (U+F700..U+F7FF), which would become
+// characters the tag never held; control characters (U+0000..U+001F,
+// U+007F..U+009F); lone surrogates, which name no bytes; folder parts that
+// NamesPlaceBelowFolder refuses. Empty when the name may be used.
+QStringList NewNameProblems(const QString& newName);
+
+// Why the folder parts of `newName` under `folder` cannot be used: one of
+// them is, or passes through, a symbolic link whose target lies outside
+// `folder` (LinkLeavesFolder). Empty otherwise; parts that do not exist yet
+// are fine, since the run creates them below `folder`.
+QString OutsideLinkProblem(const QString& folder, const QString& newName);
+
 // One row of the preview.
 struct RenameRow {
-    QString folder;      // the folder that holds the file (no trailing "/")
-    QString oldName;     // the file's name without folder
-    QString newName;     // as composed, backslashes kept; empty when unreadable
-    bool ready = false;  // false: read-only, invalid name, or unreadable file
+    QString folder;   // the folder that holds the file (no trailing "/"), exact
+    QString oldName;  // the file's exact name without folder
+    QString newName;  // as composed, backslashes kept; empty when unreadable
+    // False when the row is blocked: `problem`, `blockedBy` or `sameTargetAs`
+    // says why.
+    bool ready = false;
     // Why the file could not be read while the row was planned (gone, not a
     // regular file, unreadable); empty otherwise. Such a row is blocked.
     QString problem;
+    // Why the row is blocked on its own (read-only file, no ID3v1 tag, the
+    // new name's faults), joined by "；"; empty otherwise.
+    QString blockedBy;
+    // The number (from 1, in the batch's order) of an earlier row that takes
+    // the same target; 0 when none. Set by MarkSameTargets.
+    int sameTargetAs = 0;
 
     bool operator==(const RenameRow&) const = default;
 };
+
+// Why a row is blocked, as the preview's tooltip and "原因" column and the
+// report say it; empty for a ready row.
+QString RenameRowReason(const RenameRow& row);
 
 // What the preview's second column shows: the composed name, or the reason
 // the file could not be read.
@@ -53,11 +79,19 @@ QString PreviewNewNameText(const RenameRow& row);
 
 // Plans one file: reads its tag and its read-only bit afresh. Never throws:
 // a file that has gone, is not a regular file (only regular files are
-// opened) or cannot be read gives a blocked row with `problem` set.
+// opened) or cannot be read gives a blocked row with `problem` set. Does not
+// look at other rows (see MarkSameTargets).
 RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern);
 
-// One row per ticked file, in the order given. `progress` (may be empty) is
-// called after each file.
+// Checks the batch as a whole, in the order given: a row that would take the
+// same target as an earlier row that is ready on its own (targets compared as
+// the file system compares names: byte for byte) gets `sameTargetAs` and is
+// blocked. Marks from an earlier order are replaced, so a reordered batch is
+// checked again.
+void MarkSameTargets(std::vector<RenameRow>& rows);
+
+// One row per ticked file, in the order given, checked as a batch.
+// `progress` (may be empty) is called after each file.
 std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern,
                                   const ProgressFn& progress = {});
 
@@ -70,7 +104,7 @@ enum class RenameOutcome {
 
 struct RenameRowResult {
     RenameOutcome outcome = RenameOutcome::Blocked;
-    QString reason;  // for Refused: the operation and the system's reason
+    QString reason;  // why the file was not renamed; empty when it was
 };
 
 struct RenameReport {
@@ -86,8 +120,11 @@ struct RenameReport {
 // nothing visible of that name; every backslash is a folder separator under
 // the file's folder. Nothing is ever replaced: whatever stands at the target
 // (file, folder, hidden entry, or one that appears meanwhile) makes a clash.
-// A refused operation leaves the file where it was; rows renamed before it
-// stay renamed. The four counts add up to rows.size().
+// A folder part that has become a link leading outside the file's folder
+// (OutsideLinkProblem) is refused. A sub-folder created for a row that then
+// clashes or is refused is removed again when it is empty. A refused
+// operation leaves the file where it was; rows renamed before it stay
+// renamed. The four counts add up to rows.size().
 RenameReport RunRename(const std::vector<RenameRow>& rows, const ProgressFn& progress = {});
 
 // Moves the file `from` to `to` unless something stands at `to`, also
@@ -108,3 +145,7 @@ extern const QString kRenameReportCaption;
 // refused lines when their counts are above 0; every line ends in
 // kMessageBreak.
 QString RenameReportText(const RenameReport& report);
+// Every file of the run that was not renamed, one line each: its name
+// (DisplayFileName of names[i], the exact name or path row i stands for),
+// "：", and its reason. Empty when every file was renamed.
+QString RenameDetailsText(const QStringList& names, const RenameReport& report);

@@ -63,6 +63,12 @@ void BM_Preview(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(PlanRename(folder.files, 5));
 }
 
+// A folder pattern: each row also looks whether its sub-folder is a link.
+void BM_PreviewFolderPattern(benchmark::State& state) {
+    const Folder& folder = Shared();
+    for (auto _ : state) benchmark::DoNotOptimize(PlanRename(folder.files, 8));
+}
+
 // Moves every file to its pattern-4 name and back; only the way there is timed.
 template <bool floor>
 void Run(benchmark::State& state) {
@@ -95,6 +101,7 @@ void BM_Run(benchmark::State& state) {
 
 BENCHMARK(BM_PreviewFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Preview)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewFolderPattern)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunFloor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Run)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

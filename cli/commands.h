@@ -17,3 +17,7 @@ int CmdVersion();
 // Output helpers: UTF-8 on stdout / stderr.
 void Out(const QString& text);
 void Err(const QString& text);
+
+// A field of a tab-separated line: a backslash, tab, line feed or carriage
+// return is written as \\, \t, \n or \r, so every line stays one record.
+QString EscapedField(const QString& field);

@@ -3,13 +3,13 @@
 // in the order given, each under its own folder. The reports print the
 // windows' message texts (caption line, then the text).
 
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 
 #include "batch/id3v1edit.h"
 #include "batch/id3v2edit.h"
 #include "cli/commands.h"
+#include "store/filefacts.h"
 #include "store/id3v1.h"
 
 namespace {
@@ -116,8 +116,7 @@ int RunOverFiles(const QStringList& files,
                  const std::function<EditReport(const TickedFiles&)>& edit) {
     EditReport total;
     for (const QString& file : files) {
-        const QFileInfo info(file);
-        EditReport report = edit(TickedFiles{info.absolutePath(), {info.fileName()}});
+        EditReport report = edit(TickedFiles{FolderOf(file), {FileNameOf(file)}});
         // Several folders may share a name; the report names the path given.
         for (EditFailure& failure : report.failures) failure.name = file;
         for (EditFailure& cut : report.cutTitles) cut.name = file;

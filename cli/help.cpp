@@ -63,8 +63,10 @@ const CommandHelp kCommands[] = {
     {"rename",
      "usage: tamberlo-cli rename --pattern N [--dry-run] FILE...\n"
      "Renames each FILE after its ID3v1 tag. Prints the plan first, one line per\n"
-     "file: the path given, the new name, ready or blocked; then renames the ready\n"
-     "files and prints the window's report. An existing name is never replaced.\n"
+     "file: the path given, the new name, ready or blocked with the reason (tab-\n"
+     "separated; \\\\, \\t, \\n, \\r escaped); then renames the ready files and prints\n"
+     "the window's report. An existing name is never replaced; every file not\n"
+     "renamed is named on stderr with its reason.\n"
      "  --pattern N   1 artist-title          2 artist-album-title   3 album-title\n"
      "                4 title                 5 track-title          6 artist/title\n"
      "                7 album/title           8 album/track-title\n"

@@ -10,15 +10,37 @@
 #include "batch/mp3list.h"
 #include "cli/commands.h"
 #include "store/error.h"
+#include "store/filefacts.h"
 
 namespace {
 
 const char kListUsage[] = "usage: tamberlo-cli list [--columns CODES] FOLDER\n";
 
-QString Escaped(const QString& cell) {
+QString Line(const QStringList& cells) {
+    QStringList escaped;
+    escaped.reserve(cells.size());
+    for (const QString& cell : cells) escaped.append(EscapedField(cell));
+    return escaped.join(QLatin1Char('\t')) + QLatin1Char('\n');
+}
+
+// "306,101,305" -> codes; false when any item is not a catalogue code.
+bool ParseCodes(const QString& text, QList<int>* codes) {
+    for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int code = item.trimmed().toInt(&ok);
+        if (!ok || !IsCatalogueCode(code))
+            return false;
+        codes->append(code);
+    }
+    return true;
+}
+
+}  // namespace
+
+QString EscapedField(const QString& field) {
     QString text;
-    text.reserve(cell.size());
-    for (const QChar c : cell) {
+    text.reserve(field.size());
+    for (const QChar c : field) {
         switch (c.unicode()) {
             case '\\':
                 text += QLatin1String("\\\\");
@@ -38,27 +60,6 @@ QString Escaped(const QString& cell) {
     }
     return text;
 }
-
-QString Line(const QStringList& cells) {
-    QStringList escaped;
-    escaped.reserve(cells.size());
-    for (const QString& cell : cells) escaped.append(Escaped(cell));
-    return escaped.join(QLatin1Char('\t')) + QLatin1Char('\n');
-}
-
-// "306,101,305" -> codes; false when any item is not a catalogue code.
-bool ParseCodes(const QString& text, QList<int>* codes) {
-    for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const int code = item.trimmed().toInt(&ok);
-        if (!ok || !IsCatalogueCode(code))
-            return false;
-        codes->append(code);
-    }
-    return true;
-}
-
-}  // namespace
 
 int CmdList(const QStringList& args) {
     QList<int> codes;
@@ -108,7 +109,7 @@ int CmdList(const QStringList& args) {
         const Mp3Row row = LoadMp3Row(folder, name, codes);
         Out(Line(row.cells));
         if (!row.error.isEmpty()) {
-            Err(QStringLiteral("%1: %2\n").arg(name, row.error));
+            Err(QStringLiteral("%1: %2\n").arg(DisplayFileName(name), row.error));
             status = 1;
         }
     }

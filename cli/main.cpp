@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "store/fileio.h"
 #include "store/programfolder.h"
 
 namespace {
@@ -33,8 +34,10 @@ void Err(const QString& text) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     SetProgramName();
-    QStringList args = app.arguments();
-    args.removeFirst();
+    // Names come as bytes: arguments() would decode them lossily, and a name
+    // that is not UTF-8 would then name some other file, or none.
+    QStringList args;
+    for (int i = 1; i < argc; ++i) args.append(fileio::NameFromNative(argv[i]));
     if (args.isEmpty()) {
         Err(QString::fromLatin1(kUsage));
         return 2;

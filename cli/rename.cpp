@@ -1,8 +1,7 @@
 #include "batch/rename.h"
 
-#include <QFileInfo>
-
 #include "cli/commands.h"
+#include "store/filefacts.h"
 
 namespace {
 
@@ -16,9 +15,12 @@ int Usage(const QString& complaint) {
 
 }  // namespace
 
-// Prints the plan (path as given, new name, ready/blocked), then, unless
-// --dry-run, runs it in the order the files were given and prints the same
-// report the window shows; a refused or clashing file is named on stderr.
+// Prints the plan, one line per file in the order given: the path, the new
+// name, "ready" or "blocked", and for a blocked file the reason the window
+// shows; tab-separated, each field escaped (EscapedField), names that are not
+// UTF-8 in their display form. Then, unless --dry-run, runs it in that order
+// and prints the window's report; every file not renamed is named on stderr
+// with its reason.
 int CmdRename(const QStringList& args) {
     int pattern = 0;
     bool dryRun = false;
@@ -58,29 +60,33 @@ int CmdRename(const QStringList& args) {
 
     std::vector<RenameRow> rows;
     rows.reserve(size_t(paths.size()));
-    bool allReady = true;
     for (const QString& path : paths) {
-        const QFileInfo info(path);
-        RenameRow row = PlanRenameRow(info.path(), info.fileName(), pattern);
-        Out(QStringLiteral("%1\t%2\t%3\n")
-                .arg(path, PreviewNewNameText(row),
-                     row.ready ? QStringLiteral("ready") : QStringLiteral("blocked")));
+        rows.push_back(PlanRenameRow(FolderOf(path), FileNameOf(path), pattern));
+    }
+    MarkSameTargets(rows);
+    bool allReady = true;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const RenameRow& row = rows[i];
+        QStringList fields = {DisplayFileName(paths.at(qsizetype(i))), PreviewNewNameText(row),
+                              row.ready ? QStringLiteral("ready") : QStringLiteral("blocked")};
+        if (!row.ready) {
+            fields << RenameRowReason(row);
+        }
+        for (QString& field : fields) {
+            field = EscapedField(field);
+        }
+        Out(fields.join(QLatin1Char('\t')) + QLatin1Char('\n'));
         allReady = allReady && row.ready;
-        rows.push_back(std::move(row));
     }
     if (dryRun) {
         return allReady ? 0 : 1;
     }
 
     const RenameReport report = RunRename(rows);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const RenameRowResult& result = report.rows[i];
-        if (result.outcome == RenameOutcome::Clash) {
-            Err(QStringLiteral("tamberlo-cli rename: %1: %2 already exists\n")
-                    .arg(paths.at(qsizetype(i)), rows[i].newName));
-        } else if (result.outcome == RenameOutcome::Refused) {
-            Err(QStringLiteral("tamberlo-cli rename: %1: %2\n")
-                    .arg(paths.at(qsizetype(i)), result.reason));
+    const QString details = RenameDetailsText(paths, report);
+    if (!details.isEmpty()) {
+        for (const QString& line : details.split(QLatin1Char('\n'))) {
+            Err(QStringLiteral("tamberlo-cli rename: ") + EscapedField(line) + QLatin1Char('\n'));
         }
     }
     Out(RenameReportText(report));

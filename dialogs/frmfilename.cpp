@@ -15,6 +15,7 @@
 #include "app/font.h"
 #include "app/marks.h"
 #include "app/prompter.h"
+#include "store/filefacts.h"
 
 namespace {
 
@@ -37,7 +38,12 @@ constexpr int kRowRole = Qt::UserRole;
 
 frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter& prompter,
                          QWidget* parent)
-    : QDialog(parent), files_(files), fillListFlag_(FillListFlag), prompter_(prompter) {
+    : QDialog(parent),
+      files_(files),
+      fillListFlag_(FillListFlag),
+      prompter_(prompter),
+      readyMark_(ReadyMark()),
+      blockedMark_(BlockedMark()) {
     setObjectName(QStringLiteral("frmFileName"));
     setWindowTitle(QStringLiteral("修改文件名"));
     setFont(WindowFont());
@@ -76,15 +82,24 @@ frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter&
     auto* frame = new QGroupBox(QStringLiteral("文件名修改结果预览"), this);
     preview_ = new QTreeWidget(frame);
     preview_->setObjectName(QStringLiteral("lvwFileNamePreview"));
-    preview_->setColumnCount(2);
-    preview_->setHeaderLabels({QStringLiteral("原文件名"), QStringLiteral("修改后文件名")});
+    preview_->setColumnCount(3);
+    preview_->setHeaderLabels(
+        {QStringLiteral("原文件名"), QStringLiteral("修改后文件名"), QStringLiteral("原因")});
     preview_->setRootIsDecorated(false);
     preview_->setUniformRowHeights(true);
     preview_->setAllColumnsShowFocus(true);
     preview_->setIconSize(QSize(16, 16));
     preview_->setTextElideMode(Qt::ElideMiddle);
     preview_->setSortingEnabled(false);  // sorted only by our own header clicks
-    preview_->header()->setSectionResizeMode(QHeaderView::Stretch);  // two equal columns
+    // The two names share the width equally; the reason keeps room for the
+    // usual short texts and can be widened.
+    preview_->header()->setStretchLastSection(false);
+    preview_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    preview_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    preview_->header()->setSectionResizeMode(2, QHeaderView::Interactive);
+    preview_->header()->resizeSection(2, preview_->fontMetrics().horizontalAdvance(
+                                             QStringLiteral("新文件名含有不允许的字符“?”“:”")) +
+                                             24);
     preview_->header()->setSectionsClickable(true);
     preview_->header()->setSortIndicatorShown(false);
     connect(preview_->header(), &QHeaderView::sectionClicked, this, &frmFileName::sortPreview);
@@ -122,7 +137,7 @@ frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter&
     setTabOrder(previous, preview_);
     cancel_->setFocus();
 
-    resize(640, 620);
+    resize(880, 620);
 }
 
 QRadioButton* frmFileName::optFileNameChangeMode(int index) const {
@@ -147,18 +162,12 @@ void frmFileName::buildPreview(int pattern) {
         BusyProgress progress(this, QStringLiteral("正在读取标签：%1 / %2"));
         rows_ = PlanRename(files_, pattern, progress.callback());
     }
-    const QIcon ready = ReadyMark();
-    const QIcon blocked = BlockedMark();
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(rows_.size()));
     for (size_t i = 0; i < rows_.size(); ++i) {
-        const RenameRow& row = rows_[i];
-        const QString newText = PreviewNewNameText(row);
-        auto* item = new QTreeWidgetItem({row.oldName, newText});
-        item->setIcon(0, row.ready ? ready : blocked);
-        item->setToolTip(0, row.oldName);
-        item->setToolTip(1, newText);
+        auto* item = new QTreeWidgetItem;
         item->setData(0, kRowRole, int(i));
+        showRow(item);
         items.append(item);
     }
     preview_->addTopLevelItems(items);
@@ -166,6 +175,33 @@ void frmFileName::buildPreview(int pattern) {
     // direction for later patterns too.
     if (preview_->header()->isSortIndicatorShown()) {
         preview_->sortItems(preview_->header()->sortIndicatorSection(), order_);
+        checkBatch();
+    }
+}
+
+void frmFileName::showRow(QTreeWidgetItem* item) const {
+    const RenameRow& row = rows_[size_t(item->data(0, kRowRole).toInt())];
+    const QString reason = RenameRowReason(row);
+    const QStringList texts = {DisplayFileName(row.oldName), PreviewNewNameText(row), reason};
+    for (int column = 0; column < texts.size(); ++column) {
+        item->setText(column, texts[column]);
+        // A blocked row says why wherever the pointer rests on it.
+        item->setToolTip(column, row.ready || column == 2
+                                     ? texts[column]
+                                     : texts[column] + QStringLiteral("\n原因：") + reason);
+    }
+    item->setIcon(0, row.ready ? readyMark_ : blockedMark_);
+}
+
+void frmFileName::checkBatch() {
+    // Which of two rows with one target comes second depends on the order
+    // shown, which is the order the run follows.
+    std::vector<RenameRow> shown = previewRows();
+    MarkSameTargets(shown);
+    for (int i = 0; i < preview_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = preview_->topLevelItem(i);
+        rows_[size_t(item->data(0, kRowRole).toInt())] = shown[size_t(i)];
+        showRow(item);
     }
 }
 
@@ -175,6 +211,7 @@ void frmFileName::sortPreview(int column) {
     preview_->header()->setSortIndicatorShown(true);
     preview_->header()->setSortIndicator(column, order_);
     preview_->sortItems(column, order_);
+    checkBatch();
 }
 
 void frmFileName::modify() {
@@ -182,12 +219,16 @@ void frmFileName::modify() {
         return;
     }
     fillListFlag_ = true;
+    const std::vector<RenameRow> rows = previewRows();
     RenameReport report;
     {
         BusyProgress progress(this, QStringLiteral("正在修改文件名：%1 / %2"));
-        report = RunRename(previewRows(), progress.callback());
+        report = RunRename(rows, progress.callback());
     }
-    prompter_.tell(RenameReportText(report), kRenameReportCaption);
+    QStringList names;
+    for (const RenameRow& row : rows) names << row.oldName;
+    prompter_.tellDetailed(RenameReportText(report), kRenameReportCaption,
+                           RenameDetailsText(names, report));
     accept();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <QString>
 #include <vector>
 
@@ -13,10 +14,12 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 // The renaming dialog: the user picks one of nine name patterns, sees every
-// ticked file beside the name it would get (ready or blocked), and OK renames
-// the ready ones in the preview's current order, then reports and closes.
+// ticked file beside the name it would get (ready or blocked, and why), and
+// OK renames the ready ones in the preview's current order, then reports
+// (with the list of files not renamed to unfold) and closes.
 // Cancel sets FillListFlag to false and closes; a confirmed OK sets it to
 // true; the close box leaves it alone.
 class frmFileName : public QDialog {
@@ -37,6 +40,10 @@ class frmFileName : public QDialog {
 
   private:
     void buildPreview(int pattern);
+    // Fills the item's texts, tooltips and mark from its row.
+    void showRow(QTreeWidgetItem* item) const;
+    // Checks the rows as a batch in the order shown and shows the result.
+    void checkBatch();
     void sortPreview(int column);
     void modify();
     void cancel();
@@ -44,6 +51,8 @@ class frmFileName : public QDialog {
     TickedFiles files_;
     bool& fillListFlag_;
     Prompter& prompter_;
+    const QIcon readyMark_;
+    const QIcon blockedMark_;
 
     QLabel* prompt_ = nullptr;
     QButtonGroup* modes_ = nullptr;

@@ -7,7 +7,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 # librsvg2-bin renders the icon's PNG sizes; dpkg-dev (dpkg-shlibdeps), appstream,
 # desktop-file-utils, groff-base and python3 build and check the Debian package.
 packages=(cmake g++ clang libclang-rt-dev ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev
-          libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk xvfb xauth
+          libgtest-dev libgmock-dev libbenchmark-dev fonts-noto-cjk qt6-translations-l10n xvfb xauth
           librsvg2-bin dpkg-dev appstream desktop-file-utils groff-base python3)
 missing=()
 for p in "${packages[@]}"; do

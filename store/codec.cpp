@@ -198,3 +198,40 @@ qsizetype FindCharacterNotInCP936(const QString& text) {
     }
     return -1;
 }
+
+int Utf8Sequence(const uchar* p, qsizetype left, char32_t* ch) {
+    const uchar b = p[0];
+    if (b < 0x80) {
+        *ch = b;
+        return 1;
+    }
+    int len;
+    uchar lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF)
+        len = 2;
+    else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else
+        return 0;
+    char32_t c = b & (0x7F >> len);
+    for (int k = 1; k < len; ++k) {
+        if (k >= left)
+            return -1;
+        const uchar t = p[k];
+        if (t < (k == 1 ? lo : 0x80) || t > (k == 1 ? hi : 0xBF))
+            return 0;
+        c = c << 6 | (t & 0x3F);
+    }
+    *ch = c;
+    return len;
+}

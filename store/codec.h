@@ -29,5 +29,11 @@ qsizetype FindCharacterNotInCP936(const QString& text);
 // The character that starts at `index`: one UTF-16 unit, or a surrogate pair.
 QString CharacterAt(const QString& text, qsizetype index);
 
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+// Returns the length of the sequence at `p` (`left` bytes at most) and its
+// character in `ch`; 0 when it is invalid, or -1 when it is a valid
+// beginning cut off by the end of the bytes.
+int Utf8Sequence(const uchar* p, qsizetype left, char32_t* ch);
+
 // The private-use character that stands for an undecodable byte.
 inline constexpr char16_t kRawByteBase = 0xF700;

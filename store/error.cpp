@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "store/filefacts.h"
+
 namespace {
 
 // Reasons are shown to the user in Chinese; the system's own English text
@@ -58,5 +60,6 @@ StoreError StoreError::fromErrno(const QString& path, const QString& operation, 
 QString StoreError::message() const {
     if (path_.isEmpty())
         return operation_ + QStringLiteral("时出错：") + reason_;
-    return operation_ + QStringLiteral("“") + path_ + QStringLiteral("”时出错：") + reason_;
+    return operation_ + QStringLiteral("“") + DisplayFileName(path_) + QStringLiteral("”时出错：") +
+           reason_;
 }

@@ -17,7 +17,8 @@ class StoreError : public std::exception {
     const QString& operation() const { return operation_; }
     const QString& reason() const { return reason_; }
 
-    // "operation path: reason", for logs and the command line.
+    // "operation path: reason", for logs and the command line; the path in
+    // its display form (DisplayFileName). path() keeps the exact one.
     QString message() const;
     const char* what() const noexcept override { return what_.c_str(); }
 

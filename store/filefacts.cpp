@@ -5,11 +5,11 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <QFile>
-#include <QFileInfo>
+#include <QStringList>
 #include <cerrno>
 #include <climits>
 
+#include "store/codec.h"
 #include "store/fileio.h"
 
 namespace {
@@ -57,7 +57,7 @@ QString LinkLeavesFolder(const QString& path, const QString& folder) {
     if (QByteArray(target).startsWith(inside))
         return {};
     return QStringLiteral("这是一个符号链接，指向所列文件夹之外的“%1”，不会通过它写入")
-        .arg(QFile::decodeName(target));
+        .arg(DisplayFileName(fileio::NameFromNative(target)));
 }
 
 bool ArchiveFromDosAttrib(const QByteArray& value) {
@@ -104,7 +104,7 @@ FileFacts FactsFromStat(const QString& path, const struct stat& st, int fd) {
     FileFacts facts;
     facts.ReadOnly = IsReadOnlyMode(st.st_mode);
     facts.Length = st.st_size;
-    facts.Hidden = QFileInfo(path).fileName().startsWith(QLatin1Char('.'));
+    facts.Hidden = FileNameOf(path).startsWith(QLatin1Char('.'));
     if (fd >= 0) {
         facts.Archive = ArchiveBit([fd](const char* name, char* buf, size_t size) {
             return ::fgetxattr(fd, name, buf, size);
@@ -136,4 +136,60 @@ QString JoinPath(const QString& folder, const QString& name) {
     if (folder.endsWith(QLatin1Char('/')))
         return folder + name;
     return folder + QLatin1Char('/') + name;
+}
+
+QString FileNameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString FolderOf(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QStringLiteral(".");
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+bool IsFolder(const QString& path) {
+    struct stat st;
+    return ::stat(fileio::NativePath(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+QString CurrentFolder() {
+    char buffer[PATH_MAX];
+    if (!::getcwd(buffer, sizeof buffer))
+        return {};
+    return fileio::NameFromNative(buffer);
+}
+
+namespace {
+
+// Each part of `path` that holds escaped bytes, decoded as code page 936;
+// `shown` replaces the codec's stand-ins for undecodable bytes by U+FFFD.
+QString DecodeParts(const QString& path, bool shown) {
+    if (!fileio::HasEscapedBytes(path))
+        return path;
+    QStringList parts = path.split(QLatin1Char('/'));
+    for (QString& part : parts) {
+        if (!fileio::HasEscapedBytes(part))
+            continue;
+        part = DecodeCP936(fileio::NativePath(part));
+        if (shown) {
+            for (QChar& c : part)
+                if (c.unicode() >= kRawByteBase && c.unicode() <= kRawByteBase + 0xFF)
+                    c = QChar::ReplacementCharacter;
+        }
+    }
+    return parts.join(QLatin1Char('/'));
+}
+
+}  // namespace
+
+QString DecodedFileName(const QString& nameOrPath) {
+    return DecodeParts(nameOrPath, false);
+}
+
+QString DisplayFileName(const QString& nameOrPath) {
+    if (!fileio::HasEscapedBytes(nameOrPath))
+        return nameOrPath;
+    return DecodeParts(nameOrPath, true) + kNotUtf8Mark;
 }

@@ -45,3 +45,25 @@ bool IsValidFileName(const QString& name);
 // The full path of a file in `folder`: folder, "/", name (the root folder
 // already ends in "/").
 QString JoinPath(const QString& folder, const QString& name);
+// The last part of `path` (after its last "/"), and the folder before it:
+// "/" for a file at the root, "." for a bare name. Names stay exact.
+QString FileNameOf(const QString& path);
+QString FolderOf(const QString& path);
+
+// True when `path` is a folder (or a link to one).
+bool IsFolder(const QString& path);
+// The process's current folder as an exact path; empty when it cannot be
+// told (removed meanwhile).
+QString CurrentFolder();
+
+// The text of an exact name or path for reading and for tag text: every part
+// (between "/") whose bytes are not UTF-8 is decoded as code page 936 instead,
+// the codec's stand-ins kept (so the text encodes back to the same bytes in a
+// tag); other parts as they are.
+QString DecodedFileName(const QString& nameOrPath);
+// What the user sees of an exact name or path: DecodedFileName, with bytes
+// that code page 936 cannot decode shown as U+FFFD, followed by
+// kNotUtf8Mark when the name held such bytes. Only for showing: a path is
+// never resolved from it.
+QString DisplayFileName(const QString& nameOrPath);
+inline const QString kNotUtf8Mark = QStringLiteral("（非 UTF-8 文件名）");

@@ -3,8 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <QFile>
 #include <cerrno>
+
+#include "store/codec.h"
 
 namespace fileio {
 
@@ -28,8 +29,84 @@ void Fd::close(const QString& path) {
         throw StoreError::fromErrno(path, OpWrite(), errno);
 }
 
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;
+
+bool IsEscape(char16_t u) {
+    return u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF;
+}
+
+}  // namespace
+
+QString NameFromNative(QByteArrayView bytes) {
+    const auto* p = reinterpret_cast<const uchar*>(bytes.data());
+    const qsizetype size = bytes.size();
+    QString name;
+    name.reserve(size);
+    qsizetype at = 0;
+    while (at < size) {
+        if (p[at] < 0x80) {
+            name += QChar(p[at++]);
+            continue;
+        }
+        char32_t code = 0;
+        const int length = Utf8Sequence(p + at, size - at, &code);
+        if (length <= 0) {
+            // Each byte of an invalid sequence on its own: the bytes after a
+            // bad lead are continuation bytes, which are invalid alone too.
+            name += QChar(char16_t(kEscapeBase + p[at++]));
+            continue;
+        }
+        name += QChar::fromUcs4(code);
+        at += length;
+    }
+    return name;
+}
+
 QByteArray NativePath(const QString& path) {
-    return QFile::encodeName(path);
+    QByteArray bytes;
+    bytes.reserve(path.size() * 3);
+    const qsizetype size = path.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t u = path.at(i).unicode();
+        char32_t code = u;
+        if (IsEscape(u)) {
+            bytes += char(u - kEscapeBase);
+            continue;
+        }
+        if (QChar::isHighSurrogate(u) && i + 1 < size && path.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(u, path.at(++i).unicode());
+        // Any other lone surrogate is written as its three-byte form, which
+        // names no file this program listed (see IsExactName).
+        if (code < 0x80) {
+            bytes += char(code);
+        } else if (code < 0x800) {
+            bytes += char(0xC0 | (code >> 6));
+            bytes += char(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            bytes += char(0xE0 | (code >> 12));
+            bytes += char(0x80 | ((code >> 6) & 0x3F));
+            bytes += char(0x80 | (code & 0x3F));
+        } else {
+            bytes += char(0xF0 | (code >> 18));
+            bytes += char(0x80 | ((code >> 12) & 0x3F));
+            bytes += char(0x80 | ((code >> 6) & 0x3F));
+            bytes += char(0x80 | (code & 0x3F));
+        }
+    }
+    return bytes;
+}
+
+bool IsExactName(const QString& name) {
+    return NameFromNative(NativePath(name)) == name;
+}
+
+bool HasEscapedBytes(const QString& name) {
+    for (const QChar c : name)
+        if (IsEscape(c.unicode()))
+            return true;
+    return false;
 }
 
 Fd Open(const QString& path, int flags, mode_t mode, struct stat* status) {

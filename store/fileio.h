@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include "store/error.h"
@@ -46,7 +47,27 @@ class Fd {
     int fd_ = -1;
 };
 
+// File names are exact bytes. A name or path that came from the file system
+// is carried in a QString that is a lossless image of its bytes: valid UTF-8
+// decodes as usual, and each byte of an invalid UTF-8 sequence becomes the
+// lone low surrogate U+DC00 + byte (U+DC80..U+DCFF), as "surrogateescape"
+// does. NativePath turns such a string back into exactly those bytes, and
+// every system call on a path goes through it.
+//
+// Strictly valid UTF-8 only: overlong forms, encoded surrogates and code
+// points above U+10FFFF are invalid and kept as escaped bytes.
+QString NameFromNative(QByteArrayView bytes);
+// The exact inverse of NameFromNative on every string it returns. A string
+// that is the image of no bytes (it holds another lone surrogate, or escapes
+// whose bytes form valid UTF-8) still encodes, but not back to itself; see
+// IsExactName.
 QByteArray NativePath(const QString& path);
+// True when `name` is the image of its own bytes, so NativePath names the
+// file the string was meant to name. Text typed or read from tags that holds
+// a lone surrogate is not.
+bool IsExactName(const QString& name);
+// True when `name` holds a byte of an invalid UTF-8 sequence.
+bool HasEscapedBytes(const QString& name);
 
 // Opens a regular file; anything else (a folder, a named pipe, a device) is
 // a StoreError. The file's status, which the check needs anyway, goes to

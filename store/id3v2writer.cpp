@@ -3,7 +3,6 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <QFileInfo>
 #include <QUrl>
 #include <cerrno>
 #include <climits>
@@ -12,6 +11,7 @@
 
 #include "store/codec.h"
 #include "store/filecontent.h"
+#include "store/filefacts.h"
 #include "store/fileio.h"
 #include "store/id3v2.h"
 #include "store/id3v2frames.h"
@@ -100,12 +100,12 @@ class TempFile {
 };
 
 TempFile CreateTempBeside(const QString& target) {
-    const QString folder = QFileInfo(target).absolutePath();
+    const QString folder = FolderOf(target);
     QByteArray pattern = fileio::NativePath(folder + QStringLiteral("/.tamberlo-XXXXXX"));
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         throw StoreError::fromErrno(folder, QStringLiteral("创建临时文件于"), errno);
-    return TempFile(QFile::decodeName(pattern), fileio::Fd(fd));
+    return TempFile(fileio::NameFromNative(pattern), fileio::Fd(fd));
 }
 
 // Copies `length` bytes of `from` starting at `offset` to the end of `to`,
@@ -296,7 +296,7 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
     char resolved[PATH_MAX];
     if (!::realpath(fileio::NativePath(path).constData(), resolved))
         throw StoreError::fromErrno(path, fileio::OpOpen(), errno);
-    const QString target = QFile::decodeName(resolved);
+    const QString target = fileio::NameFromNative(resolved);
 
     // The file is replaced, not opened for writing, so the folder's
     // permissions would let through a file the process may not write (one
@@ -361,7 +361,7 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
     temp.committed();
 
     // Make the rename itself durable.
-    const QString folder = QFileInfo(target).absolutePath();
+    const QString folder = FolderOf(target);
     const int dir =
         ::open(fileio::NativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {

@@ -88,7 +88,8 @@ TEST_F(RenameRun, OfTwoFilesWithOneNewNameTheFirstInOrderWins) {
     auto rows = Plan({"a.mp3", "b.mp3"}, 4);
     RenameReport report = RunRename(rows);
     EXPECT_EQ(report.renamed, 1);
-    EXPECT_EQ(report.clash, 1);
+    EXPECT_EQ(report.blocked, 1);  // the plan saw the second take the first's name
+    EXPECT_EQ(report.rows[1].reason, QStringLiteral("与第 1 行的新文件名相同"));
     EXPECT_EQ(ReadBytes(Path("Same.mp3")), a);
     EXPECT_EQ(ReadBytes(Path("b.mp3")), b);
 
@@ -96,11 +97,19 @@ TEST_F(RenameRun, OfTwoFilesWithOneNewNameTheFirstInOrderWins) {
     ASSERT_TRUE(QFile::rename(Path("Same.mp3"), Path("a.mp3")));
     rows = Plan({"a.mp3", "b.mp3"}, 4);
     std::reverse(rows.begin(), rows.end());
+    MarkSameTargets(rows);
     report = RunRename(rows);
     EXPECT_EQ(report.rows[0].outcome, RenameOutcome::Renamed);
-    EXPECT_EQ(report.rows[1].outcome, RenameOutcome::Clash);
+    EXPECT_EQ(report.rows[1].outcome, RenameOutcome::Blocked);
     EXPECT_EQ(ReadBytes(Path("Same.mp3")), b);
     EXPECT_EQ(ReadBytes(Path("a.mp3")), a);
+
+    // Rows not checked as a batch still never share a target.
+    ASSERT_TRUE(QFile::rename(Path("Same.mp3"), Path("b.mp3")));
+    rows = {PlanRenameRow(dir.path(), "a.mp3", 4), PlanRenameRow(dir.path(), "b.mp3", 4)};
+    report = RunRename(rows);
+    EXPECT_EQ(report.rows[1].outcome, RenameOutcome::Clash);
+    EXPECT_EQ(ReadBytes(Path("Same.mp3")), a);
 }
 
 TEST_F(RenameRun, TwoFilesOfOneAlbumMoveIntoOneNewFolder) {
@@ -173,12 +182,19 @@ TEST_F(RenameRun, FileRemovedAfterThePreviewIsRefusedAndOthersStillRename) {
     EXPECT_TRUE(QFile::exists(Path("Three.mp3")));
 }
 
-TEST_F(RenameRun, BackslashInAFieldAsksForAFolderTheRunDoesNotCreate) {
+TEST_F(RenameRun, SubFolderMadeForARefusedRenameIsRemovedAgain) {
+    // The artist "AC\\DC" asks for two levels; the run makes the first only,
+    // so the move is refused and the new, empty "AC" goes again.
     const QByteArray song = Mp3("s.mp3", V1Bytes("Hello", "AC\\DC"));
     const RenameReport report = RunRename(Plan({"s.mp3"}, 6));
     EXPECT_EQ(report.refused, 1);
-    EXPECT_TRUE(QFileInfo(Path("AC")).isDir());  // the first level only
-    EXPECT_FALSE(QFileInfo::exists(Path("AC/DC")));
+    EXPECT_FALSE(QFileInfo::exists(Path("AC")));
+    EXPECT_EQ(ReadBytes(Path("s.mp3")), song);
+
+    // A folder that was there before stays, even when it is empty.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("AC"));
+    EXPECT_EQ(RunRename(Plan({"s.mp3"}, 6)).refused, 1);
+    EXPECT_TRUE(QFileInfo(Path("AC")).isDir());
     EXPECT_EQ(ReadBytes(Path("s.mp3")), song);
 }
 

@@ -1,6 +1,7 @@
 // tamberlo-cli rename: the plan printed, the run and its report, exit codes.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 
@@ -30,8 +31,10 @@ TEST_F(CliRename, DryRunPrintsThePlanInTheGivenOrderAndTouchesNothing) {
     Mp3("a.mp3", V1Bytes("Why?", "Band"));
     const Result r = Cli({"--pattern", "6", "--dry-run", Path("b.mp3"), Path("a.mp3")});
     EXPECT_EQ(r.status, 1);  // one row is blocked
-    EXPECT_EQ(r.out, Path("b.mp3") + "\tBand\\Hello.mp3\tready\n" + Path("a.mp3") +
-                         "\tBand\\Why?.mp3\tblocked\n");
+    // Fields are escaped as `list` escapes cells: the backslash doubled.
+    EXPECT_EQ(r.out,
+              Path("b.mp3") + "\tBand\\\\Hello.mp3\tready\n" + Path("a.mp3") +
+                  QStringLiteral("\tBand\\\\Why?.mp3\tblocked\t新文件名含有不允许的字符“?”\n"));
     EXPECT_TRUE(QFile::exists(Path("b.mp3")));
     EXPECT_FALSE(QFile::exists(Path("Band")));
 
@@ -46,20 +49,40 @@ TEST_F(CliRename, RunRenamesAndPrintsTheWindowsReport) {
     EXPECT_EQ(ReadBytes(Path("Band-Hello.mp3")), song);
 }
 
-TEST_F(CliRename, ClashAndVanishedFilesAreNamedAndExitOne) {
+TEST_F(CliRename, EveryFileNotRenamedIsNamedWithItsReasonAndExitOne) {
     Mp3("a.mp3", V1Bytes("Same"));
     Mp3("b.mp3", V1Bytes("Same"));
-    const Result r = Cli({"--pattern", "4", Path("b.mp3"), Path("a.mp3"), Path("gone.mp3")});
+    Mp3("c.mp3", V1Bytes("Taken"));
+    WriteBytes(Path("Taken.mp3"), "standing");
+    const Result r =
+        Cli({"--pattern", "4", Path("b.mp3"), Path("a.mp3"), Path("gone.mp3"), Path("c.mp3")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(ReadBytes(Path("Same.mp3")).left(5), "b.mp3");  // first given wins
-    EXPECT_TRUE(r.out.contains(QStringLiteral("（文件已不存在）\tblocked")));
+    EXPECT_TRUE(r.out.contains(Path("a.mp3") +
+                               QStringLiteral("\tSame.mp3\tblocked\t与第 1 行的新文件名相同\n")));
+    EXPECT_TRUE(r.out.contains(QStringLiteral("（文件已不存在）\tblocked\t文件已不存在\n")));
     EXPECT_TRUE(r.out.endsWith(
         QStringLiteral("1 个 Mp3 文件的文件名转换成功！") + kMessageBreak +
-        QStringLiteral("1 个 Mp3 文件的文件名因为文件只读、新文件名不符合规范等原因无法修改！") +
+        QStringLiteral("2 个 Mp3 文件的文件名因为文件只读、新文件名不符合规范等原因无法修改！") +
         kMessageBreak +
         QStringLiteral("1 个 Mp3 文件的文件名因为新文件与已有文件重名，无法修改！") +
         kMessageBreak));
-    EXPECT_TRUE(r.err.contains(Path("a.mp3")));
+    EXPECT_EQ(r.err, QStringLiteral("tamberlo-cli rename: ") + Path("a.mp3") +
+                         QStringLiteral("：与第 1 行的新文件名相同\n") +
+                         QStringLiteral("tamberlo-cli rename: ") + Path("gone.mp3") +
+                         QStringLiteral("：文件已不存在\n") +
+                         QStringLiteral("tamberlo-cli rename: ") + Path("c.mp3") +
+                         QStringLiteral("：已有同名的文件或文件夹“Taken.mp3”\n"));
+}
+
+TEST_F(CliRename, TabsAndLineBreaksInPathsAreEscaped) {
+    ASSERT_TRUE(QDir(dir.path()).mkdir("a\tb"));
+    Mp3("a\tb/x\ny.mp3", V1Bytes("Tab\there"));
+    const Result r = Cli({"--pattern", "4", "--dry-run", Path("a\tb/x\ny.mp3")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, dir.path() + QStringLiteral("/a\\tb/x\\ny.mp3\tTab\\there.mp3\tblocked\t"
+                                                 "新文件名含有控制字符 U+0009\n"));
+    EXPECT_EQ(r.out.count('\n'), 1);
 }
 
 TEST_F(CliRename, UsageErrorsExitTwo) {

@@ -68,8 +68,10 @@ TEST_F(FileNameDialog, OpensWithItsFaceAndNoVisiblePatternChosen) {
     EXPECT_EQ(dialog.lvwFileNamePreview()->topLevelItemCount(), 0);
     EXPECT_EQ(dialog.lvwFileNamePreview()->headerItem()->text(0), QStringLiteral("原文件名"));
     EXPECT_EQ(dialog.lvwFileNamePreview()->headerItem()->text(1), QStringLiteral("修改后文件名"));
-    EXPECT_EQ(dialog.lvwFileNamePreview()->columnWidth(0),
-              dialog.lvwFileNamePreview()->columnWidth(1));
+    EXPECT_EQ(dialog.lvwFileNamePreview()->headerItem()->text(2), QStringLiteral("原因"));
+    EXPECT_NEAR(dialog.lvwFileNamePreview()->columnWidth(0),
+                dialog.lvwFileNamePreview()->columnWidth(1), 1);
+    EXPECT_GT(dialog.lvwFileNamePreview()->columnWidth(2), 0);
     EXPECT_EQ(dialog.cmdModifyID3v1()->text(), QStringLiteral("确定（&O）"));
     EXPECT_EQ(dialog.cmdCancel()->text(), QStringLiteral("取消（&C）"));
     EXPECT_EQ(dialog.focusWidget(), dialog.cmdCancel());
@@ -102,11 +104,17 @@ TEST_F(FileNameDialog, HeaderClicksFlipTheOrderAndTheRunFollowsIt) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     QTreeWidget* list = dialog.lvwFileNamePreview();
     dialog.optFileNameChangeMode(4)->click();
+    const QString same = QStringLiteral("与第 1 行的新文件名相同");
+    EXPECT_EQ(Column(list, 2), (QStringList{"", same}));
 
     ClickHeader(list, 0);
     EXPECT_EQ(Column(list, 0), (QStringList{"a.mp3", "b.mp3"}));
     ClickHeader(list, 0);
     EXPECT_EQ(Column(list, 0), (QStringList{"b.mp3", "a.mp3"}));
+    // The batch is checked again in the order shown: now b comes first.
+    EXPECT_EQ(Column(list, 2), (QStringList{"", same}));
+    EXPECT_TRUE(HasMark(list->topLevelItem(0), ReadyMarkPixmap()));
+    EXPECT_TRUE(HasMark(list->topLevelItem(1), BlockedMarkPixmap()));
     ClickHeader(list, 1);  // the direction flips whichever column is clicked
     EXPECT_EQ(dialog.lvwFileNamePreview()->header()->sortIndicatorOrder(), Qt::AscendingOrder);
     ClickHeader(list, 0);
@@ -116,6 +124,7 @@ TEST_F(FileNameDialog, HeaderClicksFlipTheOrderAndTheRunFollowsIt) {
     dialog.optFileNameChangeMode(1)->click();
     EXPECT_EQ(Column(list, 0), (QStringList{"b.mp3", "a.mp3"}));
     dialog.optFileNameChangeMode(4)->click();
+    EXPECT_EQ(Column(list, 2), (QStringList{"", same}));
 
     prompter.answer(true);
     dialog.cmdModifyID3v1()->click();
@@ -125,10 +134,48 @@ TEST_F(FileNameDialog, HeaderClicksFlipTheOrderAndTheRunFollowsIt) {
     ASSERT_EQ(prompter.shown.size(), 2);
     EXPECT_EQ(prompter.shown[1].text,
               QStringLiteral("1 个 Mp3 文件的文件名转换成功！") + kMessageBreak +
-                  QStringLiteral("1 个 Mp3 文件的文件名因为新文件与已有文件重名，无法修改！") +
+                  QStringLiteral("1 个 Mp3 文件的文件名因为文件只读、新文件名不符合规范等原因无法"
+                                 "修改！") +
                   kMessageBreak);
+    EXPECT_EQ(prompter.shown[1].details, QStringLiteral("a.mp3：") + same);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_TRUE(fillListFlag);
+}
+
+TEST_F(FileNameDialog, BlockedRowsSayWhyInTheirTooltipsAndTheThirdColumn) {
+    Mp3("ok.mp3", V1Bytes("Hello", "Band"));
+    Mp3("why.mp3", V1Bytes("Why?", "Band"));
+    Mp3("none.mp3", {});
+    Mp3("ro.mp3", V1Bytes("Read", "Only"));
+    SetReadOnly(Path("ro.mp3"), true);
+    frmFileName dialog({dir.path(), {"ok.mp3", "why.mp3", "none.mp3", "ro.mp3", "gone.mp3"}},
+                       fillListFlag, prompter);
+    QTreeWidget* list = dialog.lvwFileNamePreview();
+    dialog.optFileNameChangeMode(1)->click();
+    const QStringList reasons = {"", QStringLiteral("新文件名含有不允许的字符“?”"),
+                                 QStringLiteral("文件没有 ID3v1 标签"), QStringLiteral("文件只读"),
+                                 QStringLiteral("文件已不存在")};
+    EXPECT_EQ(Column(list, 2), reasons);
+    EXPECT_EQ(Column(list, 1), (QStringList{"Band-Hello.mp3", "Band-Why?.mp3", "N/A-N/A.mp3",
+                                            "Only-Read.mp3", QStringLiteral("（文件已不存在）")}));
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = list->topLevelItem(i);
+        EXPECT_EQ(HasMark(item, ReadyMarkPixmap()), i == 0) << i;
+        for (int column = 0; column < 3; ++column) {
+            EXPECT_TRUE(item->toolTip(column).contains(reasons[i])) << i << " " << column;
+            EXPECT_TRUE(item->toolTip(column).contains(item->text(column))) << i << " " << column;
+        }
+    }
+
+    prompter.answer(true);
+    dialog.cmdModifyID3v1()->click();
+    ASSERT_EQ(prompter.shown.size(), 2);
+    EXPECT_EQ(
+        prompter.shown[1].details.split('\n'),
+        (QStringList{
+            QStringLiteral("why.mp3：") + reasons[1], QStringLiteral("none.mp3：") + reasons[2],
+            QStringLiteral("ro.mp3：") + reasons[3], QStringLiteral("gone.mp3：") + reasons[4]}));
+    EXPECT_TRUE(QFile::exists(Path("Band-Hello.mp3")));
 }
 
 TEST_F(FileNameDialog, CancelInTheConfirmationKeepsDialogPreviewAndFiles) {

@@ -1,6 +1,8 @@
 #include "fixtures.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <gtest/gtest.h>
 #include <iconv.h>
 #include <linux/fs.h>
@@ -9,6 +11,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
 
 QByteArray Gbk(const QString& text) {
     QByteArray in = text.toUtf8();
@@ -166,4 +169,58 @@ void SetReadOnly(const QString& path, bool readOnly) {
     mode_t mode = st.st_mode & 07777;
     mode = readOnly ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode), 0);
+}
+
+void WriteNative(const QByteArray& path, const QByteArray& bytes) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0) << path.toHex().constData();
+    ASSERT_EQ(::write(fd, bytes.constData(), size_t(bytes.size())), bytes.size());
+    ::close(fd);
+}
+
+QByteArray ReadNative(const QByteArray& path) {
+    const int fd = ::open(path.constData(), O_RDONLY);
+    if (fd < 0)
+        return {};
+    QByteArray bytes;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) bytes.append(buffer, n);
+    ::close(fd);
+    return bytes;
+}
+
+bool ExistsNative(const QByteArray& path) {
+    struct stat st;
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+void MakeFolderNative(const QByteArray& path) {
+    ASSERT_EQ(::mkdir(path.constData(), 0755), 0) << path.toHex().constData();
+}
+
+void RemoveTreeNative(const QByteArray& path) {
+    ::nftw(
+        path.constData(),
+        [](const char* entry, const struct stat*, int, struct FTW*) { return ::remove(entry); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+QList<QByteArray> ListNative(const QByteArray& folder) {
+    QList<QByteArray> names;
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+QByteArray Native(const QString& path) {
+    return path.toUtf8();
 }

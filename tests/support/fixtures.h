@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -64,3 +65,22 @@ QByteArray ReadBytes(const QString& path);
 
 // Clears or sets the owner write bit.
 void SetReadOnly(const QString& path, bool readOnly);
+
+// Files named by raw bytes, made and looked at with plain system calls, so
+// that tests of exact names do not lean on the program's own conversion.
+// kGbkSunny is 晴天.mp3 as code page 936 writes it (not UTF-8); Qt's lossy
+// decoding shows it as four U+FFFD, the literal name kFffdName.
+inline const QByteArray kGbkSunny = QByteArray("\xC7\xE7\xCC\xEC.mp3");
+inline const QByteArray kFffdName =
+    QByteArray("\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD.mp3");
+void WriteNative(const QByteArray& path, const QByteArray& bytes);
+QByteArray ReadNative(const QByteArray& path);  // empty when missing
+bool ExistsNative(const QByteArray& path);      // lstat: links count as they are
+void MakeFolderNative(const QByteArray& path);
+// Removes `path` and everything below it; QTemporaryDir cannot remove names
+// that are not UTF-8.
+void RemoveTreeNative(const QByteArray& path);
+// The entries of a folder, "." and ".." left out, sorted bytewise.
+QList<QByteArray> ListNative(const QByteArray& folder);
+// A QTemporaryDir's (UTF-8) path as bytes.
+QByteArray Native(const QString& path);

@@ -13,12 +13,14 @@ class ScriptedPrompter : public Prompter {
         QString text;
         QString caption;
         bool question;
+        QString details = {};  // what tellDetailed gave to unfold
     };
 
     // Answers for the next questions, in order (true = OK).
     void answer(bool ok) { answers_.append(ok); }
 
     void tell(const QString& text, const QString& caption) override;
+    void tellDetailed(const QString& text, const QString& caption, const QString& details) override;
     bool ask(const QString& text, const QString& caption) override;
 
     QList<Shown> shown;

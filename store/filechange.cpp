@@ -107,7 +107,9 @@ bool SideWellFormed(const SpliceSide& side, qint64 at) {
 bool IsWellFormed(const FileChange& change) {
     if (change.method != WriteMethod::InPlace && change.method != WriteMethod::Beside)
         return false;
-    if (change.before.size < 0)
+    // Far beyond any real file, and keeps the sums below from overflowing
+    // on a damaged record.
+    if (change.before.size < 0 || change.before.size > (qint64(1) << 60))
         return false;
     qint64 end = 0;
     qint64 shift = 0;

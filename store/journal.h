@@ -58,6 +58,32 @@
 // A Journal object is used by one thread at a time (the worker of the
 // window, or the CLI). Paths are the store's lossless QString form; the
 // journal keeps their bytes.
+//
+// How the writers and batches use it. A writer becomes a planner: it reads
+// the file (resolving a symbolic link to the real path), decides the new
+// bytes and returns a FileChange with both sides whole and `before` =
+// IdentityOf(the status it read with); it does not write. The batch calls
+// Journal::run with one item per ticked file and turns the RunResult into
+// its report (Written counts as written; NotReached is "not touched").
+//   - ID3v2: render the tag. When the new frames fit the old tag's space
+//     (frames plus padding), the region [0, old extent) becomes header +
+//     frames + zero padding of the same length: InPlace, splices from
+//     DiffSplices(0, old region, new region), so only changed runs are
+//     journaled. Otherwise Beside: one splice replacing [0, old extent)
+//     (0 for a file without a tag) with the new tag and its padding.
+//   - ID3v1: the last 128 bytes when they start with "TAG", else an empty
+//     old side at the end of the file: InPlace either way.
+//   - Rename: a RenameChange per ready row of the plan, `createdFolder`
+//     set when the row's sub-folder does not exist when the row is planned.
+//   - Repair and convert batches: any mix of splices, per file.
+// Journal::run then records, locks, re-checks ("文件在修改过程中被其他程序
+// 改动，未作改动" when the file changed since it was read), writes, and makes
+// the data durable. RunControl carries "保留文件修改时间" (apply.keepMtime),
+// the hard-link setting (apply.splitHardLinks), Cancel and progress; the
+// worker thread calls run() and posts progress to the window.
+// At start, the window and the CLI call recover() before anything else and
+// show its report when anythingToSay(); undoable().first() is what "撤销
+// 上次修改" offers, undo() runs it (also on the worker).
 
 #include <QDateTime>
 #include <QList>
@@ -112,8 +138,11 @@ struct FileResult {
 };
 
 struct RunResult {
-    quint64 batch = 0;           // the batch's number; 0 when none could be begun
-    QList<FileResult> files;     // one per item, in the order of the items
+    quint64 batch = 0;  // the batch's number; 0 when none could be begun
+    // One per item, in the order of the items. An item never planned
+    // (cancelled, or stopped before its chunk) has an empty path: the
+    // caller knows it by its index.
+    QList<FileResult> files;
     int written = 0;             // items with outcome Written
     bool cancelled = false;      // stopped between files by the caller
     bool needsRecovery = false;  // some file is Uncertain: the batch was left for recover()

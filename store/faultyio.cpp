@@ -65,8 +65,14 @@ int FaultyIO::changes() const {
     return changes_;
 }
 
+void FaultyIO::before(Call call, int nth, std::function<void()> action) {
+    Rule rule{call, nth, nth, 0, -1, false};
+    rule.action = std::move(action);
+    add(rule);
+}
+
 FaultyIO::Verdict FaultyIO::enter(Call call) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     if (crashed_)
         return {EIO, -1};
     const int nth = ++counts_[size_t(call)];
@@ -74,6 +80,17 @@ FaultyIO::Verdict FaultyIO::enter(Call call) {
     if (change)
         ++changes_;
     for (const Rule& rule : rules_) {
+        if (rule.action && rule.call == call && rule.first == nth) {
+            const std::function<void()> action = rule.action;
+            lock.unlock();
+            action();
+            lock.lock();
+            break;
+        }
+    }
+    for (const Rule& rule : rules_) {
+        if (rule.action)
+            continue;
         if (rule.anyChange) {
             if (change && changes_ == rule.first) {
                 crashed_ = true;

@@ -51,6 +51,11 @@ class FaultyIO : public SysIO {
     // removals, creations, syncs): the points a kill can fall between.
     void crashAtChange(int nth);
 
+    // Runs `action` just before the `nth` call of `call` goes to the
+    // system: another program meddling at that exact step. The action runs
+    // without the object's lock held; its own system calls are not counted.
+    void before(Call call, int nth, std::function<void()> action);
+
     // Forgets the rules and the counts.
     void clear();
     int count(Call call) const;
@@ -95,6 +100,7 @@ class FaultyIO : public SysIO {
         qint64 shortBytes;  // >= 0: a short write of this many bytes
         bool crash;
         bool anyChange = false;
+        std::function<void()> action{};
     };
     struct Verdict {
         int err = 0;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <thread>
 
@@ -174,6 +175,35 @@ TEST_F(SafeWrite, BesideMakesANewFileWithModeAttributesAndHolesKept) {
         EXPECT_EQ(Xattr(path(), "user.note"), QByteArray("v"));
     }
     EXPECT_EQ(FolderEntries(dir.path()), QStringList{QStringLiteral("a.mp3")});
+}
+
+// A program that ignores locks writes the file while it is being copied,
+// or puts another file at its name: the rename would throw that work away.
+TEST_F(SafeWrite, BesideRefusesAFileChangedDuringTheCopy) {
+    const std::pair<const char*, std::function<void()>> meddlers[] = {
+        {"audio written",
+         [this] {
+             QFile f(path());
+             f.open(QIODevice::ReadWrite);
+             f.seek(15000);
+             f.write("new audio");
+         }},
+        {"replaced",
+         [this] {
+             WriteBytes(path("other"), "another file");
+             ::rename(path("other").toUtf8().constData(), path().toUtf8().constData());
+         }},
+    };
+    for (const auto& [what, meddle] : meddlers) {
+        makeFile();
+        sysio::FaultyIO io;
+        io.before(Call::Fsync, 1, meddle);  // the copy is made, not yet renamed
+        const ApplyResult r = ApplyFileChange(io, plan(path(), 0, 1000, Pattern('n', 1500)));
+        EXPECT_EQ(r.status, ApplyStatus::Refused) << what;
+        const QByteArray now = ReadBytes(path());
+        EXPECT_TRUE(now.contains("new audio") || now == "another file") << what;
+        EXPECT_EQ(FolderEntries(dir.path()), QStringList{QStringLiteral("a.mp3")}) << what;
+    }
 }
 
 TEST_F(SafeWrite, BesideRefusesToSplitHardLinksUnlessAllowed) {

@@ -610,6 +610,28 @@ TEST_F(JournalTest, AWriteErrorReportedAtTheEndIsTracedToItsFile) {
     for (const FileResult& f : all.files) EXPECT_EQ(f.outcome, FileOutcome::Uncertain);
 }
 
+// The changes of a chunk are flushed before its first file is written: a
+// flush that fails stops the run there, and the files of earlier chunks
+// stay written.
+TEST_F(JournalTest, EachChunkIsFlushedBeforeItsFilesAreWritten) {
+    Scenario s = ready(TagScenario(music()));
+    JournalOptions options;
+    options.chunkFiles = 3;
+    for (int failing : {1, 2}) {
+        s.prepare(journalFolder());
+        sysio::FaultyIO io;
+        io.fail(Call::Fdatasync, failing, EIO);
+        const RunResult r = Journal(journalFolder(), io, options)
+                                .run(s.kind, QStringLiteral("改"), s.count, s.plan, {});
+        EXPECT_FALSE(r.journalFailure.isEmpty()) << failing;
+        EXPECT_EQ(r.written, (failing - 1) * 3) << failing;
+        for (int i = 0; i < s.count; ++i)
+            EXPECT_EQ(StateOfItem(s, Snapshot(music()), i),
+                      i < r.written ? ItemIs::New : ItemIs::Old)
+                << failing << " item " << i;
+    }
+}
+
 TEST_F(JournalTest, AJournalThatCannotBeWrittenStopsBeforeAnyFileIsTouched) {
     Scenario s = ready(TagScenario(music()));
     sysio::FaultyIO io;

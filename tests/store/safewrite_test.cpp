@@ -163,8 +163,13 @@ TEST_F(SafeWrite, BesideMakesANewFileWithModeAttributesAndHolesKept) {
     const struct stat before = StatOf(path());
 
     const QByteArray newTag = Pattern('n', 3000);
-    const ApplyResult r = ApplyFileChange(sysio::System(), plan(path(), 0, 1000, newTag));
+    // The copy must be on disk before its name replaces the old file's.
+    sysio::FaultyIO io;
+    int flushedBeforeRename = -1;
+    io.before(Call::Rename, 1, [&] { flushedBeforeRename = io.count(Call::Fsync); });
+    const ApplyResult r = ApplyFileChange(io, plan(path(), 0, 1000, newTag));
     ASSERT_EQ(r.status, ApplyStatus::Written) << r.reason.toStdString();
+    EXPECT_EQ(flushedBeforeRename, 1);
 
     EXPECT_EQ(ReadBytes(path()), newTag + old.mid(1000));
     const struct stat after = StatOf(path());

@@ -33,7 +33,9 @@ void CheckChange(const FileChange& change, QByteArrayView file) {
     FileIdentity current = change.before;
     current.size = file.size();
     const RangeReader read = [&](qint64 at, qint64 n) {
-        return at >= file.size() ? QByteArray() : file.sliced(at).first(std::min<qint64>(n, file.size() - at)).toByteArray();
+        return at >= file.size()
+                   ? QByteArray()
+                   : file.sliced(at).first(std::min<qint64>(n, file.size() - at)).toByteArray();
     };
     (void)ClassifyFile(change, current, read);
 }

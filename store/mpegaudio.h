@@ -71,7 +71,7 @@ qsizetype FindMpegFrameHeader(QByteArrayView bytes);
 
 enum class AudioHeader {
     None,  // the length is estimated from the audio size
-    Xing,  // VBR (or ABR)
+    Xing,  // VBR or ABR; CBR when its LAME header names a CBR method
     Info,  // CBR, as LAME marks it
     Vbri,  // VBR, as Fraunhofer's encoders write it
 };

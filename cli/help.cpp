@@ -18,9 +18,10 @@ const CommandHelp kCommands[] = {
      "usage: tamberlo-cli show [--] FILE...\n"
      "Prints one JSON array with an object per readable FILE, in the order given:\n"
      "its path and its three records ID3v1Tag, ID3v2Tag and FileFacts, texts exactly\n"
-     "as held (padding kept), and Content, what the file holds as the details\n"
-     "dialog says it. A FILE that cannot be read is left out of the array and named\n"
-     "on stderr.\n"},
+     "as held (padding kept), Content, what the file holds as the details dialog\n"
+     "says it, and Audio, the MPEG audio's properties read from its first frame\n"
+     "(null when none is found). A FILE that cannot be read is left out of the\n"
+     "array and named on stderr.\n"},
     {"list",
      "usage: tamberlo-cli list [--columns CODES] FOLDER\n"
      "Prints the rows of the main list for FOLDER in name order: a line of column\n"

@@ -1,6 +1,6 @@
 // tamberlo-cli show: the three records of each file (ID3v1Tag, ID3v2Tag,
-// FileFacts) and what it holds as one JSON array, one object per file that
-// could be read.
+// FileFacts), what it holds and its audio properties as one JSON array, one
+// object per file that could be read.
 
 #include <QString>
 #include <initializer_list>
@@ -18,7 +18,8 @@ const char kShowUsage[] =
     "usage: tamberlo-cli show [--] FILE...\n"
     "  Prints a JSON array with one object per readable FILE, in the order given:\n"
     "  {\"path\": ..., \"ID3v1Tag\": {...}, \"ID3v2Tag\": {...}, \"FileFacts\": {...},\n"
-    "  \"Content\": what the file holds, as the details dialog says it}.\n"
+    "  \"Content\": what the file holds, as the details dialog says it,\n"
+    "  \"Audio\": length, bitrate and format of the MPEG audio, or null}.\n"
     "  Texts are exactly as held in the records (padding kept). A FILE that cannot\n"
     "  be read is left out of the array and named on stderr; the status is then 1.\n";
 
@@ -86,6 +87,7 @@ class JsonObject {
     JsonObject& object(const char* name, const JsonObject& value) {
         return raw(name, value.render());
     }
+    JsonObject& null(const char* name) { return raw(name, QStringLiteral("null")); }
 
     // The object over several lines, members indented by two blanks per
     // level. The text holds no line break but those of the layout: line
@@ -151,6 +153,27 @@ JsonObject FileFactsJson(const FileFacts& facts) {
     return o;
 }
 
+JsonObject AudioJson(const AudioProperties& audio) {
+    static const char* const kVersions[] = {"MPEG-1", "MPEG-2", "MPEG-2.5"};
+    static const char* const kHeaders[] = {"None", "Xing", "Info", "VBRI"};
+    JsonObject o;
+    o.text("Version", QLatin1String(kVersions[audio.version]))
+        .number("Layer", audio.layer)
+        .number("SampleRate", audio.sampleRate)
+        .number("ChannelMode", audio.channelMode)
+        .number("DurationMs", audio.durationMs)
+        .number("Bitrate", audio.bitrate)
+        .boolean("VBR", audio.vbr)
+        .text("Header", QLatin1String(kHeaders[int(audio.header)]))
+        .boolean("LengthFromHeader", audio.lengthFromHeader)
+        .number("Frames", audio.frameCount)
+        .number("EncoderDelay", audio.encoderDelay)
+        .number("EncoderPadding", audio.encoderPadding)
+        .number("FirstFrame", audio.firstFrame)
+        .number("AudioEnd", audio.audioEnd);
+    return o;
+}
+
 QString FileJson(const QString& path, const FileRecords& records) {
     JsonObject o;
     o.text("path", path)
@@ -158,6 +181,10 @@ QString FileJson(const QString& path, const FileRecords& records) {
         .object("ID3v2Tag", ID3v2Json(records.v2))
         .object("FileFacts", FileFactsJson(records.facts))
         .text("Content", ContentText(records.content));
+    if (records.audio)
+        o.object("Audio", AudioJson(*records.audio));
+    else
+        o.null("Audio");
     return QStringLiteral("  ") + o.render().replace(QLatin1Char('\n'), QStringLiteral("\n  "));
 }
 
@@ -189,7 +216,7 @@ int CmdShow(const QStringList& args) {
     Out(QStringLiteral("["));
     for (const QString& file : files) {
         try {
-            const FileRecords records = ReadFileRecords(file, true);
+            const FileRecords records = ReadFileRecords(file, true, true);
             Out((first ? QStringLiteral("\n") : QStringLiteral(",\n")) + FileJson(file, records));
             first = false;
         } catch (const StoreError& e) {

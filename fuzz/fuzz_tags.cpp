@@ -1,6 +1,7 @@
-// libFuzzer target over the tag parsers and the CP936 codec. The input is
-// taken as a whole file: its head feeds the ID3v2 parser, its last 128 bytes
-// the ID3v1 parser, all of it the codec. Besides "no crash, no sanitizer
+// libFuzzer target over the tag parsers, the audio reader and the CP936
+// codec. The input is taken as a whole file: its head feeds the ID3v2
+// parser, its last 128 bytes the ID3v1 parser, all of it the codec and the
+// audio reader. Besides "no crash, no sanitizer
 // report", it checks the promises the store makes about these routines and
 // aborts when one is broken.
 
@@ -123,6 +124,22 @@ void CheckContent(QByteArrayView file) {
         Check((tag.*f.field).size() <= 65536, "shown text bounded");
 }
 
+// The audio lies within the file, after the tag and before its end, starts
+// with a valid header, and is audio the content judgement finds too.
+void CheckAudio(QByteArrayView file) {
+    const auto audio = ParseAudioProperties(file);
+    if (!audio)
+        return;
+    Check(audio->firstFrame >= AudioStart(file) && audio->firstFrame + 4 <= audio->audioEnd &&
+              audio->audioEnd <= file.size(),
+          "audio within the file");
+    Check(ParseMpegFrameHeader(file.sliced(audio->firstFrame)).has_value(),
+          "the first frame parses");
+    Check(audio->durationMs >= 0 && audio->bitrate >= 0 && audio->sampleRate > 0,
+          "figures not negative");
+    Check(JudgeContent(file) != ContentKind::NoAudioFrame, "audio found is judged audio");
+}
+
 void CheckSizes(QByteArrayView file) {
     if (file.size() < 4)
         return;
@@ -149,6 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckID3v1(file);
     CheckID3v2(file);
     CheckContent(file);
+    CheckAudio(file);
     CheckSizes(file);
     const QString text = TextFrom(file);
     for (int width : {1, 4, kCommentWidth, kTitleWidth}) CheckFixedWidth(text, width);

@@ -47,6 +47,26 @@ def gbk(s):
 
 AUDIO = bytes([0xFF, 0xFB, 0x90, 0x64]) * 8
 
+
+
+def mpeg_frame(head, length, body=b"", at=4):
+    """A frame of `length` bytes: the four header bytes, zeros, `body` at `at`."""
+    f = bytearray(head + bytes(length - 4))
+    f[at:at + len(body)] = body
+    return bytes(f)
+
+
+JOINT128 = bytes([0xFF, 0xFB, 0x90, 0x40])  # MPEG-1 layer III, 128 kbit/s, 44.1 kHz: 417 bytes
+MONO8 = bytes([0xFF, 0xE3, 0x18, 0xC0])  # MPEG-2.5 layer III, 8 kbit/s, 8 kHz: 72 bytes
+LAME = b"LAME3.100" + b"\x04\xaa" + bytes(8) + b"\x14\x80" + b"\x24\x03\xe8" + bytes(12)
+XING = b"Xing" + b"\0\0\0\x0f" + b"\0\0\x07\xd0" + b"\0\x0c\x35\x00" + b"\x01" * 100 + b"\0\0\0\x32"
+
+
+def ape(items):
+    footer = b"APETAGEX" + (2000).to_bytes(4, "little") + (len(items) + 32).to_bytes(4, "little")
+    return items + footer + (1).to_bytes(4, "little") + bytes(12)
+
+
 TWELVE = (text(b"TIT2", gbk("你好")) + text(b"TPE1", b"Band") + text(b"TALB", gbk("专辑")) +
           text(b"TYER", b"1999") + text(b"TCON", b"(17)") + text(b"TRCK", b"3") +
           frame(b"COMM", b"\0\0\0\0\0" + b"note") + text(b"TCOM", b"c") + text(b"TCOP", b"p") +
@@ -87,6 +107,15 @@ SEEDS = {
     "content_png_after_tag": tag(text(b"TIT2", b"t")) + b"\x89PNG\r\n\x1a\n" + b"z" * 64,
     "content_text_no_frames": tag(text(b"TIT2", b"t")) + b"plain text line\n" * 40 + v1(b"t"),
     # ID3v1
+    "audio_xing_lame": mpeg_frame(JOINT128, 417, XING + LAME, 36) + mpeg_frame(JOINT128, 417) * 2,
+    "audio_vbri": (mpeg_frame(JOINT128, 417, b"VBRI\0\x01\x04\x51\0\x4b" + b"\0\x04\x93\xe0" +
+                              b"\0\0\x01\xf4" + bytes(8), 36) + mpeg_frame(JOINT128, 417)),
+    "audio_xing_cut_by_small_frame": mpeg_frame(MONO8, 72, XING, 13) + mpeg_frame(MONO8, 72) * 3,
+    "audio_ape_and_v1": tag(text(b"TIT2", b"t")) + mpeg_frame(JOINT128, 417) * 3 +
+                        ape(b"x" * 40) + v1(b"t"),
+    "audio_after_utf16_junk": (tag(text(b"TIT2", b"t")) + b"\xff\xfe" + b"A\0" * 100 +
+                               mpeg_frame(JOINT128, 417) * 2),
+    "audio_second_tag": tag(text(b"TIT2", b"a")) + tag(text(b"TIT2", b"b")) + mpeg_frame(MONO8, 72) * 3,
     "v1_only": AUDIO + v1(gbk("标题"), gbk("歌手"), b"Album", b"2001", b"comment", 0, 7, 255),
     "v1_exactly_128": v1(b"t", track=1, genre=1),
     "v1_zero_padded": AUDIO + v1(b"Title", b"Artist", pad=b"\0"),

@@ -39,33 +39,10 @@ bool HasAt(QByteArrayView bytes, qsizetype offset, QByteArrayView what) {
     return bytes.size() >= offset + what.size() && bytes.sliced(offset, what.size()) == what;
 }
 
-// The judgement over any source of bytes: `at(offset, length)` gives up to
-// `length` bytes from `offset`, fewer only at the end of the file.
-template <typename At>
-ContentKind Judge(QByteArrayView head, qint64 audioEnd, At at) {
-    ContentKind other = OtherFormatAt(head);
-    if (other != ContentKind::Mp3)
-        return other;
-    const qint64 start = AudioStart(head);
-    QByteArray bytes = start > 0 ? at(start, kFirstLook) : head.toByteArray();
-    if (start > 0) {
-        other = OtherFormatAt(bytes);
-        if (other != ContentKind::Mp3)
-            return other;
-    }
-    const qint64 end = std::min(audioEnd, start + kAudioSearchLength);
-    qint64 pos = start;
-    while (pos + 4 <= end) {
-        bytes.truncate(end - pos);
-        if (FindMpegFrameHeader(bytes) >= 0)
-            return ContentKind::Mp3;
-        if (bytes.size() < 4 || pos + bytes.size() >= end)
-            break;
-        // A header may straddle the bytes looked at and the next ones.
-        pos += bytes.size() - 3;
-        bytes = at(pos, end - pos);
-    }
-    return ContentKind::NoAudioFrame;
+// The head serves the judgement when it holds a format's start bytes at the
+// place looked at.
+QByteArray Look(fileio::FileBytes& file, qint64 offset, qint64 want) {
+    return file.at(offset, want, std::min(want, kMagicLength));
 }
 
 }  // namespace
@@ -87,28 +64,64 @@ qint64 AudioStart(QByteArrayView head) {
     return 10 + size + (footer ? 10 : 0);
 }
 
+qint64 AudioEnd(QByteArrayView tail, qint64 length) {
+    qint64 end = length;
+    if (tail.size() >= 128 && tail.last(128).startsWith("TAG")) {
+        end -= 128;
+        tail.chop(128);
+    }
+    // An APE tag ends in a 32-byte footer: "APETAGEX", version, size (items
+    // and footer), item count, flags (bit 31: a 32-byte header comes first),
+    // 8 reserved bytes; numbers are 32-bit little-endian.
+    if (tail.size() < 32 || !tail.last(32).startsWith("APETAGEX"))
+        return end;
+    const auto le32 = [&](qsizetype at) {
+        const QByteArrayView b = tail.last(32).sliced(at, 4);
+        return qint64(quint8(b[0])) | qint64(quint8(b[1])) << 8 | qint64(quint8(b[2])) << 16 |
+               qint64(quint8(b[3])) << 24;
+    };
+    const qint64 size = le32(12) + ((le32(20) & 0x80000000) ? 32 : 0);
+    // A size that does not fit the file is not a tag's.
+    return size >= 32 && size <= end ? end - size : end;
+}
+
 ContentKind JudgeContent(QByteArrayView file) {
+    fileio::FileBytes bytes(file);
     const bool v1 = file.size() >= 128 && file.last(128).startsWith("TAG");
-    return Judge(
-        file.first(std::min<qsizetype>(file.size(), kFirstLook)), file.size() - (v1 ? 128 : 0),
-        [&](qint64 offset, qint64 length) {
-            if (offset >= file.size())
-                return QByteArray();
-            return file.sliced(offset, std::min(length, file.size() - offset)).toByteArray();
-        });
+    return JudgeFileContent(bytes, file.size() - (v1 ? 128 : 0));
+}
+
+ContentKind JudgeFileContent(fileio::FileBytes& file, qint64 audioEnd) {
+    const QByteArray& head = file.head();
+    ContentKind other = OtherFormatAt(head);
+    if (other != ContentKind::Mp3)
+        return other;
+    const qint64 start = AudioStart(head);
+    QByteArray bytes = start > 0 ? Look(file, start, kFirstLook) : head;
+    if (start > 0) {
+        other = OtherFormatAt(bytes);
+        if (other != ContentKind::Mp3)
+            return other;
+    }
+    const qint64 end = std::min(audioEnd, start + kAudioSearchLength);
+    qint64 pos = start;
+    while (pos + 4 <= end) {
+        bytes.truncate(end - pos);
+        if (FindMpegFrameHeader(bytes) >= 0)
+            return ContentKind::Mp3;
+        if (bytes.size() < 4 || pos + bytes.size() >= end)
+            break;
+        // A header may straddle the bytes looked at and the next ones.
+        pos += bytes.size() - 3;
+        bytes = Look(file, pos, end - pos);
+    }
+    return ContentKind::NoAudioFrame;
 }
 
 ContentKind JudgeFileContent(int fd, qint64 length, const QByteArray& head, qint64 audioEnd,
                              const QString& path) {
-    return Judge(head, audioEnd, [&](qint64 offset, qint64 want) {
-        if (offset >= length)
-            return QByteArray();
-        // The head serves when it holds the start bytes there, or all the
-        // file has.
-        if (offset + std::min(want, kMagicLength) <= head.size() || head.size() >= length)
-            return head.mid(offset, want);
-        return fileio::ReadAt(fd, offset, std::min(want, length - offset), path);
-    });
+    fileio::FileBytes file(fd, length, head, path);
+    return JudgeFileContent(file, audioEnd);
 }
 
 QString ContentFormatName(ContentKind kind) {

@@ -4,6 +4,10 @@
 #include <QByteArrayView>
 #include <QString>
 
+namespace fileio {
+class FileBytes;
+}
+
 // Whether a file named .mp3 holds MPEG audio, told from a few of its bytes.
 // Tags are only ever written into files that do: a picture, an archive or a
 // text file renamed to .mp3 keeps its bytes.
@@ -38,6 +42,12 @@ ContentKind OtherFormatAt(QByteArrayView bytes);
 // ID3v2 tag (header, size, v2.4 footer), or 0 without one.
 qint64 AudioStart(QByteArrayView head);
 
+// Where the audio ends in a file of `length` bytes whose last bytes are
+// `tail`: before an ID3v1 tag and before an APE tag (v1 or v2) that ends
+// there. The APE tag is seen only when its footer lies in `tail`: the last
+// 160 bytes are enough.
+qint64 AudioEnd(QByteArrayView tail, qint64 length);
+
 // Judges a whole file held in memory.
 ContentKind JudgeContent(QByteArrayView file);
 
@@ -48,6 +58,8 @@ ContentKind JudgeContent(QByteArrayView file);
 // the file cannot be read.
 ContentKind JudgeFileContent(int fd, qint64 length, const QByteArray& head, qint64 audioEnd,
                              const QString& path);
+// The same over bytes other readers of the file share.
+ContentKind JudgeFileContent(fileio::FileBytes& file, qint64 audioEnd);
 
 // The format's name for the user ("PNG 图片"); empty for Unknown, Mp3 and
 // NoAudioFrame.

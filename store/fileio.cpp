@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "store/codec.h"
 
@@ -165,6 +167,27 @@ void WriteAt(int fd, const char* data, qint64 size, qint64 offset, const QString
         }
         done += n;
     }
+}
+
+FileBytes::FileBytes(int fd, qint64 length, QByteArray head, QString path)
+    : fd_(fd), length_(length), head_(std::move(head)), path_(std::move(path)) {}
+
+FileBytes::FileBytes(QByteArrayView whole) : length_(whole.size()), head_(whole.toByteArray()) {}
+
+QByteArray FileBytes::at(qint64 offset, qint64 want, qint64 need) {
+    if (offset < 0 || offset >= length_ || want <= 0)
+        return {};
+    const qint64 enough = std::min(need, length_ - offset);
+    for (const auto& [start, bytes] :
+         {std::pair<qint64, const QByteArray&>{0, head_},
+          std::pair<qint64, const QByteArray&>{blockOffset_, block_}}) {
+        const qint64 end = start + bytes.size();
+        if (offset >= start && offset + enough <= end)
+            return bytes.mid(offset - start, std::min(want, end - offset));
+    }
+    block_ = ReadAt(fd_, offset, std::min(want, length_ - offset), path_);
+    blockOffset_ = offset;
+    return block_;
 }
 
 }  // namespace fileio

@@ -81,6 +81,34 @@ QByteArray ReadAt(int fd, qint64 offset, qint64 length, const QString& path);
 // offset < 0).
 void WriteAt(int fd, const char* data, qint64 size, qint64 offset, const QString& path);
 
+// The bytes of an open file for several readers that each look at a few
+// places: the first bytes the caller read (the head) and the last block read
+// here are kept, so a reader looking where another one just did reads
+// nothing. A file held whole in memory is served the same way, without reads.
+class FileBytes {
+  public:
+    FileBytes(int fd, qint64 length, QByteArray head, QString path);
+    explicit FileBytes(QByteArrayView whole);
+
+    qint64 length() const { return length_; }
+    const QByteArray& head() const { return head_; }
+
+    // At most `want` bytes from `offset`: the kept bytes there when they
+    // hold at least `need` of them or reach the end of the file, otherwise
+    // `want` bytes read (fewer only at the end of the file). So the result
+    // may be shorter than `want` though the file goes on; it is shorter than
+    // `need` only at the end of the file. Throws StoreError when a read fails.
+    QByteArray at(qint64 offset, qint64 want, qint64 need);
+
+  private:
+    int fd_ = -1;
+    qint64 length_ = 0;
+    QByteArray head_;
+    QString path_;
+    qint64 blockOffset_ = 0;
+    QByteArray block_;
+};
+
 }  // namespace fileio
 
 struct FileFacts;

@@ -6,7 +6,7 @@
 
 #include "store/fileio.h"
 
-FileRecords ReadFileRecords(const QString& path, bool judgeContent) {
+FileRecords ReadFileRecords(const QString& path, bool judgeContent, bool readAudio) {
     // One open and, for most files, one read: the first 4 KiB hold a tag
     // written by this program, and a small file's ID3v1 tag too.
     constexpr qint64 kFirstRead = 4096;
@@ -18,18 +18,26 @@ FileRecords ReadFileRecords(const QString& path, bool judgeContent) {
     FileRecords records;
     records.facts = FactsFromStat(path, st, fd.get());
 
+    // The last bytes: the ID3v1 tag and, for the audio's end, an APE
+    // tag's footer before it.
+    QByteArray tail;
     if (length <= head.size()) {
-        records.v1 = ParseID3v1Tag(head);
-    } else if (length >= 128) {
-        records.v1 = ParseID3v1Tag(fileio::ReadAt(fd.get(), length - 128, 128, path));
+        tail = head;
     } else {
-        records.v1 = NoID3v1Tag();
+        const qint64 want = std::min<qint64>(length, readAudio ? 128 + 32 : 128);
+        tail = fileio::ReadAt(fd.get(), length - want, want, path);
     }
+    records.v1 = ParseID3v1Tag(tail);
 
     records.v2 = ReadID3v2TagFrom(fd.get(), length, head, path);
+    // The judgement and the audio look at the same place after the tag:
+    // whichever comes first reads it for both.
+    fileio::FileBytes bytes(fd.get(), length, head, path);
     if (judgeContent) {
         const qint64 audioEnd = length - (HasID3v1Tag(records.v1) ? 128 : 0);
-        records.content = JudgeFileContent(fd.get(), length, head, audioEnd, path);
+        records.content = JudgeFileContent(bytes, audioEnd);
     }
+    if (readAudio)
+        records.audio = ReadAudioProperties(bytes, AudioStart(head), AudioEnd(tail, length));
     return records;
 }

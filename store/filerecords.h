@@ -1,9 +1,12 @@
 #pragma once
 
+#include <optional>
+
 #include "store/filecontent.h"
 #include "store/filefacts.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
+#include "store/mpegaudio.h"
 
 // The three records of one file, as the list shows them, and what the file
 // holds.
@@ -12,11 +15,19 @@ struct FileRecords {
     ID3v2Tag v2;
     FileFacts facts;
     ContentKind content = ContentKind::Unknown;  // Unknown unless asked for
+    // Length, bitrate and format of the audio; empty unless asked for, and
+    // when no MPEG audio frame was found.
+    std::optional<AudioProperties> audio;
 };
 
 // Reads all three records with one open of the file: the same results as
 // ReadID3v1Tag, ReadID3v2Tag and GetFileFacts called one after the other.
 // With `judgeContent` it also tells whether the file holds MPEG audio, which
 // costs a read after a long ID3v2 tag and, for a file that is not MP3, up to
-// 64 KiB more. Throws StoreError when the file cannot be opened or read.
-FileRecords ReadFileRecords(const QString& path, bool judgeContent = false);
+// 64 KiB more. With `readAudio` it also reads the audio properties, which
+// costs nothing more for a file whose first 4 KiB hold the ID3v2 tag and
+// the first two frames, else one read of 4 KiB at the audio (the same read
+// the content judgement makes), more only when junk precedes the first frame;
+// the last bytes are then read as 160 instead of 128, to see an APE tag.
+// Throws StoreError when the file cannot be opened or read.
+FileRecords ReadFileRecords(const QString& path, bool judgeContent = false, bool readAudio = false);

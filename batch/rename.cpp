@@ -60,7 +60,8 @@ QString ComposeNewName(int pattern, const ID3v1Tag& tag) {
                 name += ShownText(tag.SongTitle);
                 break;
             case 'N':
-                name += TrackText(tag.Track);
+                // an ID3v1.0 tag has no track: its byte belongs to the comment
+                name += TrackText(IsID3v10Tag(tag) ? 0 : tag.Track);
                 break;
             default:
                 name += QLatin1Char(*c);

@@ -58,6 +58,14 @@ TEST_F(RenamePlan, TrackTextHasAtLeastTwoDigits) {
     }
 }
 
+TEST_F(RenamePlan, AnID3v10TagHasNoTrackSoItsCommentGivesNone) {
+    // The comment's last two bytes sit where an ID3v1.1 tag keeps 0 and the
+    // track; "9" there must not become track 57.
+    Mp3("old.mp3", V10Bytes("Song", "Band", "Best", "2004", "abcdefghijklmnopqrstuvwxyz0189", 0));
+    EXPECT_EQ(Plan(QStringLiteral("old.mp3"), 5).newName, QStringLiteral("00-Song.mp3"));
+    EXPECT_EQ(Plan(QStringLiteral("old.mp3"), 8).newName, QStringLiteral("Best\\00-Song.mp3"));
+}
+
 TEST_F(RenamePlan, FieldsAreCutAtNulAndTrimmedOfBlanksOnly) {
     // title "word" NUL-padded; artist "ab" NUL "cd"; album with blanks around
     // and inside, and a tab that is not a blank

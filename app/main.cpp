@@ -6,10 +6,10 @@
 #include <cstdio>
 
 #include "app/mainwindow.h"
-#include "app/prompter.h"
 #include "app/startplace.h"
 #include "store/filefacts.h"
 #include "store/programfolder.h"
+#include "ui/prompter.h"
 
 namespace {
 

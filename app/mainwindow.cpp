@@ -18,11 +18,8 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "app/busy.h"
-#include "app/font.h"
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
-#include "app/prompter.h"
 #include "app/startplace.h"
 #include "batch/columns.h"
 #include "batch/mp3list.h"
@@ -35,6 +32,9 @@
 #include "store/filefacts.h"
 #include "store/fileio.h"
 #include "store/id3v1.h"
+#include "ui/busy.h"
+#include "ui/font.h"
+#include "ui/prompter.h"
 
 namespace {
 

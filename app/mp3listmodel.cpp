@@ -6,9 +6,9 @@
 #include <QLocale>
 #include <algorithm>
 
-#include "app/marks.h"
 #include "batch/columns.h"
 #include "store/fileio.h"
+#include "ui/marks.h"
 
 Mp3ListModel::Mp3ListModel(const QList<int>& columnCodes, QObject* parent)
     : QAbstractTableModel(parent), codes_(columnCodes) {}

@@ -19,13 +19,13 @@
 #include "app/mainwindow.h"
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
-#include "app/prompter.h"
 #include "batch/columns.h"
 #include "batch/mp3list.h"
 #include "store/filerecords.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
 #include "store/programfolder.h"
+#include "ui/prompter.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/busy.h"
-#include "app/font.h"
-#include "app/marks.h"
-#include "app/prompter.h"
 #include "store/filefacts.h"
+#include "ui/busy.h"
+#include "ui/font.h"
+#include "ui/marks.h"
+#include "ui/prompter.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <QPlainTextEdit>
 #include <QRegularExpressionValidator>
 
-#include "app/prompter.h"
 #include "store/id3v1.h"
+#include "ui/prompter.h"
 
 namespace {
 

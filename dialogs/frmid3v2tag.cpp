@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <limits>
 
-#include "app/prompter.h"
+#include "ui/prompter.h"
 
 namespace {
 

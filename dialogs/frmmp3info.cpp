@@ -13,9 +13,9 @@
 #include <QVBoxLayout>
 #include <iterator>
 
-#include "app/font.h"
-#include "app/marks.h"
 #include "batch/fileinfo.h"
+#include "ui/font.h"
+#include "ui/marks.h"
 
 namespace {
 

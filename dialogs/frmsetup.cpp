@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/font.h"
-#include "app/prompter.h"
 #include "batch/columns.h"
 #include "batch/text.h"
 #include "store/error.h"
+#include "ui/font.h"
+#include "ui/prompter.h"
 
 namespace {
 

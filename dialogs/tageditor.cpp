@@ -12,11 +12,11 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "app/busy.h"
-#include "app/font.h"
-#include "app/prompter.h"
 #include "store/codec.h"
 #include "store/id3v1.h"
+#include "ui/busy.h"
+#include "ui/font.h"
+#include "ui/prompter.h"
 
 namespace {
 

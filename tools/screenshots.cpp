@@ -21,10 +21,10 @@
 #include "app/mainwindow.h"
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
-#include "app/prompter.h"
 #include "app/startplace.h"
 #include "store/programfolder.h"
 #include "support/fixtures.h"
+#include "ui/prompter.h"
 
 namespace {
 

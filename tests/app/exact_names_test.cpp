@@ -13,10 +13,10 @@
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
 #include "app/startplace.h"
-#include "batch/exact_names_fixture.h"
 #include "dialogs/editor_helpers.h"
 #include "dialogs/frmfilename.h"
 #include "dialogs/frmid3v1tag.h"
+#include "support/exact_names_fixture.h"
 #include "support/qt_printers.h"
 #include "support/scripted_prompter.h"
 

@@ -6,13 +6,13 @@
 #include <QFile>
 
 #include "batch/editreport.h"
-#include "batch/exact_names_fixture.h"
 #include "batch/fileinfo.h"
 #include "batch/id3v1edit.h"
 #include "batch/id3v2edit.h"
 #include "batch/mp3list.h"
 #include "batch/rename.h"
 #include "store/id3v2.h"
+#include "support/exact_names_fixture.h"
 #include "support/qt_printers.h"
 
 namespace {

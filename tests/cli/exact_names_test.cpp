@@ -3,7 +3,7 @@
 // same display form as the window shows.
 #include <gtest/gtest.h>
 
-#include "batch/exact_names_fixture.h"
+#include "support/exact_names_fixture.h"
 #include "support/qt_printers.h"
 #include "support/run_native.h"
 

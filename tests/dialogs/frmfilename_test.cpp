@@ -12,10 +12,10 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "app/marks.h"
 #include "batch/rename_fixture.h"
 #include "batch/text.h"
 #include "support/scripted_prompter.h"
+#include "ui/marks.h"
 
 namespace {
 

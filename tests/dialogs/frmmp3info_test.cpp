@@ -16,10 +16,10 @@
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 
-#include "app/marks.h"
 #include "store/programfolder.h"
 #include "support/fixtures.h"
 #include "support/qt_printers.h"
+#include "ui/marks.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 // the display form, and the store's routines on a name that is not UTF-8.
 #include <gtest/gtest.h>
 
-#include "batch/exact_names_fixture.h"
 #include "store/error.h"
 #include "store/filefacts.h"
 #include "store/fileio.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
 #include "store/programfolder.h"
+#include "support/exact_names_fixture.h"
 #include "support/fixtures.h"
 #include "support/qt_printers.h"
 

@@ -1,13 +1,20 @@
 #include <gtest/gtest.h>
 
+#ifdef TAMBERLO_TEST_WIDGETS
 #include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 
-// One QApplication for every test program, so widget tests and store tests
-// share one main. Tests run headless (QT_QPA_PLATFORM=offscreen).
+// The main of every test program: a QApplication for the programs that
+// drive windows, a QCoreApplication for the store and batch tests, which
+// link no widgets. Windows run headless (QT_QPA_PLATFORM=offscreen).
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

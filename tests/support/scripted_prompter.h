@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-#include "app/prompter.h"
+#include "ui/prompter.h"
 
 // A Prompter for tests: records every message and answers questions from a
 // script. A question with no scripted answer fails the test.

@@ -1,4 +1,4 @@
-#include "app/busy.h"
+#include "ui/busy.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -37,7 +37,8 @@ void BusyProgress::update(int done, int total) {
     // Repainting the window for every file of a fast run would cost more
     // than the run itself: show a new count at most every 50 ms.
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (done < total && now - shownMs_ < 50) return;
+    if (done < total && now - shownMs_ < 50)
+        return;
     shownMs_ = now;
     dialog_->setMaximum(total);
     dialog_->setLabelText(label_.arg(done).arg(total));

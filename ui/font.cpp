@@ -1,4 +1,4 @@
-#include "app/font.h"
+#include "ui/font.h"
 
 #include <QStringList>
 

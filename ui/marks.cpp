@@ -1,4 +1,4 @@
-#include "app/marks.h"
+#include "ui/marks.h"
 
 #include <QPainter>
 #include <QPainterPath>

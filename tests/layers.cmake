@@ -1,0 +1,36 @@
+# Checks that the project's includes point down the layers only:
+#   store <- batch <- ui <- dialogs <- app,   cli on batch,
+# and that the store and batch tests use only the Core part of the test
+# support. Run as: cmake -DROOT=<source dir> -P layers.cmake
+set(allowed_store store)
+set(allowed_batch store batch)
+set(allowed_ui store batch ui)
+set(allowed_dialogs store batch ui dialogs)
+set(allowed_app store batch ui dialogs app)
+set(allowed_cli store batch cli)
+set(allowed_tests/store store support)
+set(allowed_tests/batch store batch support)
+set(layers store batch ui dialogs app cli tests/store tests/batch)
+# The GUI part of the test support.
+set(gui_support support/scripted_prompter.h)
+
+set(faults "")
+foreach(layer ${layers})
+  file(GLOB_RECURSE files ${ROOT}/${layer}/*.h ${ROOT}/${layer}/*.cpp ${ROOT}/${layer}/*.cc)
+  foreach(file ${files})
+    file(STRINGS ${file} lines REGEX "^[ \t]*#[ \t]*include[ \t]+\"[^\"]+/")
+    foreach(line ${lines})
+      string(REGEX REPLACE "^[^\"]*\"([^\"]+)\".*$" "\\1" header "${line}")
+      string(REGEX REPLACE "/.*$" "" room "${header}")
+      list(FIND allowed_${layer} ${room} found)
+      list(FIND gui_support ${header} gui)
+      if(found LESS 0 OR gui GREATER_EQUAL 0)
+        file(RELATIVE_PATH rel ${ROOT} ${file})
+        string(APPEND faults "  ${rel} includes ${header}\n")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+if(faults)
+  message(FATAL_ERROR "Includes that point up or sideways:\n${faults}")
+endif()

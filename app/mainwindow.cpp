@@ -648,6 +648,24 @@ void Main::loadFolder(QString& notice, Keep keep) {
                           (loaded.unreadable.size() > 1 ? QStringLiteral(" 等") : QString()));
     watchFolder(loaded.folders);
     WriteLastFolder(folder);
+    if (subFolders_->isChecked())
+        widenNameColumns();
+}
+
+void Main::widenNameColumns() {
+    // Paths below the folder are longer than names: the file-name columns
+    // grow to show them, up to half the list, and never shrink here, so a
+    // width the user chose stays.
+    const QFontMetrics metrics(list_->font());
+    int widest = 0;
+    const int sample = qMin(model_->rowCount(), 2000);
+    for (int row = 0; row < sample; ++row)
+        widest = qMax(widest, metrics.horizontalAdvance(DisplayFileName(model_->fileName(row))));
+    const int wanted = qMin(widest + 48, qMax(list_->viewport()->width() / 2, 240));
+    const QList<int>& codes = model_->columnCodes();
+    for (int column = 0; column < codes.size(); ++column)
+        if (codes.at(column) == 306 && list_->header()->sectionSize(column) < wanted)
+            list_->header()->resizeSection(column, wanted);
 }
 
 void Main::selectNames(const QStringList& names, const QString& current) {

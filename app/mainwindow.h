@@ -107,6 +107,7 @@ class Main : public QWidget {
     // changed meanwhile. `notice` receives a note for the prompt.
     void loadFolder(QString& notice, Keep keep);
     void watchFolder(const QStringList& subFolders);
+    void widenNameColumns();
     void onFolderChanged();
     void writePrompt();
     void onTreeCurrentChanged(const QModelIndex& current);

@@ -619,6 +619,10 @@ TEST_F(MainTest, SubFoldersListWithRelativeNamesAndBatchesGetThoseNames) {
               (QStringList{"top.mp3", QStringLiteral("周杰伦/叶惠美/01 晴天.mp3")}));
     EXPECT_EQ(main->tickedFiles().folder, music.path());
     EXPECT_EQ(TreeFolder(*main), music.path());  // the tree stays on the folder listed
+    // The name column grows to show the paths.
+    const QFontMetrics metrics(main->listView()->font());
+    EXPECT_GT(main->listView()->header()->sectionSize(0),
+              metrics.horizontalAdvance(QStringLiteral("周杰伦/叶惠美/01 晴天.mp3")));
 
     box->click();
     EXPECT_FALSE(main->includesSubFolders());

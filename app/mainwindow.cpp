@@ -921,6 +921,8 @@ void Main::saveWriteSettings() {
 }
 
 void Main::recoverInterruptedBatches() {
+    if (!QFileInfo::exists(JournalFolder()))
+        return;  // nothing was ever journaled here
     RecoveryReport report;
     try {
         Journal journal(JournalFolder());

@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
 
@@ -26,6 +27,10 @@ const char kUsage[] =
 // Finishes batches an earlier run left half done (killed, power lost)
 // before anything reads or writes a file, and says so on stderr.
 void RecoverInterruptedBatches() {
+    // No journal yet, nothing to finish: a command that only reads leaves
+    // no folder behind.
+    if (!QFileInfo::exists(JournalFolder()))
+        return;
     try {
         Journal journal(JournalFolder());
         const RecoveryReport report = journal.recover();

@@ -82,10 +82,16 @@ bool StandardLink(const QByteArray& content) {
            id3v2text::FindTerminator(quint8(content[0]), QByteArrayView(content).sliced(1)) >= 0;
 }
 
+// Overwritten and then cut to length rather than opened with O_TRUNC: ext4
+// flushes a file that was truncated to zero when it is closed
+// (auto_da_alloc), which made this scratch copy cost a disk write per file
+// of a batch, more than the edit itself.
 void WriteScratchFrames(const QByteArray& frames) {
     const QString path = ProgramFolder() + QStringLiteral("/tempv2");
-    fileio::Fd fd = fileio::Open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    fileio::WriteAt(fd.get(), frames.constData(), frames.size(), -1, path);
+    fileio::Fd fd = fileio::Open(path, O_WRONLY | O_CREAT, 0644);
+    fileio::WriteAt(fd.get(), frames.constData(), frames.size(), 0, path);
+    if (::ftruncate(fd.get(), frames.size()) != 0)
+        throw StoreError::fromErrno(path, fileio::OpWrite(), errno);
     fd.close(path);
 }
 

@@ -37,14 +37,14 @@ void ForEachEntry(const QString& folder, const std::function<void(DIR*, const di
     const QByteArray path = fileio::NativePath(folder);
     DIR* dir = opendir(path.constData());
     if (!dir)
-        throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
+        throw StoreError::fromErrno(folder, StoreOp::List, errno);
     DirCloser closer{dir};
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);
         if (!entry) {
             if (errno != 0)
-                throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
+                throw StoreError::fromErrno(folder, StoreOp::List, errno);
             return;
         }
         each(dir, entry);
@@ -117,7 +117,7 @@ Mp3Listing ListMp3Files(const QString& folder, const ListOptions& options) {
     }
     struct stat top;
     if (::stat(fileio::NativePath(folder).constData(), &top) != 0)
-        throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
+        throw StoreError::fromErrno(folder, StoreOp::List, errno);
     std::set<std::pair<dev_t, ino_t>> entered{{top.st_dev, top.st_ino}};
 
     // Depth first with an explicit stack: a deep tree cannot exhaust the

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -10,6 +11,7 @@
 
 #include "batch/audiotext.h"
 #include "store/error.h"
+#include "store/framecatalogue.h"
 #include "store/programfolder.h"
 
 const QStringList& ID3v1FieldNames() {
@@ -21,12 +23,14 @@ const QStringList& ID3v1FieldNames() {
 }
 
 const QStringList& ID3v2FieldNames() {
-    static const QStringList names = {
-        QStringLiteral("歌名"), QStringLiteral("艺术家"), QStringLiteral("专辑"),
-        QStringLiteral("年份"), QStringLiteral("类型"),   QStringLiteral("轨道"),
-        QStringLiteral("备注"), QStringLiteral("作曲"),   QStringLiteral("原创"),
-        QStringLiteral("版权"), QStringLiteral("URL"),    QStringLiteral("编码"),
-        QStringLiteral("歌词")};
+    static const QStringList names = [] {
+        QStringList all;
+        for (const FrameDescriptor& frame : kFrameCatalogue)
+            all.append(QCoreApplication::translate("Frames", frame.columnCaption));
+        // The store keeps no lyrics frame: the lyrics column repeats the comment.
+        all.append(QStringLiteral("歌词"));
+        return all;
+    }();
     return names;
 }
 
@@ -164,7 +168,7 @@ void SaveSetting(const QList<int>& codes) {
     // old settings as they were.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw StoreError(path, QStringLiteral("保存设置到"), file.errorString());
+        throw StoreError(path, StoreOp::SaveSettings, StoreProblem::Text, 0, file.errorString());
     if (file.write(bytes) != bytes.size() || !file.commit())
-        throw StoreError(path, QStringLiteral("保存设置到"), file.errorString());
+        throw StoreError(path, StoreOp::SaveSettings, StoreProblem::Text, 0, file.errorString());
 }

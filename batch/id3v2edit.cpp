@@ -1,73 +1,79 @@
 #include "batch/id3v2edit.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "batch/text.h"
 
 const std::array<QString, kID3v2RowCount>& ID3v2RowFrameIds() {
-    static const std::array<QString, kID3v2RowCount> ids = {
-        QStringLiteral("TIT2"), QStringLiteral("TPE1"), QStringLiteral("TALB"),
-        QStringLiteral("TYER"), QStringLiteral("TCON"), QStringLiteral("COMM"),
-        QStringLiteral("TRCK"), QStringLiteral("TCOM"), QStringLiteral("TOPE"),
-        QStringLiteral("TCOP"), QStringLiteral("WXXX"), QStringLiteral("TENC"),
-    };
+    static const std::array<QString, kID3v2RowCount> ids = [] {
+        std::array<QString, kID3v2RowCount> all;
+        for (const FrameDescriptor& frame : kFrameCatalogue)
+            all[size_t(frame.editorRow)] = QString::fromLatin1(frame.id);
+        return all;
+    }();
     return ids;
 }
 
 QString& ID3v2RowField(ID3v2Tag& tag, int row) {
-    switch (row) {
-        case kV2TIT2:
-            return tag.TIT2;
-        case kV2TPE1:
-            return tag.TPE1;
-        case kV2TALB:
-            return tag.TALB;
-        case kV2TYER:
-            return tag.TYER;
-        case kV2TCON:
-            return tag.TCON;
-        case kV2COMM:
-            return tag.COMM;
-        case kV2TRCK:
-            return tag.TRCK;
-        case kV2TCOM:
-            return tag.TCOM;
-        case kV2TOPE:
-            return tag.TOPE;
-        case kV2TCOP:
-            return tag.TCOP;
-        case kV2WXXX:
-            return tag.WXXX;
-        default:
-            return tag.TENC;
+    return tag.*FrameOfEditorRow(row).field;
+}
+
+namespace {
+
+// The text the copy from ID3v1 gives a frame; none where the tag has no
+// such field (the track of an ID3v1.0 tag). Only blanks are trimmed: NUL
+// padding of another program is copied as it stands, and the year keeps
+// all four characters.
+std::optional<QString> FromV1(V1Counterpart field, const ID3v1Tag& v1) {
+    switch (field) {
+        case V1Counterpart::Title:
+            return TrimSpaces(v1.SongTitle);
+        case V1Counterpart::Artist:
+            return TrimSpaces(v1.Artist);
+        case V1Counterpart::Album:
+            return TrimSpaces(v1.Album);
+        case V1Counterpart::Year:
+            return v1.Year;
+        case V1Counterpart::Genre:
+            return GenreDisplayName(GenreNumber(v1));
+        case V1Counterpart::Comment:
+            return TrimSpaces(ID3v1Comment(v1));
+        case V1Counterpart::Track:
+            if (IsID3v10Tag(v1))
+                return std::nullopt;
+            return QString::number(v1.Track);
+        case V1Counterpart::None:
+            break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+void ApplyID3v2Edit(const ID3v2Edit& edit, ID3v2Values& values, const ID3v1Tag& v1,
+                    const QString& name) {
+    for (int row = edit.fromV1 ? kID3v2FromV1Rows : 0; row < kID3v2RowCount; ++row) {
+        if (edit.ticked[size_t(row)])
+            values.set(FrameIndexOfEditorRow(row), TrimSpaces(edit.texts[size_t(row)]));
+    }
+    if (edit.fromV1) {
+        // The "N/A" record stands for a missing tag; it is nothing to copy.
+        if (!HasID3v1Tag(v1))
+            return;
+        for (int i = 0; i < kFrameCount; ++i)
+            if (const std::optional<QString> text = FromV1(kFrameCatalogue[size_t(i)].v1, v1))
+                values.set(i, *text);
+    } else if (edit.titleFromFileName) {
+        values.set(FrameIndexOfEditorRow(kV2TitleRow), TitleFromFileName(name));
     }
 }
 
 ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1Tag& v1,
                         const QString& name) {
-    ID3v2Tag tag = read;
-    for (int row = edit.fromV1 ? kID3v2FromV1Rows : 0; row < kID3v2RowCount; ++row) {
-        if (edit.ticked[size_t(row)])
-            ID3v2RowField(tag, row) = TrimSpaces(edit.texts[size_t(row)]);
-    }
-    if (edit.fromV1) {
-        // The "N/A" record stands for a missing tag; it is nothing to copy.
-        if (!HasID3v1Tag(v1))
-            return tag;
-        // Only blanks are trimmed: NUL padding of another program is copied
-        // as it stands, and the year keeps all four characters.
-        tag.TALB = TrimSpaces(v1.Album);
-        tag.TIT2 = TrimSpaces(v1.SongTitle);
-        tag.TPE1 = TrimSpaces(v1.Artist);
-        if (!IsID3v10Tag(v1))
-            tag.TRCK = QString::number(v1.Track);
-        tag.COMM = TrimSpaces(ID3v1Comment(v1));
-        tag.TCON = GenreDisplayName(GenreNumber(v1));
-        tag.TYER = v1.Year;
-    } else if (edit.titleFromFileName) {
-        tag.TIT2 = TitleFromFileName(name);
-    }
-    return tag;
+    ID3v2Values values = ID3v2ValuesFromRecord(read);
+    ApplyID3v2Edit(edit, values, v1, name);
+    return values.record();
 }
 
 EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
@@ -78,7 +84,7 @@ EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
                     [](bool ticked) { return ticked; });
     const auto planOne = [&](const QString& path, const QString& name) {
         FileEditPlan plan;
-        const ID3v2Tag read = ReadID3v2Tag(path);
+        ID3v2Values values = ReadID3v2Values(path);
         const ID3v1Tag v1 = edit.fromV1 ? ReadID3v1Tag(path) : ID3v1Tag{};
         const bool copyTakesNothing = edit.fromV1 && !HasID3v1Tag(v1);
         plan.withoutID3v1 = copyTakesNothing;
@@ -86,7 +92,8 @@ EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
             plan.alreadyAsAsked = false;
             return plan;
         }
-        plan.change = PlanID3v2Tag(sysio::System(), path, EditedID3v2Tag(edit, read, v1, name));
+        ApplyID3v2Edit(edit, values, v1, name);
+        plan.change = PlanID3v2Tag(sysio::System(), path, values.record());
         return plan;
     };
     return EditTickedFiles(files, BatchKind::ID3v2, QStringLiteral("修改 ID3v2 标签"), options,

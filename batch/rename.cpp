@@ -303,12 +303,12 @@ bool Exists(const QByteArray& path) {
     return ::lstat(path.constData(), &st) == 0;
 }
 
-QString OpRename() {
-    return QStringLiteral("重命名");
+StoreOp OpRename() {
+    return StoreOp::Rename;
 }
 
-QString Refusal(const QString& path, const QString& operation, int err) {
-    return StoreError::fromErrno(path, operation, err).message();
+QString Refusal(const QString& path, StoreOp op, int err) {
+    return StoreError::fromErrno(path, op, err).message();
 }
 
 QString ClashReason(const RenameRow& row) {

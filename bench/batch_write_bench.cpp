@@ -18,6 +18,7 @@
 
 #include "batch/id3v2edit.h"
 #include "batch/undo.h"
+#include "store/framecatalogue.h"
 #include "store/id3v2.h"
 #include "store/journal.h"
 #include "store/programfolder.h"
@@ -79,15 +80,15 @@ struct Folder {
 
 ID3v2Edit ArtistEdit() {
     ID3v2Edit edit;
-    edit.ticked[kV2TPE1] = true;
-    edit.texts[kV2TPE1] = QStringLiteral("歌手");
+    edit.ticked[EditorRowOf("TPE1")] = true;
+    edit.texts[EditorRowOf("TPE1")] = QStringLiteral("歌手");
     return edit;
 }
 
 ID3v2Edit LongCommentEdit() {
     ID3v2Edit edit;
-    edit.ticked[kV2COMM] = true;
-    edit.texts[kV2COMM] = QString(3000, QLatin1Char('c'));
+    edit.ticked[EditorRowOf("COMM")] = true;
+    edit.texts[EditorRowOf("COMM")] = QString(3000, QLatin1Char('c'));
     return edit;
 }
 
@@ -192,8 +193,7 @@ void LargeGrowing(benchmark::State& state) {
 void LargeCopyFsyncRename(benchmark::State& state) {
     Folder folder(200, kLarge, 0);
     // The same bytes the edit writes: a tag of about 3 KiB more, with padding.
-    CopyBesideAndRename(state, folder, Tag("title", 3200 + 2048 + 41943),
-                        Tag("title", 0).size());
+    CopyBesideAndRename(state, folder, Tag("title", 3200 + 2048 + 41943), Tag("title", 0).size());
 }
 
 }  // namespace

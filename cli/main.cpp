@@ -3,6 +3,7 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "batch/storewords.h"
 #include "batch/undo.h"
 #include "cli/commands.h"
 #include "store/error.h"
@@ -57,6 +58,7 @@ void Err(const QString& text) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    InstallStoreWords();
     SetProgramName();
     // Names come as bytes: arguments() would decode them lossily, and a name
     // that is not UTF-8 would then name some other file, or none.

@@ -215,7 +215,7 @@ FileChange PlanID3v1Tag(sysio::SysIO& io, const QString& path, const ID3v1Tag& t
     const int fd = file.get();
     const qint64 length = st.st_size;
     if (length < kTagSize)
-        throw StoreError(path, fileio::OpWrite(), QStringLiteral("文件太短，不足 128 字节"));
+        throw StoreError(path, fileio::OpWrite(), StoreProblem::TooShortForID3v1);
     const QByteArray old = ReadRange(io, fd, length - kTagSize, kTagSize, path);
     const bool hasTag = old.startsWith("TAG");
     const QByteArray head = ReadRange(io, fd, 0, std::min<qint64>(length, 4096), path);

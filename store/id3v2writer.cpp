@@ -13,6 +13,7 @@
 #include "store/filecontent.h"
 #include "store/filefacts.h"
 #include "store/fileio.h"
+#include "store/framecatalogue.h"
 #include "store/id3v2.h"
 #include "store/id3v2frames.h"
 #include "store/id3v2text.h"
@@ -21,15 +22,11 @@
 
 namespace {
 
-const QString kOpBuild = QStringLiteral("生成 ID3v2 标签");
-
 void AppendFrame(QByteArray& out, const ID3v2Frame& frame) {
     const qint64 size = frame.payload.size();
     if (size > kMaxSynchsafeSize)
-        throw StoreError({}, kOpBuild,
-                         QStringLiteral("%1 帧的内容太长（%2 字节），无法写入")
-                             .arg(QString::fromLatin1(frame.id))
-                             .arg(size));
+        throw StoreError({}, StoreOp::BuildID3v2, StoreProblem::FrameTooLong, size,
+                         QString::fromLatin1(frame.id));
     const char header[10] = {frame.id[0],      frame.id[1],      frame.id[2],
                              frame.id[3],      char(size >> 24), char(size >> 16),
                              char(size >> 8),  char(size),       char(frame.flags >> 8),
@@ -56,23 +53,31 @@ QByteArray UrlBytes(const QString& url) {
 }
 
 // A frame of the twelve written from its text. `language` is the comment's.
-ID3v2Frame FreshFrame(const char* id, const QString& text, QByteArrayView language) {
+ID3v2Frame FreshFrame(const FrameDescriptor& descriptor, const QString& text,
+                      QByteArrayView language) {
     ID3v2Frame f;
-    f.id = id;
-    if (f.id == "WXXX") {
+    f.id = descriptor.id;
+    if (descriptor.kind == FrameKind::Link) {
         f.payload = QByteArray("\0\0", 2) + UrlBytes(text);
         return f;
     }
     quint8 enc;
     const QByteArray bytes = id3v2text::EncodeForWriting(text, &enc);
     f.payload = QByteArray(1, char(enc));
-    if (f.id == "COMM") {
+    if (descriptor.kind == FrameKind::Comment) {
         f.payload += language.size() == 3 ? language.toByteArray() : QByteArray(3, '\0');
         f.payload +=
             (enc == 1 ? id3v2text::Encode(1, {}) : QByteArray()) + id3v2text::Terminator(enc);
     }
     f.payload += bytes;
     return f;
+}
+
+// The catalogue's indices in writing order.
+std::array<int, kFrameCount> WritingOrder() {
+    std::array<int, kFrameCount> order;
+    for (int i = 0; i < kFrameCount; ++i) order[size_t(kFrameCatalogue[size_t(i)].writeOrder)] = i;
+    return order;
 }
 
 // Whether an old link frame has the standard layout (a description and its
@@ -111,8 +116,6 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag) {
 }
 
 QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
-    static const char* const kOrder[] = {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK",
-                                         "COMM", "TCOM", "TCOP", "TENC", "TOPE", "WXXX"};
     const bool unsync = old.tag.Unsynchronisation;
     QList<bool> replaced(old.frames.size(), false);
     for (int i : old.duplicates) replaced[i] = true;
@@ -120,23 +123,23 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
         QList<int> found;
         for (int i : old.duplicates) {
             const QByteArray& id = old.frames[i].id;
-            if (ID3v2TextFrameIndex(old.major == 2 ? id3v2frames::V23IdOfV22(id) : id) == index)
+            if (FrameIndexOf(old.major == 2 ? id3v2frames::V23IdOfV22(id) : id) == index)
                 found.append(i);
         }
         return found;
     };
 
     QByteArray out;
-    for (const char* id : kOrder) {
-        const int index = ID3v2TextFrameIndex(id);
-        QString ID3v2Tag::*field = kID3v2TextFrames[size_t(index)].field;
-        const QString& text = tag.*field;
-        const bool unchanged = text == old.tag.*field;
+    static const std::array<int, kFrameCount> order = WritingOrder();
+    for (const int index : order) {
+        const FrameDescriptor& descriptor = kFrameCatalogue[size_t(index)];
+        const QString& text = tag.*descriptor.field;
+        const bool unchanged = text == old.tag.*descriptor.field;
         const int slot = old.shown[size_t(index)];
         if (slot < 0) {
             // The file has no frame of this ID: it gets the frame of the
             // twelve, empty unless the text was given.
-            AppendFrame(out, FreshFrame(id, text, {}));
+            AppendFrame(out, FreshFrame(descriptor, text, {}));
             continue;
         }
         if (old.described[size_t(index)]) {
@@ -145,13 +148,14 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
             // others below; a frame of the record's own is added only for a
             // new text, so an untouched row adds nothing.
             if (!unchanged)
-                AppendFrame(out, FreshFrame(id, text, {}));
+                AppendFrame(out, FreshFrame(descriptor, text, {}));
             continue;
         }
         replaced[slot] = true;
         const ID3v2Frame& original = old.frames[slot];
         const auto content = id3v2frames::Content(original, old.major, unsync);
-        if (unchanged && (QByteArrayView(id) != "WXXX" || (content && StandardLink(*content)))) {
+        if (unchanged &&
+            (descriptor.kind != FrameKind::Link || (content && StandardLink(*content)))) {
             const QList<ID3v2Frame> kept = id3v2frames::ForV23(original, old.major, unsync);
             if (kept.size() == 1) {
                 // Earlier frames of the same ID stay too, before the one shown,
@@ -166,7 +170,7 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
         }
         const QByteArray language =
             content && content->size() >= 4 ? content->mid(1, 3) : QByteArray();
-        AppendFrame(out, FreshFrame(id, text, language));
+        AppendFrame(out, FreshFrame(descriptor, text, language));
     }
     for (qsizetype i = 0; i < old.frames.size(); ++i) {
         if (replaced[i])
@@ -175,8 +179,7 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
             AppendFrame(out, f);
     }
     if (out.size() > kMaxSynchsafeSize)
-        throw StoreError({}, kOpBuild,
-                         QStringLiteral("标签太大（%1 字节），无法写入").arg(out.size()));
+        throw StoreError({}, StoreOp::BuildID3v2, StoreProblem::TagTooLarge, out.size());
     return out;
 }
 
@@ -213,7 +216,7 @@ static ID3v2Contents CurrentTag(sysio::SysIO& io, int fd, qint64 length, QByteAr
 }
 
 FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& tag) {
-    const QString opRewrite = QStringLiteral("改写 ID3v2 标签");
+    const StoreOp opRewrite = StoreOp::RewriteID3v2;
     // The file a link points to is changed, not the link.
     const QString target = fileio::RealFilePath(path);
     const QByteArray native = fileio::NativePath(target);
@@ -237,17 +240,15 @@ FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& t
                opRewrite);
     const ID3v2Contents old = CurrentTag(io, fd, length, head, path);
     if (!old.tag.Unwritable.isEmpty())
-        throw StoreError(path, opRewrite,
-                         old.tag.Unwritable + QStringLiteral("；为免丢失数据，文件未作改动"));
+        throw StoreError(path, opRewrite, StoreProblem::TagUnwritable, 0, old.tag.Unwritable);
     if (tag.Present != old.tag.Present || (tag.Present && tag.Size != old.tag.Size))
-        throw StoreError(path, opRewrite,
-                         QStringLiteral("文件的 ID3v2 标签在读取之后被改动过，文件未作改动"));
+        throw StoreError(path, opRewrite, StoreProblem::TagChangedSinceRead);
 
     QByteArray frames;
     try {
         frames = RenderID3v2Frames(tag, old);
     } catch (const StoreError& e) {
-        throw StoreError(path, e.operation(), e.reason());
+        throw e.withPath(path);
     }
     // The scratch copy is kept for anyone who looks for it; the file itself
     // is built from the bytes in memory, so two running copies of the
@@ -286,7 +287,6 @@ FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& t
 }
 
 bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
-    ApplyUnjournaled(PlanID3v2Tag(sysio::System(), path, tag), path,
-                     QStringLiteral("改写 ID3v2 标签"));
+    ApplyUnjournaled(PlanID3v2Tag(sysio::System(), path, tag), path, StoreOp::RewriteID3v2);
     return true;
 }

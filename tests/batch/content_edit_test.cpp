@@ -18,6 +18,7 @@
 #include "batch/rename.h"
 #include "store/filecontent.h"
 #include "store/programfolder.h"
+#include "support/frame_rows.h"
 
 namespace {
 

@@ -17,6 +17,7 @@
 #include "batch/undo.h"
 #include "store/faultyio.h"
 #include "store/journal.h"
+#include "support/frame_rows.h"
 #include "support/journal_fixture.h"
 #include "support/qt_printers.h"
 

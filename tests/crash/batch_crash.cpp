@@ -25,10 +25,12 @@
 #include "batch/id3v1edit.h"
 #include "batch/id3v2edit.h"
 #include "batch/rename.h"
+#include "batch/storewords.h"
 #include "store/id3v2.h"
 #include "store/journal.h"
 #include "store/programfolder.h"
 #include "support/fixtures.h"
+#include "support/frame_rows.h"
 #include "support/journal_fixture.h"
 
 namespace {
@@ -109,8 +111,7 @@ QString CheckRecovered(const QString& music) {
             bytes.size() != v2.extent + Audio(i).size() + 128)
             return name + QStringLiteral(": audio changed");
         const QByteArray tail = bytes.right(128);
-        if (tail != V1Bytes(Title(i), Artist(i)) &&
-            tail != V1Bytes(Title(i), Artist(i), "Album"))
+        if (tail != V1Bytes(Title(i), Artist(i)) && tail != V1Bytes(Title(i), Artist(i), "Album"))
             return name + QStringLiteral(": ID3v1 tag is neither old nor new");
     }
     for (const auto& [name, bytes] : now) {
@@ -176,6 +177,7 @@ QString OneKill(const QString& self, const QString& root, qint64 killAfterUs, in
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    InstallStoreWords();
     const QStringList args = app.arguments();
     if (args.size() == 3 && args[1] == QLatin1String("--child"))
         return Child(args[2]);
@@ -221,8 +223,9 @@ int main(int argc, char** argv) {
             break;
         }
     }
-    std::printf("%d kills of the three batches over 200 files (a %lld ms run): "
-                "%d interrupted batches recovered, %d failures\n",
-                kills, static_cast<long long>(fullUs / 1000), recovered, failures);
+    std::printf(
+        "%d kills of the three batches over 200 files (a %lld ms run): "
+        "%d interrupted batches recovered, %d failures\n",
+        kills, static_cast<long long>(fullUs / 1000), recovered, failures);
     return failures == 0 ? 0 : 1;
 }

@@ -91,7 +91,7 @@ QWidget* frmID3v2Tag::coverRow() {
     txtCover_ = new QLineEdit(row);
     txtCover_->setObjectName(QStringLiteral("txtCover"));
     txtCover_->setReadOnly(true);
-    txtCover_->setPlaceholderText(QStringLiteral("JPEG 或 PNG 图片"));
+    txtCover_->setPlaceholderText(QStringLiteral("未选择图片"));
     cmdChooseCover_ = new QPushButton(QStringLiteral("选择图片…"), row);
     cmdChooseCover_->setObjectName(QStringLiteral("cmdChooseCover"));
     chkRemoveCover_ = new QCheckBox(QStringLiteral("删除封面"), row);

@@ -20,6 +20,7 @@
 #include "store/framecatalogue.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
+#include "store/id3v2picture.h"
 #include "store/mpegaudio.h"
 
 namespace {
@@ -125,6 +126,35 @@ void CheckContent(QByteArrayView file) {
         Check((tag.*f.field).size() <= 65536, "shown text bounded");
 }
 
+// The cover of any tag lies within it; its facts read from the image's
+// header agree with those of the whole image; a cover set on a rewrite is
+// the cover read back, byte for byte. The input read as an image gives a
+// size only with a format.
+void CheckPictures(QByteArrayView file) {
+    const ImageFacts facts = ImageFactsOf(file);
+    Check((facts.format == ImageFormat::None) == (facts.width == 0 && facts.height == 0),
+          "image facts have a size exactly with a format");
+    const ID3v2Contents contents = ParseID3v2Contents(file);
+    const CoverPicture cover = CoverOf(contents);
+    Check(cover.bytes == cover.image.size() && cover.bytes <= file.size(), "cover within the tag");
+    Check(cover.facts == ImageFactsOf(cover.image), "cover facts from the image");
+    Check(cover.present || cover.image.isEmpty(), "no image without a cover");
+    if (!contents.tag.Unwritable.isEmpty())
+        return;
+    const QByteArray image = file.first(std::min<qsizetype>(file.size(), 64)).toByteArray();
+    QByteArray written;
+    try {
+        written =
+            RenderID3v2Frames(contents.tag, contents, {CoverEdit::Action::Set, image, "image/png"});
+    } catch (const StoreError&) {
+        return;
+    }
+    const CoverPicture again =
+        CoverOf(ParseID3v2Contents(RenderID3v2Header(written.size()) + written));
+    Check(again.present && again.type == kFrontCover && again.image == image,
+          "a cover set is the cover read back");
+}
+
 // The audio lies within the file, after the tag and before its end, starts
 // with a valid header, and is audio the content judgement finds too.
 void CheckAudio(QByteArrayView file) {
@@ -166,6 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckCodec(file);
     CheckID3v1(file);
     CheckID3v2(file);
+    CheckPictures(file);
     CheckContent(file);
     CheckAudio(file);
     CheckSizes(file);

@@ -5,13 +5,18 @@
 // only makes sure every picture came out (the test that keeps it working).
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -69,16 +74,47 @@ bool Write(const QString& path, const QByteArray& bytes) {
            file.write(bytes) == bytes.size();
 }
 
+// The album's cover: a JPEG of 600×600 pixels, as a shop sells them.
+QByteArray CoverJpeg() {
+    QImage image(600, 600, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient sky(0, 0, 0, 600);
+    sky.setColorAt(0, QColor(250, 200, 120));
+    sky.setColorAt(1, QColor(90, 120, 170));
+    painter.fillRect(image.rect(), sky);
+    painter.setBrush(QColor(60, 90, 60));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QPoint(150, 620), 330, 200);
+    painter.drawEllipse(QPoint(480, 640), 300, 180);
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setPixelSize(96);
+    painter.setFont(font);
+    painter.drawText(QRect(0, 120, 600, 140), Qt::AlignCenter, QStringLiteral("四季"));
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 85);
+    return bytes;
+}
+
 bool MakeAlbum(const QString& folder) {
     const QString artist = QStringLiteral("林小雨");
     const QString album = QStringLiteral("四季");
+    const QByteArray cover = V2Frame("APIC", ApicPayload("image/jpeg", 3, CoverJpeg()));
+    const QByteArray lyrics =
+        V2Frame("USLT", QByteArray("\0chi\0", 5) +
+                            Gbk(QStringLiteral("夏夜的风铃轻轻响\n河边的萤火慢慢亮\n"
+                                               "我把你的名字写在风里\n等它吹回我身旁")));
     bool ok = QDir().mkpath(folder);
     for (const Song& song : kSongs) {
         const QString title = QString::fromUtf8(song.title);
         const QByteArray v2 =
             V2Tag(V2Text("TIT2", Gbk(title)) + V2Text("TPE1", Gbk(artist)) +
                   V2Text("TALB", Gbk(album)) + V2Text("TYER", "2003") + V2Text("TCON", "Pop") +
-                  V2Text("TRCK", QByteArray::number(song.track)));
+                  V2Text("TRCK", QByteArray::number(song.track)) + V2Text("TPE2", Gbk(artist)) +
+                  V2Text("TPOS", "1/1") + (song.track == 3 ? lyrics : QByteArray()) + cover);
         const QByteArray v1 = V1Bytes(Gbk(title), Gbk(artist), Gbk(album), "2003",
                                       Gbk(QStringLiteral("自制专辑")), quint8(song.track), 13);
         ok = ok && Write(folder + QLatin1Char('/') + QString::fromUtf8(song.file),
@@ -199,6 +235,15 @@ int main(int argc, char** argv) {
                 option->click();
         }
         pictures += Save(dialog, out + QLatin1Char('/') + QLatin1String(shot->second.picture));
+        // The details' ID3v2 page too: the frames and the cover.
+        if (kind == QLatin1String("frmMp3Info")) {
+            if (auto* tabs = dialog.findChild<QTabWidget*>(QStringLiteral("tbsTagsEditing"))) {
+                tabs->setCurrentIndex(1);
+                QTest::qWait(50);
+                pictures += Save(dialog, out + QStringLiteral("/details-id3v2.png"));
+                ++taken;
+            }
+        }
         dialog.reject();
     });
     for (const char* button : {"cmdID3v1", "cmdID3v2", "cmdFileName", "cmdSetup"}) {

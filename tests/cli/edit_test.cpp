@@ -13,6 +13,8 @@
 #include "dialogs/frmid3v1tag.h"
 #include "dialogs/frmid3v2tag.h"
 #include "store/id3v2.h"
+#include "store/id3v2picture.h"
+#include "support/fixtures.h"
 #include "support/frame_rows.h"
 #include "support/scripted_prompter.h"
 
@@ -250,3 +252,49 @@ TEST_F(CliEdit, UsageErrorsTouchNoFile) {
 }
 
 }  // namespace
+
+TEST_F(CliEdit, V2NewFramesAndTheCoverGiveTheSameBytesAsTheWindow) {
+    const QStringList names =
+        PutMixedFiles([this](const QString& n, const QByteArray& b) { putBoth(n, b); });
+    const QString cover = temp_.filePath(QStringLiteral("cover.data"));  // judged by content
+    WriteBytes(cover, JpegStart(640, 480));
+    const QString lyrics = QStringLiteral("第一行\n第二行");
+
+    bool flag = false;
+    ScriptedPrompter prompter;
+    frmID3v2Tag dialog(windowFiles(names), flag, prompter);
+    for (const auto& [row, text] :
+         {std::pair{kV2TPE2, QStringLiteral("群星")}, std::pair{kV2TPOS, QStringLiteral("2/3")}}) {
+        dialog.chkEdit2(row)->click();
+        Type(dialog.input(row), text);
+    }
+    dialog.chkEdit2(kV2USLT)->click();
+    qobject_cast<QPlainTextEdit*>(dialog.input(kV2USLT))->setPlainText(lyrics);
+    dialog.chkEdit2(frmID3v2Tag::kCoverRow)->click();
+    ASSERT_TRUE(dialog.chooseCoverFile(cover));
+    dialog.findChild<QPushButton*>("cmdModifyID3v2")->click();
+    ASSERT_TRUE(prompter.shown.isEmpty());
+    EXPECT_EQ(run(QStringList{"v2", "--TPE2", "群星", "--TPOS", "2/3", "--USLT", lyrics, "--cover",
+                              cover} +
+                  paths(names)),
+              0);
+    expectSameBytes(names);
+    EXPECT_EQ(ReadCover(path(names.first())).image, JpegStart(640, 480));
+
+    frmID3v2Tag remover(windowFiles(names), flag, prompter);
+    remover.chkEdit2(frmID3v2Tag::kCoverRow)->click();
+    remover.chkRemoveCover()->click();
+    remover.findChild<QPushButton*>("cmdModifyID3v2")->click();
+    EXPECT_EQ(run(QStringList{"v2", "--remove-cover"} + paths(names)), 0);
+    expectSameBytes(names);
+    EXPECT_FALSE(ReadCover(path(names.first())).present);
+
+    // Refused before any file is touched: not an image, or both options.
+    const QByteArray before = bytes(names.first());
+    WriteBytes(cover, TextFile());
+    QString err;
+    EXPECT_EQ(run({"v2", "--cover", cover, path(names.first())}, nullptr, &err), 2);
+    EXPECT_TRUE(err.contains(QStringLiteral("不是 JPEG 或 PNG 图片"))) << err.toStdString();
+    EXPECT_EQ(run({"v2", "--cover", cover, "--remove-cover", path(names.first())}), 2);
+    EXPECT_EQ(bytes(names.first()), before);
+}

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,6 +18,8 @@
 #include "batch/edit_folder_fixture.h"
 #include "dialogs/editor_helpers.h"
 #include "store/id3v2.h"
+#include "store/id3v2picture.h"
+#include "support/fixtures.h"
 #include "support/frame_rows.h"
 #include "support/scripted_prompter.h"
 
@@ -216,3 +220,88 @@ TEST_F(FrmID3v2TagRun, CancelAndCloseBox) {
 }
 
 }  // namespace
+
+namespace {
+
+// A real PNG image, as an image program saves it.
+QByteArray PngFile(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(QColor(200, 40, 40));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+}  // namespace
+
+TEST_F(FrmID3v2TagRun, AlbumArtistDiscLyricsAndTheCoverGoToEveryTickedFile) {
+    const QByteArray artistPicture = ApicPayload("image/png", 8, PngStart(8, 8));
+    put("a.mp3", V2Tag(V2Frame("APIC", ApicPayload("image/png", 3, PngStart(5, 5))) +
+                       V2Frame("APIC", artistPicture)) +
+                     Audio(100));
+    put("b.mp3", Audio(100));
+    put("not-an-image.jpg", TextFile());
+    const QByteArray png = PngFile(60, 40);
+    put("cover.png", png);
+    bool flag = false;
+    ScriptedPrompter prompter;
+    frmID3v2Tag dialog(ticked({"a.mp3", "b.mp3"}), flag, prompter);
+    dialog.chkEdit2(kV2TPE2)->click();
+    Type(dialog.input(kV2TPE2), QStringLiteral("群星"));
+    dialog.chkEdit2(kV2TPOS)->click();
+    Type(dialog.input(kV2TPOS), QStringLiteral("1/2"));
+    dialog.chkEdit2(kV2USLT)->click();
+    qobject_cast<QPlainTextEdit*>(dialog.input(kV2USLT))
+        ->setPlainText(QStringLiteral("第一行\n第二行"));
+    dialog.chkEdit2(frmID3v2Tag::kCoverRow)->click();
+
+    // OK with the cover row ticked but no image: told, nothing written.
+    dialog.findChild<QPushButton*>("cmdModifyID3v2")->click();
+    ASSERT_EQ(prompter.shown.size(), 1);
+    EXPECT_TRUE(prompter.shown[0].text.contains(QStringLiteral("删除封面")));
+    EXPECT_FALSE(flag);
+    EXPECT_EQ(bytes("b.mp3"), Audio(100));
+
+    // A text file named .jpg is refused by its content, with the reason.
+    EXPECT_FALSE(dialog.chooseCoverFile(path("not-an-image.jpg")));
+    ASSERT_EQ(prompter.shown.size(), 2);
+    EXPECT_TRUE(prompter.shown[1].text.contains(QStringLiteral("不是 JPEG 或 PNG 图片")));
+    EXPECT_TRUE(dialog.txtCover()->text().isEmpty());
+    ASSERT_TRUE(dialog.chooseCoverFile(path("cover.png")));
+    EXPECT_TRUE(dialog.txtCover()->text().contains(QStringLiteral("60×40")));
+
+    dialog.findChild<QPushButton*>("cmdModifyID3v2")->click();
+    EXPECT_TRUE(flag);
+    for (const QString name : {"a.mp3", "b.mp3"}) {
+        SCOPED_TRACE(name.toStdString());
+        const ID3v2Tag tag = ReadID3v2Tag(path(name));
+        EXPECT_EQ(tag.TPE2, QStringLiteral("群星"));
+        EXPECT_EQ(tag.TPOS, QStringLiteral("1/2"));
+        EXPECT_EQ(tag.USLT, QStringLiteral("第一行\n第二行"));
+        const CoverPicture cover = ReadCover(path(name));
+        EXPECT_EQ(cover.type, kFrontCover);
+        EXPECT_EQ(cover.image, png);
+        EXPECT_EQ(cover.mime, QByteArray("image/png"));
+    }
+    // The artist's picture stays; the old front cover is replaced.
+    QList<QByteArray> pictures;
+    for (const ID3v2Frame& f : ParseID3v2Contents(bytes("a.mp3")).frames)
+        if (f.id == "APIC")
+            pictures << f.payload;
+    ASSERT_EQ(pictures.size(), 2);
+    EXPECT_EQ(pictures[1], artistPicture);
+
+    // "删除封面" removes the front cover of every ticked file.
+    bool again = false;
+    frmID3v2Tag remover(ticked({"a.mp3", "b.mp3"}), again, prompter);
+    remover.chkEdit2(frmID3v2Tag::kCoverRow)->click();
+    remover.chkRemoveCover()->click();
+    EXPECT_FALSE(remover.cmdChooseCover()->isEnabled());
+    EXPECT_EQ(remover.edit().cover.action, CoverEdit::Action::Remove);
+    remover.findChild<QPushButton*>("cmdModifyID3v2")->click();
+    EXPECT_FALSE(ReadCover(path("b.mp3")).present);
+    EXPECT_EQ(ReadCover(path("a.mp3")).type, 8);  // the other picture is all that is left
+    EXPECT_EQ(ReadID3v2Tag(path("a.mp3")).TPE2, QStringLiteral("群星"));
+}

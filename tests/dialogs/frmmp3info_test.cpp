@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -17,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 
+#include "store/id3v2picture.h"
 #include "store/programfolder.h"
 #include "support/fixtures.h"
 #include "support/qt_printers.h"
@@ -403,3 +407,40 @@ TEST_F(Mp3InfoDialog, VanishedFileShowsItsNameAndSaysWhyTheRestIsMissing) {
 }
 
 }  // namespace
+
+TEST_F(Mp3InfoDialog, TheCoverShowsScaledWithItsSizeInPixelsAndBytes) {
+    QImage image(600, 300, QImage::Format_RGB32);
+    image.fill(QColor(30, 90, 200));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "JPEG"));
+    const QByteArray pictures = V2Frame("APIC", ApicPayload("image/png", 4, PngStart(9, 9))) +
+                                V2Frame("APIC", ApicPayload("image/jpeg", 3, jpeg));
+    const struct {
+        const char* label;
+        QByteArray tag;
+        QString facts;  // empty: "无"
+    } cases[] = {
+        {"front cover", V2Tag(V2Text("TIT2", "t") + pictures),
+         QStringLiteral("600×300 像素\n%1 字节").arg(QLocale(QLocale::C).toString(jpeg.size()))},
+        {"no picture", V2Tag(V2Text("TIT2", "t")), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const QString name = write(QStringLiteral("cover.mp3"), c.tag + Audio(500));
+        frmMp3Info dialog(dir.path(), name);
+        auto* facts = dialog.findChild<QLabel*>(QStringLiteral("labCover"));
+        auto* picture = dialog.findChild<QLabel*>(QStringLiteral("labCoverImage"));
+        if (c.facts.isEmpty()) {
+            EXPECT_EQ(facts, nullptr);
+            EXPECT_EQ(picture, nullptr);
+            continue;
+        }
+        ASSERT_NE(facts, nullptr);
+        ASSERT_NE(picture, nullptr);
+        EXPECT_EQ(facts->text(), c.facts);
+        // Scaled into its box, the aspect kept.
+        EXPECT_EQ(picture->pixmap().size(), QSize(96, 48));
+    }
+}

@@ -2,8 +2,10 @@
 // same files, and header clicks that sort 32,767 rows (target: under 0.2 s).
 // The load runs with the default columns, with the content column (307)
 // added, which has every file's content judged, and with the five audio
-// columns (401-405) added, which has every file's audio read (target: within
-// 1.5x the store reads). The same 10,000 files are also loaded from a tree
+// columns (401-405) added, which has every file's audio read, and with the
+// album artist, disc, lyrics and cover columns (214-217) added, which has
+// the cover's facts read from every other file's 20 KiB front cover
+// (target: within 1.5x the store reads). The same 10,000 files are also loaded from a tree
 // of 100 artist folders of 5 album folders ("包含子文件夹").
 //
 // The files are generated once per run into a temporary folder (a few
@@ -49,8 +51,9 @@ const QStringList kTitles = {QStringLiteral("月亮代表我的心"), QStringLit
 const QStringList kArtists = {QStringLiteral("邓丽君"), QStringLiteral("王菲"),
                               QStringLiteral("张学友"), QStringLiteral("John Denver")};
 
-// A small MP3: an ID3v2 tag of twelve frames, 1 KiB of stand-in audio (one
-// MPEG frame header, then filler) and an ID3v1 tag, with Chinese text.
+// A small MP3: an ID3v2 tag of twelve frames (every other file also a
+// 20 KiB JPEG front cover), 1 KiB of stand-in audio (one MPEG frame header,
+// then filler) and an ID3v1 tag, with Chinese text.
 QByteArray SongBytes(int i) {
     const QString title = kTitles.at(i % kTitles.size()) + QString::number(i);
     const QString artist = kArtists.at(i % kArtists.size());
@@ -62,7 +65,20 @@ QByteArray SongBytes(int i) {
     v2.TCON = QStringLiteral("(%1)").arg(i % 80);
     v2.TRCK = QString::number(i % 20 + 1);
     v2.COMM = QStringLiteral("经典老歌");
-    const QByteArray frames = RenderID3v2Frames(v2);
+    QByteArray frames = RenderID3v2Frames(v2);
+    if (i % 2 == 0) {
+        // JPEG segments up to the frame header of 600×600, then filler.
+        const QByteArray jpeg =
+            QByteArray(
+                "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00"
+                "\xFF\xC0\x00\x11\x08\x02\x58\x02\x58\x03",
+                30) +
+            QByteArray(20 * 1024, '\x33');
+        const QByteArray payload = QByteArray("\x00image/jpeg\x00\x03\x00", 14) + jpeg;
+        const qint64 n = payload.size();
+        frames += QByteArray("APIC", 4) + char(n >> 24) + char(n >> 16) + char(n >> 8) + char(n) +
+                  QByteArray(2, '\0') + payload;
+    }
     ID3v1Tag v1 = NoID3v1Tag();
     v1.Marker = QStringLiteral("TAG");
     v1.SongTitle = FixedWidth(title, kTitleWidth);
@@ -106,16 +122,19 @@ const QString& Folder(int count, bool tree = false) {
 }
 
 // Points the program folder at one holding the default columns (0), those
-// and the content column (1), or those and the five audio columns (2).
+// and the content column (1), those and the five audio columns (2), or
+// those and the four columns of album artist, disc, lyrics and cover (3).
 void UseProgramDir(int columns) {
-    static QTemporaryDir dirs[3];
+    static QTemporaryDir dirs[4];
     static const bool written = [] {
-        for (int set = 0; set < 3; ++set) {
+        for (int set = 0; set < 4; ++set) {
             QList<int> codes = ParseColumnConfig(DefaultColumnConfig());
             if (set == 1)
                 codes.append(kContentColumn);
             if (set == 2)
                 codes << 401 << 402 << 403 << 404 << 405;
+            if (set == 3)
+                codes << 214 << 215 << 216 << kCoverColumn;
             QFile file(dirs[set].filePath(QStringLiteral("clmnhdr.dll")));
             if (!file.open(QIODevice::WriteOnly) || file.write(RenderColumnConfig(codes)) <= 0)
                 return false;
@@ -140,7 +159,8 @@ void BM_StoreReads(benchmark::State& state) {
 }
 
 // A change of folder in the window: listing, reading, cells, model reset.
-// Arguments: count, columns (0 default, 1 with content, 2 with audio), tree
+// Arguments: count, columns (0 default, 1 with content, 2 with audio, 3
+// with the cover), tree
 // (listed with its sub-folders).
 void BM_LoadIntoList(benchmark::State& state) {
     const bool tree = state.range(2) != 0;
@@ -206,8 +226,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     void Finalize() override {
         ConsoleReporter::Finalize();
         std::printf("\nRatios to the store reads of the same files (one run):\n");
-        for (const char* load : {"10000/0/0", "10000/1/0", "10000/2/0", "10000/0/1", "10000/2/1",
-                                 "32767/0/0", "32767/1/0"}) {
+        for (const char* load : {"10000/0/0", "10000/1/0", "10000/2/0", "10000/3/0", "10000/0/1",
+                                 "10000/2/1", "32767/0/0", "32767/1/0"}) {
             const std::string name = std::string("BM_LoadIntoList/") + load + "/iterations:3";
             const std::string count = std::string(load).substr(0, std::string(load).find('/'));
             const std::string base = "BM_StoreReads/" + count + "/" +
@@ -236,6 +256,7 @@ BENCHMARK(BM_LoadIntoList)
     ->Args({10000, 0, 0})
     ->Args({10000, 1, 0})
     ->Args({10000, 2, 0})
+    ->Args({10000, 3, 0})
     ->Args({10000, 0, 1})
     ->Args({10000, 2, 1})
     ->Args({32767, 0, 0})

@@ -335,7 +335,12 @@ CoverPicture CoverFromRefs(ByteSource& src, const QList<PictureRef>& refs, int m
         QByteArray content;
         qint64 contentAt = ref.payloadAt;
         if (plain) {
-            content = src.At(ref.payloadAt, std::min<qint64>(ref.size, 4096)).toByteArray();
+            // The fields before the image are short: a first look that stays
+            // within the bytes already read, a longer one only for a long
+            // description.
+            content = src.At(ref.payloadAt, std::min<qint64>(ref.size, 256)).toByteArray();
+            if (!ParsePictureHeader(content, v22).valid && ref.size > content.size())
+                content = src.At(ref.payloadAt, std::min<qint64>(ref.size, 65536)).toByteArray();
         } else {
             if (ref.size > kMaxCoverImage)
                 continue;

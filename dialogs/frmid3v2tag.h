@@ -36,6 +36,9 @@ class frmID3v2Tag : public TagEditorDialog {
 
   protected:
     EditReport runEdit(const TickedFiles& files, const BatchOptions& options) override;
+    EditReport runFromName(const TickedFiles& files, const QString& pattern,
+                           const BatchOptions& options) override;
+    TagVersion tagVersion() const override { return TagVersion::V2; }
 
   private:
     void fromV1Clicked(bool ticked);

@@ -120,13 +120,19 @@ frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter&
     // with an empty preview, and the user can never pick 0 again.
     modes_->button(0)->setVisible(false);
     modes_->button(0)->setChecked(true);
-    modes_->button(kCustomRenamePattern)->setText(QStringLiteral("自定义(&U)："));
+    // The own pattern: its button and its text box in a row below the nine.
+    auto* own = new QRadioButton(QStringLiteral("自定义(&U)："), this);
+    own->setObjectName(QStringLiteral("optFileNameChangeMode_%1").arg(kCustomRenamePattern));
+    modes_->addButton(own, kCustomRenamePattern);
     custom_ = new QLineEdit(remembered.customPattern, this);
     custom_->setObjectName(QStringLiteral("txtCustomPattern"));
     custom_->setPlaceholderText(QStringLiteral("%艺术家% - %歌名%"));
     custom_->setToolTip(QStringLiteral("可用的占位符：") + PlaceholderList() +
                         QStringLiteral("；“\\”分隔子文件夹，“%%”表示“%”，扩展名 .mp3 自动加上"));
-    options->addWidget(custom_, 5, 1, 1, 2);
+    auto* ownRow = new QHBoxLayout;
+    ownRow->addWidget(own);
+    ownRow->addWidget(custom_, 1);
+    options->addLayout(ownRow, 5, 0, 1, 3);
     check_ = new QLabel(this);
     check_->setObjectName(QStringLiteral("labPatternCheck"));
     check_->setTextFormat(Qt::PlainText);
@@ -145,7 +151,11 @@ frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter&
     connect(custom_, &QLineEdit::textEdited, this, [this] {
         // Typing in the box chooses the own pattern.
         modes_->button(kCustomRenamePattern)->setChecked(true);
-        checkPattern();
+        // A preview of an earlier text would stand for a pattern not typed.
+        if (!checkPattern()) {
+            preview_->clear();
+            rows_.clear();
+        }
         typing_->start();
     });
 

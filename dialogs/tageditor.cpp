@@ -244,6 +244,12 @@ void ShowSharedValue(QWidget* input, const SharedValue& value) {
     if (auto* line = qobject_cast<QLineEdit*>(input)) {
         line->setText(value.text);
         line->setPlaceholderText(value.mixed ? MixedValuesText() : QString());
+        // The narrow year and track boxes grow to show the placeholder whole.
+        if (value.mixed && line->maximumWidth() != QWIDGETSIZE_MAX) {
+            const int needed = line->fontMetrics().horizontalAdvance(MixedValuesText()) + 16;
+            if (line->width() < needed)
+                line->setFixedWidth(needed);
+        }
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(input)) {
         box->setPlainText(value.text);
         box->setPlaceholderText(value.mixed ? MixedValuesText() : QString());

@@ -372,6 +372,12 @@ void frmFileName::sortPreview(int column) {
 }
 
 void frmFileName::modify() {
+    // OK pressed before the preview caught up with the typing: the run
+    // follows the pattern as it stands now, so the preview shows it first.
+    if (typing_->isActive()) {
+        typing_->stop();
+        ruleChanged();
+    }
     if (!prompter_.ask(kRenameConfirmText, kRenameConfirmCaption)) {
         return;
     }

@@ -281,6 +281,8 @@ void TagEditorDialog::applyFromName(const QString& pattern) {
 }
 
 void TagEditorDialog::runAndClose(const std::function<EditReport(const BatchOptions&)>& run) {
+    // What the files held matters no more once they are being written.
+    *stopReading_ = true;
     FillListFlag_ = true;
     EditReport report;
     WorkProgress work(this, QStringLiteral("正在修改 Mp3 标签，已完成 %1 / %2 个文件……"));

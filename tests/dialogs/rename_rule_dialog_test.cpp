@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -101,6 +102,21 @@ TEST_F(RenameRuleDialog, APlaceholderID3v1LacksBlocksThePreviewWithItsReason) {
     EXPECT_TRUE(dialog.previewRows().empty());
     EXPECT_TRUE(dialog.labPatternCheck()->text().contains(QStringLiteral("ID3v1 标签没有%作曲%")))
         << dialog.labPatternCheck()->text().toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RenameRuleDialog, OkRightAfterTypingRenamesAfterThePatternAsTyped) {
+    Put("a.mp3", Audio(100) + V1Bytes("Song", "Band"));
+    frmFileName dialog({dir.path(), {"a.mp3"}}, fillListFlag, prompter);
+    dialog.show();
+    dialog.txtCustomPattern()->setFocus();
+    Type(dialog.txtCustomPattern(), QStringLiteral("%歌名% by %艺术家%"));
+    prompter.answer(true);
+    dialog.cmdModifyID3v1()->click();  // before the preview's pause is over
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("Song by Band.mp3"))));
 }
 
 }  // namespace

@@ -103,7 +103,7 @@ const CommandHelp kCommands[] = {
      "file by file in reverse order. A file changed since the batch, or a renamed\n"
      "file that is gone, is not touched and is named in the report (status 1).\n"
      "  --list        the batches that can be undone, newest first; changes nothing\n"
-     "  --dry-run     what undo would take back; changes nothing\n"},
+     "  --dry-run     what undo would do, file by file; changes nothing\n"},
     {"help",
      "usage: tamberlo-cli help [COMMAND]\n"
      "Prints the commands, or what COMMAND does and takes.\n"},

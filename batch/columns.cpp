@@ -24,11 +24,17 @@ const QStringList& ID3v1FieldNames() {
 
 const QStringList& ID3v2FieldNames() {
     static const QStringList names = [] {
-        QStringList all;
+        // By code: each frame at its own, then the two columns no frame of
+        // the catalogue stands for.
+        QStringList all(kLastID3v2Column - kFirstID3v2Column + 1);
         for (const FrameDescriptor& frame : kFrameCatalogue)
-            all.append(QCoreApplication::translate("Frames", frame.columnCaption));
-        // The store keeps no lyrics frame: the lyrics column repeats the comment.
-        all.append(QStringLiteral("歌词"));
+            all[frame.column - kFirstID3v2Column] =
+                QCoreApplication::translate("Frames", frame.columnCaption);
+        // The lyrics column that repeats the comment (codes stored in column
+        // settings keep their meaning), and the cover picture.
+        all[kLyricsColumn - kFirstID3v2Column] = QStringLiteral("歌词");
+        all[kCoverColumn - kFirstID3v2Column] = QStringLiteral("封面");
+        Q_ASSERT(!all.contains(QString()));
         return all;
     }();
     return names;
@@ -52,7 +58,7 @@ struct Group {
 };
 
 const Group kGroups[] = {{101, ID3v1FieldNames, u"ID3v1 - "},
-                         {201, ID3v2FieldNames, u"ID3v2 - "},
+                         {kFirstID3v2Column, ID3v2FieldNames, u"ID3v2 - "},
                          {301, FilePropertyNames, u"文件属性 - "},
                          {kFirstAudioColumn, AudioFieldNames, u"音频 - "}};
 

@@ -10,7 +10,9 @@
 // stores the chosen columns.
 //
 // A column code names a catalogue entry: 101..107 the ID3v1 fields,
-// 201..213 the ID3v2 frames, 301..307 file properties, 401..405 the audio
+// 201..217 the ID3v2 frames (each catalogue entry at its own code, 213 the
+// lyrics column that repeats the comment, 217 the cover), 301..307 file
+// properties, 401..405 the audio
 // (AudioFieldNames, read from the first MPEG frame only when one of them is
 // shown).
 //
@@ -19,8 +21,12 @@
 // Reading skips the header without checking it, skips codes that name no
 // catalogue entry and ignores a final odd byte.
 
-const QStringList& ID3v1FieldNames();    // 7 names, code 101 + index
-const QStringList& ID3v2FieldNames();    // 13 names, code 201 + index
+const QStringList& ID3v1FieldNames();  // 7 names, code 101 + index
+const QStringList& ID3v2FieldNames();  // 17 names, code 201 + index
+inline constexpr int kFirstID3v2Column = 201;
+inline constexpr int kLyricsColumn = 213;  // repeats the comment
+inline constexpr int kCoverColumn = 217;   // "有 (600×600)" or "无"
+inline constexpr int kLastID3v2Column = 217;
 const QStringList& FilePropertyNames();  // 7 names, code 301 + index
 // The audio columns' names are AudioFieldNames (batch/audiotext.h), code
 // 401 + index.
@@ -30,7 +36,7 @@ inline bool IsAudioColumn(int code) {
     return code >= kFirstAudioColumn && code <= kLastAudioColumn;
 }
 
-// The 32 codes in code order.
+// The 36 codes in code order.
 const QList<int>& CatalogueCodes();
 bool IsCatalogueCode(int code);
 // The header text of a column ("歌名"); empty for an unknown code.

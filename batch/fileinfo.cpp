@@ -109,6 +109,7 @@ FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
     FillID3v2(info, records.v2);
     FillContent(info, records.content);
     FillAudio(info, records.audio);
+    info.Cover = records.cover;
     if (!records.v2.Unwritable.isEmpty())
         info.ID3v2Problem =
             QStringLiteral("这个 ID3v2 标签已损坏，本程序不会改写它，以免丢失数据。\n原因：") +
@@ -119,7 +120,8 @@ FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
 FileInfo ReadFileInfo(const QString& folder, const QString& fileName) {
     const QString path = JoinPath(folder, fileName);
     try {
-        return FileInfoFromRecords(folder, fileName, ReadFileRecords(path, true, true));
+        return FileInfoFromRecords(folder, fileName,
+                                   ReadFileRecords(path, true, true, CoverReading::Image));
     } catch (const std::exception& e) {
         // The file vanished since the list was loaded, or it cannot be opened
         // (no permission, a folder by that name). Its status may still be

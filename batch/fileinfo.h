@@ -26,6 +26,8 @@ struct FileInfo {
     QString SongTitle, Artist, Album, Year, Genre, TrackID, Comment;
     // Page 2, ID3v2: the text of each frame, by the index of kFrameCatalogue.
     std::array<QString, kFrameCount> Frames;
+    // Page 2: the cover with its image (not present when the file has none).
+    CoverPicture Cover;
     // Page 3, the file: name, folder, "4194304 字节", "是"/"否" twice, and
     // what it holds: "MP3 音频" or why it is not MP3 ("不是 MP3 文件（看起来是
     // PNG 图片）").

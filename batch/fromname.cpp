@@ -3,7 +3,6 @@
 #include "batch/editreport.h"
 #include "batch/id3v1edit.h"
 #include "store/filefacts.h"
-#include "store/framecatalogue.h"
 
 QString FromNamePatternProblem(const NamePattern& pattern, TagVersion version) {
     if (const QString problem = ExtractionProblem(pattern); !problem.isEmpty())
@@ -15,11 +14,6 @@ QString FromNamePatternProblem(const NamePattern& pattern, TagVersion version) {
                             field == NameField::Disc;
         if (version == TagVersion::V1 && v2Only)
             return QStringLiteral("ID3v1 标签没有") + placeholder + QStringLiteral("这一项");
-        // Album artist and disc need their frames in the catalogue.
-        if (field == NameField::AlbumArtist && FrameIndex("TPE2") < 0)
-            return QStringLiteral("暂不支持") + placeholder;
-        if (field == NameField::Disc && FrameIndex("TPOS") < 0)
-            return QStringLiteral("暂不支持") + placeholder;
     }
     return {};
 }

@@ -129,7 +129,8 @@ EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
     // What the copy leaves to write for a file without an ID3v1 tag.
     const bool rowsBeyondTheCopy =
         std::any_of(edit.ticked.begin() + kID3v2FromV1Rows, edit.ticked.end(),
-                    [](bool ticked) { return ticked; });
+                    [](bool ticked) { return ticked; }) ||
+        edit.cover.action != CoverEdit::Action::Keep;
     const auto planOne = [&](const QString& path, const QString& name) {
         FileEditPlan plan;
         if (!edit.fromNamePattern.isEmpty()) {
@@ -156,7 +157,7 @@ EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
             return plan;
         }
         ApplyID3v2Edit(edit, values, v1, name);
-        plan.change = PlanID3v2Tag(sysio::System(), path, values.record());
+        plan.change = PlanID3v2Tag(sysio::System(), path, values.record(), edit.cover);
         return plan;
     };
     return EditTickedFiles(files, BatchKind::ID3v2, QStringLiteral("修改 ID3v2 标签"), options,

@@ -44,6 +44,8 @@ struct ID3v2Edit {
     // whatever else is ticked; a file whose name does not fit is left alone
     // and reported (EditReport::unmatched).
     QString fromNamePattern;
+    // The cover given to every file, or removed (the "封面" row).
+    CoverEdit cover;
 };
 
 // The record written to one file: the file's own tag `read` with the
@@ -67,7 +69,8 @@ void ApplyID3v2Edit(const ID3v2Edit& edit, ID3v2Values& values, const ID3v1Tag& 
 // Read-only files are skipped and counted; a file that fails is left alone
 // and named in the report. A file the copy finds without an ID3v1 tag is
 // named in the report (withoutID3v1); it is written only when rows beyond
-// the seven are ticked, else left alone and not counted as written.
+// the seven are ticked or the cover changes, else left alone and not
+// counted as written.
 // The run is one journaled batch ("修改 ID3v2 标签"): a tag that fits the
 // old one's space is written in place, any other beside the file with
 // padding (PlanID3v2Tag; see EditTickedFiles and BatchOptions).

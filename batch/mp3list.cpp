@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -200,8 +201,6 @@ QString SizeText(qint64 length) {
 
 namespace {
 
-constexpr int kLyricsColumn = 213;
-
 QString ContentCellText(ContentKind kind) {
     if (kind == ContentKind::Unknown || kind == ContentKind::Mp3)
         return {};
@@ -210,13 +209,34 @@ QString ContentCellText(ContentKind kind) {
     return QStringLiteral("不是 MP3（") + what + QStringLiteral("）");
 }
 
+// Lines of lyrics as one line of a list cell: " / " between them, empty
+// lines left out.
+QString OneLine(const QString& text) {
+    static const QRegularExpression breaks(QStringLiteral("[\r\n\u2028\u2029]+"));
+    QStringList lines = text.split(breaks, Qt::SkipEmptyParts);
+    for (QString& line : lines) line = line.trimmed();
+    lines.removeAll(QString());
+    return lines.join(QStringLiteral(" / "));
+}
+
 }  // namespace
+
+QString CoverCellText(const CoverPicture& cover) {
+    if (!cover.present)
+        return QStringLiteral("无");
+    if (cover.facts.format == ImageFormat::None)
+        return QStringLiteral("有");
+    return QStringLiteral("有 (%1×%2)").arg(cover.facts.width).arg(cover.facts.height);
+}
 
 QString CellText(int code, const FileRecords& records, const QString& name) {
     const ID3v1Tag& v1 = records.v1;
     const ID3v2Tag& v2 = records.v2;
-    if (const FrameDescriptor* frame = FrameOfColumn(code))
+    if (const FrameDescriptor* frame = FrameOfColumn(code)) {
+        if (frame->kind == FrameKind::Lyrics)
+            return OneLine(ShownText(v2.*frame->field));
         return ShownText(v2.*frame->field);
+    }
     const QString yes = QStringLiteral("是");
     const QString no = QStringLiteral("否");
     switch (code) {
@@ -235,9 +255,11 @@ QString CellText(int code, const FileRecords& records, const QString& name) {
             return IsID3v10Tag(v1) ? QString() : QString::number(v1.Track);
         case 107:
             return ShownText(ID3v1Comment(v1));
-        // The lyrics column (the last ID3v2 one) repeats the comment.
+        // The first lyrics column repeats the comment.
         case kLyricsColumn:
             return ShownText(v2.COMM);
+        case kCoverColumn:
+            return CoverCellText(records.cover);
         case 301:
             return HasID3v1Tag(v1) ? QStringLiteral("有") : QStringLiteral("无");
         case 302:
@@ -297,7 +319,8 @@ Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& 
     row.cells.reserve(codes.size());
     try {
         const FileRecords records = ReadFileRecords(
-            JoinPath(folder, name), codes.contains(kContentColumn), NeedsAudio(codes));
+            JoinPath(folder, name), codes.contains(kContentColumn), NeedsAudio(codes),
+            codes.contains(kCoverColumn) ? CoverReading::Facts : CoverReading::None);
         row.values.reserve(codes.size());
         for (const int code : codes) {
             row.cells.append(CellText(code, records, name));

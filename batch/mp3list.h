@@ -67,6 +67,10 @@ inline constexpr int kContentColumn = 307;
 // "不是 MP3（PNG 图片）", "不是 MP3（找不到音频帧）".
 QString CellText(int code, const FileRecords& records, const QString& name);
 
+// The cover column's text: "有 (600×600)", "有" for an image whose size
+// cannot be told, "无" without a picture.
+QString CoverCellText(const CoverPicture& cover);
+
 // Whether column `code` sorts by a number rather than by its text: the
 // size, the ID3v1 year and track, and the audio columns.
 bool SortsByValue(int code);
@@ -91,9 +95,9 @@ struct Mp3Row {
 
 // The row of `name` in `folder`; the content is judged only when `codes`
 // hold the content column, the audio read only when they hold an audio
-// column. A file that cannot be read (vanished, no
-// permission) still gives a row: its name in the file-name columns, every
-// other cell empty, and the store's reason in `error`.
+// column, the cover's facts only when they hold the cover column. A file that cannot be read
+// (vanished, no permission) still gives a row: its name in the file-name columns, every other cell
+// empty, and the store's reason in `error`.
 Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes);
 
 // The rows of `names`, in that order; `progress` (when set) is called after

@@ -124,6 +124,8 @@ QString ChineseStoreWording::operation(StoreOp op) const {
             return Tr("写入操作记录");
         case StoreOp::ReadJournal:
             return Tr("读取操作记录");
+        case StoreOp::ReadImage:
+            return Tr("读取图片");
         case StoreOp::Undo:
             return Tr("撤销");
     }
@@ -204,6 +206,10 @@ QString ChineseStoreWording::reason(StoreProblem problem, qint64 number,
             return Tr("标签中的文字帧大得异常（共超过 %1 MiB）").arg(number);
         case StoreProblem::FramePastTagEnd:
             return Tr("标签中的 %1 帧超出了标签的结尾").arg(detail);
+        case StoreProblem::NotAnImage:
+            return Tr("这不是 JPEG 或 PNG 图片（按文件内容判断，与扩展名无关）");
+        case StoreProblem::ImageTooLarge:
+            return Tr("图片太大（超过 %1 MiB），不适合作为封面").arg(number);
     }
     return {};
 }

@@ -12,6 +12,7 @@
 #include "cli/commands.h"
 #include "store/filefacts.h"
 #include "store/id3v1.h"
+#include "store/id3v2picture.h"
 
 namespace {
 
@@ -47,7 +48,8 @@ const QString& V2Usage() {
         for (const FrameDescriptor& frame : kFrameCatalogue)
             words
                 << QStringLiteral("[--%1 %2]").arg(QString::fromLatin1(frame.id), ValueName(frame));
-        words << QStringLiteral("[--from-name PATTERN]") << QStringLiteral("[--keep-mtime]")
+        words << QStringLiteral("[--cover IMAGE | --remove-cover]")
+              << QStringLiteral("[--from-name PATTERN]") << QStringLiteral("[--keep-mtime]")
               << QStringLiteral("FILE...");
         QString text = start;
         qsizetype lineStart = 0;
@@ -64,7 +66,9 @@ const QString& V2Usage() {
                    "\n"
                    "  --keep-mtime gives each written file back its old modification time.\n"
                    "  --TCON takes a genre name or number 0..79 of the genre list.\n"
-                   "  --TIT2 names one file only. --from-v1 fills %1\n"
+                   "  --TIT2 names one file only. --cover gives every FILE the JPEG or PNG\n"
+                   "  image IMAGE as its front cover (other pictures stay); --remove-cover\n"
+                   "  removes the front cover. --from-v1 fills %1\n"
                    "  from each file's ID3v1 tag and takes none of those options, nor\n"
                    "  --title-from-name; a file without an ID3v1 tag keeps those frames and\n"
                    "  is reported (exit status 1).\n"
@@ -288,8 +292,9 @@ int CmdV2(const QStringList& argList) {
     QStringList valued = {QStringLiteral("from-name")};
     for (const QString& id : ID3v2RowFrameIds()) valued << id;
     Arguments args;
-    if (const QString problem =
-            Split(argList, valued, {"from-v1", "title-from-name", "keep-mtime"}, args);
+    valued << QStringLiteral("cover");
+    if (const QString problem = Split(
+            argList, valued, {"from-v1", "title-from-name", "keep-mtime", "remove-cover"}, args);
         !problem.isEmpty()) {
         return Usage(V2Usage(), problem);
     }
@@ -299,6 +304,23 @@ int CmdV2(const QStringList& argList) {
     for (const auto& [name, value] : args.options) {
         const auto row = int(std::find(ID3v2RowFrameIds().begin(), ID3v2RowFrameIds().end(), name) -
                              ID3v2RowFrameIds().begin());
+        if (name == QLatin1String("cover")) {
+            if (Given(args, QStringLiteral("remove-cover")))
+                return Usage(V2Usage(),
+                             QStringLiteral("--cover and --remove-cover exclude each other"));
+            try {
+                const CoverImage image = ReadCoverImage(value);
+                edit.cover = {CoverEdit::Action::Set, image.bytes, image.mime};
+            } catch (const StoreError& e) {
+                Err(QStringLiteral("tamberlo-cli: ") + e.message() + QLatin1Char('\n'));
+                return 2;
+            }
+            continue;
+        }
+        if (name == QLatin1String("remove-cover")) {
+            edit.cover.action = CoverEdit::Action::Remove;
+            continue;
+        }
         if (row >= kID3v2RowCount)
             continue;  // --from-v1, --title-from-name
         if (edit.fromV1 && row < kID3v2FromV1Rows) {

@@ -35,7 +35,7 @@ const CommandHelp kCommands[] = {
      "                    relative to FOLDER; hidden folders and links to folders\n"
      "                    are not entered, unreadable ones are named on stderr\n"
      "  --columns CODES   comma-separated catalogue codes, e.g. 306,101,305:\n"
-     "                    101-107 ID3v1 fields, 201-213 ID3v2 frames,\n"
+     "                    101-107 ID3v1 fields, 201-217 ID3v2 frames and cover,\n"
      "                    301-307 file properties (307: content that is not MP3),\n"
      "                    401-405 the audio: length, bitrate, sample rate,\n"
      "                    channels, MPEG version and layer\n"},
@@ -73,6 +73,9 @@ const CommandHelp kCommands[] = {
      "                      (%歌名% %艺术家% %专辑% %年份% %音轨% %作曲% %专辑艺术家%\n"
      "                      %碟号%); a name that does not fit is named in the report\n"
      "                      and its file left alone (not with --from-v1)\n"
+     "  --cover IMAGE       a JPEG or PNG image (judged by its content) as every\n"
+     "                      FILE's front cover; other pictures stay\n"
+     "  --remove-cover      removes every FILE's front cover\n"
      "  --keep-mtime        each written file keeps its modification time\n"
      "A tag that fits the old one's space is written in place; any other is\n"
      "rewritten beside the file with padding for later edits.\n"},

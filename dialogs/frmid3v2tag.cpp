@@ -3,10 +3,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileDialog>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <limits>
 
+#include "batch/mp3list.h"
+#include "store/error.h"
+#include "store/filefacts.h"
 #include "ui/prompter.h"
 
 namespace {
@@ -59,12 +65,17 @@ frmID3v2Tag::frmID3v2Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
                 note->setObjectName(QStringLiteral("txt") + QString::fromLatin1(frame.id));
                 // A comment of any length reads better wrapped than scrolled sideways.
                 note->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+                if (frame.kind == FrameKind::Lyrics) {
+                    // Lyrics are many short lines: room for a few of them.
+                    note->setFixedHeight(note->fontMetrics().lineSpacing() * 4 + 10);
+                }
                 input = note;
                 break;
             }
         }
         rows.append({frame.editorRow, QCoreApplication::translate("Frames", frame.caption), input});
     }
+    rows.append({kCoverRow, QStringLiteral("封    面"), coverRow()});
     buildFace(QStringLiteral("修改 Mp3 标签第二版（ID3v2）"),
               QStringLiteral("要修改它们的 ID3v2 标签。"), {chkFromv1_, chkFileName2TitleV2_},
               chkFileName2TitleV2_, rows, QStringLiteral("chkEdit2"), 2,
@@ -73,6 +84,68 @@ frmID3v2Tag::frmID3v2Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
     startReading([](const TickedFiles& files, const SharedRead& read) {
         return SharedID3v2Values(files, read);
     });
+}
+
+QWidget* frmID3v2Tag::coverRow() {
+    auto* row = new QWidget(this);
+    row->setObjectName(QStringLiteral("coverRow"));
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    txtCover_ = new QLineEdit(row);
+    txtCover_->setObjectName(QStringLiteral("txtCover"));
+    txtCover_->setReadOnly(true);
+    txtCover_->setPlaceholderText(QStringLiteral("JPEG 或 PNG 图片"));
+    cmdChooseCover_ = new QPushButton(QStringLiteral("选择图片…"), row);
+    cmdChooseCover_->setObjectName(QStringLiteral("cmdChooseCover"));
+    chkRemoveCover_ = new QCheckBox(QStringLiteral("删除封面"), row);
+    chkRemoveCover_->setObjectName(QStringLiteral("chkRemoveCover"));
+    layout->addWidget(txtCover_, 1);
+    layout->addWidget(cmdChooseCover_);
+    layout->addWidget(chkRemoveCover_);
+    connect(cmdChooseCover_, &QPushButton::clicked, this, &frmID3v2Tag::chooseCover);
+    // Removing and choosing exclude each other.
+    connect(chkRemoveCover_, &QCheckBox::toggled, this, [this](bool remove) {
+        txtCover_->setEnabled(!remove);
+        cmdChooseCover_->setEnabled(!remove);
+    });
+    return row;
+}
+
+void frmID3v2Tag::chooseCover() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("选择封面图片"), QString(),
+        QStringLiteral("图片 (*.jpg *.jpeg *.png *.JPG *.JPEG *.PNG);;所有文件 (*)"));
+    // Qt's dialog shows names that are not UTF-8 as U+FFFD; the exact name
+    // is looked up as for the folder tree.
+    if (!path.isEmpty())
+        chooseCoverFile(FolderFromShownPath(path).value_or(path));
+}
+
+bool frmID3v2Tag::chooseCoverFile(const QString& path) {
+    try {
+        cover_ = ReadCoverImage(path);
+    } catch (const StoreError& e) {
+        prompter().tell(QStringLiteral("不能用这个文件作封面：\n") + e.message(),
+                        QStringLiteral("选择封面图片"));
+        return false;
+    }
+    txtCover_->setText(QStringLiteral("%1（%2×%3，%4 字节）")
+                           .arg(DisplayFileName(path))
+                           .arg(cover_.facts.width)
+                           .arg(cover_.facts.height)
+                           .arg(cover_.bytes.size()));
+    txtCover_->setCursorPosition(0);
+    return true;
+}
+
+std::optional<ReportMessage> frmID3v2Tag::refusal() const {
+    if (rowCheck(kCoverRow)->isChecked() && !chkRemoveCover_->isChecked() &&
+        cover_.bytes.isEmpty()) {
+        return ReportMessage{QStringLiteral("请先选择一个 JPEG 或 PNG 图片作封面，"
+                                            "或者勾选“删除封面”。"),
+                             QStringLiteral("修改 Mp3 标签第二版（ID3v2）")};
+    }
+    return std::nullopt;
 }
 
 void frmID3v2Tag::fromV1Clicked(bool ticked) {
@@ -105,6 +178,12 @@ ID3v2Edit frmID3v2Tag::edit() const {
     }
     edit.fromV1 = chkFromv1_->isChecked();
     edit.titleFromFileName = FileName2TitleFlag();
+    if (rowCheck(kCoverRow)->isChecked()) {
+        if (chkRemoveCover_->isChecked())
+            edit.cover.action = CoverEdit::Action::Remove;
+        else if (!cover_.bytes.isEmpty())
+            edit.cover = {CoverEdit::Action::Set, cover_.bytes, cover_.mime};
+    }
     return edit;
 }
 

@@ -6,7 +6,10 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QLabel>
+#include <QLocale>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -75,7 +78,7 @@ std::vector<Line> Page2(const FileInfo& info) {
         lines.push_back(
             {QCoreApplication::translate("Frames", frame.caption) + QStringLiteral(" ："),
              QStringLiteral("lab") + QString::fromLatin1(frame.id), info.Frames[i],
-             frame.kind == FrameKind::Comment ? Shape::Comment : Shape::Line});
+             HasLanguage(frame.kind) ? Shape::Comment : Shape::Line});
     }
     return lines;
 }
@@ -161,7 +164,50 @@ QPlainTextEdit* BlockValue(const QString& text, const QColor& colour, int lines)
     return box;
 }
 
-QFrame* BuildPage(const std::vector<Line>& lines, const QString& problem) {
+// The cover's row: the image scaled to a thumbnail beside its size in
+// pixels and bytes; "无" without a picture, and words instead of the image
+// when it cannot be decoded.
+QWidget* CoverValue(const CoverPicture& cover) {
+    auto* box = new QWidget;
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    if (!cover.present) {
+        layout->addWidget(LineValue(QStringLiteral("无"), kValueColour), 1);
+        return box;
+    }
+    constexpr int kThumbnail = 96;
+    auto* picture = new QLabel;
+    picture->setObjectName(QStringLiteral("labCoverImage"));
+    picture->setFixedSize(kThumbnail, kThumbnail);
+    picture->setAlignment(Qt::AlignCenter);
+    const QImage image = QImage::fromData(cover.image);
+    QString facts;
+    if (image.isNull()) {
+        picture->setText(QStringLiteral("（无法显示）"));
+        Colour(picture, QPalette::WindowText, kProblemColour);
+    } else {
+        picture->setPixmap(QPixmap::fromImage(
+            image.scaled(kThumbnail, kThumbnail, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    }
+    const int width = cover.facts.width > 0 ? cover.facts.width : image.width();
+    const int height = cover.facts.height > 0 ? cover.facts.height : image.height();
+    if (width > 0 && height > 0)
+        facts = QStringLiteral("%1×%2 像素\n").arg(width).arg(height);
+    facts += QStringLiteral("%1 字节").arg(QLocale(QLocale::C).toString(cover.bytes));
+    if (cover.type != kFrontCover)
+        facts += QStringLiteral("\n（不是封面图，是文件中的第一张图片）");
+    auto* text = new QLabel(facts);
+    text->setObjectName(QStringLiteral("labCover"));
+    text->setTextFormat(Qt::PlainText);
+    text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Colour(text, QPalette::WindowText, kValueColour);
+    layout->addWidget(picture, 0, Qt::AlignTop);
+    layout->addWidget(text, 1);
+    return box;
+}
+
+QFrame* BuildPage(const std::vector<Line>& lines, const QString& problem,
+                  QWidget* coverValue = nullptr) {
     auto* page = new QFrame;
     page->setObjectName(QStringLiteral("fraTabs"));
     auto* grid = new QGridLayout(page);
@@ -204,6 +250,14 @@ QFrame* BuildPage(const std::vector<Line>& lines, const QString& problem) {
         grid->addWidget(value, row, 1);
         ++row;
     }
+    if (coverValue) {
+        auto* caption = new QLabel(QStringLiteral("封    面 ："));
+        caption->setFont(captionFont);
+        Colour(caption, QPalette::WindowText, kCaptionColour);
+        grid->addWidget(caption, row, 0, Qt::AlignTop);
+        grid->addWidget(coverValue, row, 1);
+        ++row;
+    }
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(row, 1);
     return page;
@@ -244,7 +298,8 @@ frmMp3Info::frmMp3Info(const QString& folder, const QString& fileName, QWidget* 
 
     pages[0] = BuildPage(Lines(kPage1, info), info.TagsProblem);
     pages[1] =
-        BuildPage(Page2(info), info.TagsProblem.isEmpty() ? info.ID3v2Problem : info.TagsProblem);
+        BuildPage(Page2(info), info.TagsProblem.isEmpty() ? info.ID3v2Problem : info.TagsProblem,
+                  CoverValue(info.Cover));
     pages[2] = BuildPage(Lines(kPage3, info), info.FactsProblem);
     const bool present[] = {info.HasID3v1, info.HasID3v2, true};
     for (int i = 0; i < int(std::size(kTabs)); ++i) {

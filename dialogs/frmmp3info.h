@@ -15,7 +15,8 @@ class QTabWidget;
 // Controls, by object name: the frame "fraTagEditArea" (caption = full path),
 // the tab strip "tbsTagsEditing" (tab data = key "ID3v1", "ID3v2",
 // "File Name"), the pages fraTabs(1..3), the value labels "labSongTitle" ..
-// "labComment", "labTIT2" .. "labTENC", "txtFileName", "txtPath",
+// "labComment", "labTIT2" .. "labUSLT", the cover "labCoverImage" (the
+// thumbnail) and "labCover" (its size), "txtFileName", "txtPath",
 // "txtFileSize", "txtReadOnly", "txtArchive", "txtContent", the audio
 // "txtDuration", "txtBitrate", "txtSampleRate", "txtChannelMode",
 // "txtVersionLayer", and the close

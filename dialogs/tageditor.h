@@ -82,6 +82,7 @@ class TagEditorDialog : public QDialog {
                    QWidget* status = nullptr);
 
     QCheckBox* rowCheck(int index) const { return checks_.at(index); }
+    Prompter& prompter() const { return prompter_; }
     QWidget* rowInput(int index) const { return inputs_.at(index); }
 
     // Why OK may not start the run as the dialog stands: the message shown

@@ -32,7 +32,8 @@ enum class StoreOp {
     SaveSettings,
     WriteJournal,
     ReadJournal,
-    Undo,  // the last: tests walk every operation up to it
+    ReadImage,  // an image file chosen as a cover
+    Undo,       // the last: tests walk every operation up to it
 };
 
 // Why it failed.
@@ -69,6 +70,8 @@ enum class StoreProblem {
     TooManyFrames,    // number() the limit
     TooMuchText,      // number() the limit in MiB
     FramePastTagEnd,  // detail() the frame ID
+    NotAnImage,       // a cover image that is neither JPEG nor PNG
+    ImageTooLarge,    // number() the limit in MiB
     // Not a failure: the name of a file format that a .mp3 name may hide
     // ("PNG 图片"), number() the ContentKind; reasons and list cells use it.
     ContentFormat,  // the last: tests walk every problem up to it

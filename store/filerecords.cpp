@@ -6,7 +6,8 @@
 
 #include "store/fileio.h"
 
-FileRecords ReadFileRecords(const QString& path, bool judgeContent, bool readAudio) {
+FileRecords ReadFileRecords(const QString& path, bool judgeContent, bool readAudio,
+                            CoverReading cover) {
     // One open and, for most files, one read: the first 4 KiB hold a tag
     // written by this program, and a small file's ID3v1 tag too.
     constexpr qint64 kFirstRead = 4096;
@@ -29,7 +30,7 @@ FileRecords ReadFileRecords(const QString& path, bool judgeContent, bool readAud
     }
     records.v1 = ParseID3v1Tag(tail);
 
-    records.v2 = ReadID3v2TagFrom(fd.get(), length, head, path);
+    records.v2 = ReadID3v2TagFrom(fd.get(), length, head, path, cover, &records.cover);
     // The judgement and the audio look at the same place after the tag:
     // whichever comes first reads it for both.
     fileio::FileBytes bytes(fd.get(), length, head, path);

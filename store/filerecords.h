@@ -6,6 +6,7 @@
 #include "store/filefacts.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
+#include "store/id3v2picture.h"
 #include "store/mpegaudio.h"
 
 // The three records of one file, as the list shows them, and what the file
@@ -18,6 +19,8 @@ struct FileRecords {
     // Length, bitrate and format of the audio; empty unless asked for, and
     // when no MPEG audio frame was found.
     std::optional<AudioProperties> audio;
+    // The cover as far as asked for; not present unless asked for.
+    CoverPicture cover;
 };
 
 // Reads all three records with one open of the file: the same results as
@@ -29,5 +32,10 @@ struct FileRecords {
 // the first two frames, else one read of 4 KiB at the audio (the same read
 // the content judgement makes), more only when junk precedes the first frame;
 // the last bytes are then read as 160 instead of 128, to see an APE tag.
+// With `cover` Facts it also reads the cover's facts: the picture frames'
+// headers and the image's header, a read of 4 KiB at each picture whose
+// header lies past the bytes already read, more only for a JPEG whose size
+// comes after large blocks; with Image, the image too.
 // Throws StoreError when the file cannot be opened or read.
-FileRecords ReadFileRecords(const QString& path, bool judgeContent = false, bool readAudio = false);
+FileRecords ReadFileRecords(const QString& path, bool judgeContent = false, bool readAudio = false,
+                            CoverReading cover = CoverReading::None);

@@ -24,9 +24,12 @@ QByteArrayView FrameIdOfV22(QByteArrayView id) {
 
 namespace {
 
-// Each order the table carries is a permutation of 0..11, the columns run
-// on from 201 in the table's order, and the copy from ID3v1 fills the first
-// editor rows: a new entry that breaks one of these fails the build.
+// Each order the table carries is a permutation of the indices, the columns
+// run on from 201 in the table's order past 213 (the lyrics column that
+// repeats the comment), the frames written also when empty come first in
+// writing order and are the first entries, and the copy from ID3v1 fills
+// the first editor rows: a new entry that breaks one of these fails the
+// build.
 constexpr bool IsPermutation(int (*of)(const FrameDescriptor&)) {
     std::array<bool, kFrameCount> seen{};
     for (const FrameDescriptor& frame : kFrameCatalogue) {
@@ -40,7 +43,15 @@ constexpr bool IsPermutation(int (*of)(const FrameDescriptor&)) {
 
 constexpr bool ColumnsRunOn() {
     for (int i = 0; i < kFrameCount; ++i)
-        if (kFrameCatalogue[size_t(i)].column != 201 + i)
+        if (kFrameCatalogue[size_t(i)].column != 201 + i + (i >= 12 ? 1 : 0))
+            return false;
+    return true;
+}
+
+constexpr bool AlwaysWrittenComeFirst() {
+    for (int i = 0; i < kFrameCount; ++i)
+        if ((i < kAlwaysWrittenFrames) !=
+            (kFrameCatalogue[size_t(i)].writeOrder < kAlwaysWrittenFrames))
             return false;
     return true;
 }
@@ -57,6 +68,7 @@ constexpr bool CopyRowsComeFirst() {
 static_assert(IsPermutation([](const FrameDescriptor& f) { return f.editorRow; }));
 static_assert(IsPermutation([](const FrameDescriptor& f) { return f.writeOrder; }));
 static_assert(ColumnsRunOn());
+static_assert(AlwaysWrittenComeFirst());
 static_assert(CopyRowsComeFirst());
 static_assert(kFrameCount == std::tuple_size_v<decltype(ID3v2Contents::shown)>);
 

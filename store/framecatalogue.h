@@ -24,6 +24,8 @@
 enum class FrameKind {
     Text,     // encoding byte, then the text (a value list shows joined with "/")
     Comment,  // encoding, three language bytes, a description, then the text
+    Lyrics,   // laid out as a comment (USLT); its language defaults to
+              // kDefaultLyricsLanguage
     Link,     // encoding, a description, then a URL in Latin-1 (WXXX)
 };
 
@@ -51,15 +53,13 @@ struct FrameDescriptor {
     QString ID3v2Tag::*field;
     int column;      // the list's column code
     int editorRow;   // the index of the editor's check box
-    int writeOrder;  // the position among the twelve in a written tag
+    int writeOrder;  // the position in a written tag (kAlwaysWrittenFrames)
     V1Counterpart v1;
     FrameInput input;
     const char* columnCaption;  // the list's header ("歌名")
     const char* caption;        // the editor's and the details dialog's ("歌    名")
     const char* english;        // what the command line's help calls it
 };
-
-inline constexpr int kFrameCount = 12;
 
 // clang-format off
 inline constexpr std::array<FrameDescriptor, kFrameCount> kFrameCatalogue = {{
@@ -99,6 +99,17 @@ inline constexpr std::array<FrameDescriptor, kFrameCount> kFrameCatalogue = {{
     {"TENC", "TEN", "TENC", 0, FrameKind::Text, &ID3v2Tag::TENC, 212, 11, 9,
      V1Counterpart::None, FrameInput::Line, QT_TRANSLATE_NOOP("Frames", "编码"),
      QT_TRANSLATE_NOOP("Frames", "编 码 者"), "encoder"},
+    // Code 213 is the lyrics column that repeats the comment, so these run on
+    // from 214.
+    {"TPE2", "TP2", "TPE2", 0, FrameKind::Text, &ID3v2Tag::TPE2, 214, 12, 12,
+     V1Counterpart::None, FrameInput::Line, QT_TRANSLATE_NOOP("Frames", "专辑艺术家"),
+     QT_TRANSLATE_NOOP("Frames", "专辑艺术家"), "album artist"},
+    {"TPOS", "TPA", "TPOS", 0, FrameKind::Text, &ID3v2Tag::TPOS, 215, 13, 13,
+     V1Counterpart::None, FrameInput::Line, QT_TRANSLATE_NOOP("Frames", "碟号"),
+     QT_TRANSLATE_NOOP("Frames", "碟    号"), "disc number"},
+    {"USLT", "ULT", "USLT", 0, FrameKind::Lyrics, &ID3v2Tag::USLT, 216, 14, 14,
+     V1Counterpart::None, FrameInput::Note, QT_TRANSLATE_NOOP("Frames", "歌词(USLT)"),
+     QT_TRANSLATE_NOOP("Frames", "歌    词"), "lyrics"},
 }};
 // clang-format on
 
@@ -111,14 +122,14 @@ constexpr int FrameIndex(std::string_view id) {
 }
 int FrameIndexOf(QByteArrayView id);  // the same for an ID read from a tag
 
-// The index of the entry whose editor check box has index `row` (0..11).
+// The index of the entry whose editor check box has index `row`.
 constexpr int FrameIndexOfEditorRow(int row) {
     for (int i = 0; i < kFrameCount; ++i)
         if (kFrameCatalogue[size_t(i)].editorRow == row)
             return i;
     return -1;
 }
-// The entry whose editor check box has index `row` (0..11).
+// The entry whose editor check box has index `row`.
 const FrameDescriptor& FrameOfEditorRow(int row);
 // The editor's check-box index of the frame of ID `id` (a known ID).
 constexpr int EditorRowOf(std::string_view id) {
@@ -126,5 +137,10 @@ constexpr int EditorRowOf(std::string_view id) {
 }
 // The entry shown in list column `code`, or null.
 const FrameDescriptor* FrameOfColumn(int code);
+// Whether a frame of this kind carries a language and a description
+// before its text (comment, lyrics).
+constexpr bool HasLanguage(FrameKind kind) {
+    return kind == FrameKind::Comment || kind == FrameKind::Lyrics;
+}
 // The v2.3 ID of the entry whose v2.2 ID is `id`; empty for another ID.
 QByteArrayView FrameIdOfV22(QByteArrayView id);

@@ -12,6 +12,7 @@
 #include "store/framecatalogue.h"
 #include "store/id3v1.h"
 #include "store/id3v2frames.h"
+#include "store/id3v2picture.h"
 #include "store/id3v2text.h"
 
 namespace {
@@ -95,13 +96,22 @@ bool AllZero(QByteArrayView bytes) {
     return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c == 0; });
 }
 
+// Where a picture frame the walk passed lies in the source.
+struct PictureRef {
+    QByteArray id;
+    quint16 flags = 0;
+    qint64 payloadAt = 0;
+    qint64 size = 0;
+};
+
 // A walk over the frames with one reading of the frame sizes.
 struct Walk {
     QList<ID3v2Frame> frames;
-    bool clean = true;         // ended on the tag's end, on padding, or nothing left
-    QByteArray overrun;        // ID of a frame that reaches past the tag's end
-    bool tooMany = false;      // stopped at kMaxFrames
-    bool tooMuchText = false;  // stopped at kMaxShownBytes
+    QList<PictureRef> pictures;  // only when asked for
+    bool clean = true;           // ended on the tag's end, on padding, or nothing left
+    QByteArray overrun;          // ID of a frame that reaches past the tag's end
+    bool tooMany = false;        // stopped at kMaxFrames
+    bool tooMuchText = false;    // stopped at kMaxShownBytes
 };
 
 // Real tags hold a few dozen frames. A crafted one of millions of tiny
@@ -129,7 +139,7 @@ using WantPayload = std::function<bool(QByteArrayView id)>;
 // names, with at most `keep` bytes of payload each; counts the frames
 // `shown` names against kMaxShownBytes.
 Walk WalkFrames(ByteSource& src, qint64 start, qint64 end, int major, bool plainSizes,
-                const WantPayload& want, const WantPayload& shown, qint64 keep) {
+                const WantPayload& want, const WantPayload& shown, qint64 keep, bool notePictures) {
     Walk walk;
     const int idWidth = major == 2 ? 3 : 4;
     const int headerSize = major == 2 ? 6 : 10;
@@ -184,6 +194,8 @@ Walk WalkFrames(ByteSource& src, qint64 start, qint64 end, int major, bool plain
                 break;
             }
         }
+        if (notePictures && frame.id == (major == 2 ? QByteArrayView("PIC") : "APIC"))
+            walk.pictures.append({frame.id, frame.flags, payloadAt, size});
         // Frames the caller does not want are not kept at all.
         if (want(frame.id)) {
             frame.payload = src.At(payloadAt, std::min(size, keep)).toByteArray();
@@ -229,7 +241,7 @@ QString FieldText(FrameKind kind, QByteArrayView content) {
         return {};
     const quint8 enc = quint8(content[0]);
     QByteArrayView body = content.sliced(1);
-    if (kind == FrameKind::Comment) {
+    if (HasLanguage(kind)) {
         // Language, description, text. A payload too short for the language
         // holds no comment.
         if (body.size() < 3)
@@ -257,7 +269,7 @@ QString DescriptionOf(FrameKind kind, QByteArrayView content) {
         return {};
     const quint8 enc = quint8(content[0]);
     QByteArrayView body = content.sliced(1);
-    if (kind == FrameKind::Comment)
+    if (HasLanguage(kind))
         body = body.sliced(std::min<qsizetype>(3, body.size()));
     const qsizetype end = id3v2text::FindTerminator(enc, body);
     if (end < 0)
@@ -279,7 +291,7 @@ bool IsMachineComment(const QString& description) {
     return names.contains(description, Qt::CaseInsensitive);
 }
 
-// How well a comment or link frame stands for its field: the first of the best
+// How well a comment, lyrics or link frame stands for its field: the first of the best
 // kind shows. A frame without a description is the field's own; one with a
 // description shows when there is none without; machine data never shows.
 enum class Standing { Own = 0, Described = 1, Machine = 2, None = 3 };
@@ -309,7 +321,62 @@ bool IsReaderFrame(QByteArrayView id, int major) {
     return FrameIndexOf(id) >= 0 || (major >= 4 && V24StandInIndex(id) >= 0);
 }
 
-ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
+// The cover among the pictures `refs` of a tag of version `major`, read
+// from `src` as far as `reading` asks: the picture headers, the image's
+// header, the image. A frame stored compressed, encrypted or with extras
+// is read whole (bounded) to find its content.
+CoverPicture CoverFromRefs(ByteSource& src, const QList<PictureRef>& refs, int major, bool unsync,
+                           CoverReading reading) {
+    CoverPicture cover;
+    const bool v22 = major == 2;
+    for (const PictureRef& ref : refs) {
+        const bool plain = major == 2 || (major == 3 && (ref.flags & 0x00E0) == 0) ||
+                           (major == 4 && (ref.flags & 0x004F) == 0 && !unsync);
+        QByteArray content;
+        qint64 contentAt = ref.payloadAt;
+        if (plain) {
+            content = src.At(ref.payloadAt, std::min<qint64>(ref.size, 4096)).toByteArray();
+        } else {
+            if (ref.size > kMaxCoverImage)
+                continue;
+            const ID3v2Frame frame{ref.id, ref.flags,
+                                   src.At(ref.payloadAt, ref.size).toByteArray()};
+            const auto whole = id3v2frames::Content(frame, major, unsync);
+            if (!whole)
+                continue;
+            content = *whole;
+            contentAt = -1;
+        }
+        const PictureHeader header = ParsePictureHeader(content, v22);
+        if (!header.valid)
+            continue;
+        if (cover.present && (cover.type == kFrontCover || header.type != kFrontCover))
+            continue;
+        const qint64 imageLength = (contentAt < 0 ? content.size() : ref.size) - header.dataOffset;
+        const ByteReader read = [&, header, contentAt, content, imageLength](
+                                    qint64 offset, qint64 length) -> QByteArray {
+            if (offset < 0 || offset >= imageLength)
+                return {};
+            length = std::min(length, imageLength - offset);
+            if (contentAt < 0)
+                return content.mid(header.dataOffset + offset, length);
+            return src.At(contentAt + header.dataOffset + offset, length).toByteArray();
+        };
+        cover.present = true;
+        cover.type = header.type;
+        cover.mime = header.mime;
+        cover.bytes = imageLength;
+        cover.facts = ImageFactsOf(read);
+        if (reading == CoverReading::Image)
+            cover.image = read(0, imageLength);
+        if (header.type == kFrontCover)
+            break;
+    }
+    return cover;
+}
+
+ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads,
+                    CoverReading coverReading = CoverReading::None, CoverPicture* cover = nullptr) {
     ID3v2Contents c;
     c.shown.fill(-1);
     ID3v2Tag& tag = c.tag;
@@ -387,9 +454,12 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     // v2.3 sizes are plain numbers and v2.4 sizes 7-bit groups; each version
     // has writers that used the other reading. Take the one that walks.
     const bool standardPlain = major == 3;
-    Walk walk = WalkFrames(*frames, start, end, major, standardPlain, want, shown, keep);
+    const bool notePictures = coverReading != CoverReading::None;
+    Walk walk =
+        WalkFrames(*frames, start, end, major, standardPlain, want, shown, keep, notePictures);
     if (!walk.clean && major >= 3) {
-        Walk other = WalkFrames(*frames, start, end, major, !standardPlain, want, shown, keep);
+        Walk other =
+            WalkFrames(*frames, start, end, major, !standardPlain, want, shown, keep, notePictures);
         if (other.clean)
             walk = std::move(other);
     }
@@ -400,6 +470,8 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     if (!walk.overrun.isEmpty())
         refuse(StoreProblem::FramePastTagEnd, 0, QString::fromLatin1(walk.overrun));
     c.frames = std::move(walk.frames);
+    if (cover && notePictures)
+        *cover = CoverFromRefs(*frames, walk.pictures, major, tag.Unsynchronisation, coverReading);
 
     // Which frame each field shows.
     std::array<int, kFrameCount> standIn;  // the first v2.4 stand-in of each field
@@ -418,7 +490,7 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
             continue;
         int& slot = c.shown[size_t(index)];
         const FrameKind kind = KindOf(index);
-        if (kind == FrameKind::Comment || kind == FrameKind::Link) {
+        if (kind != FrameKind::Text) {
             const auto content = ShownContent(c.frames[i], major, tag.Unsynchronisation);
             // A frame that cannot be decoded is no better than machine data.
             const Standing s = content ? StandingOf(kind, *content) : Standing::Machine;
@@ -472,9 +544,21 @@ ID3v2Tag ParseID3v2Tag(QByteArrayView file) {
     return Parse(src, file.size(), false).tag;
 }
 
-ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path) {
+ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path,
+                          CoverReading coverReading, CoverPicture* cover) {
     FileSource src(fd, length, std::move(head), path);
-    return Parse(src, length, false).tag;
+    return Parse(src, length, false, coverReading, cover).tag;
+}
+
+CoverPicture ReadCover(const QString& path, CoverReading reading) {
+    struct stat st;
+    fileio::Fd fd = fileio::Open(path, O_RDONLY, 0, &st);
+    const qint64 length = st.st_size;
+    QByteArray head = fileio::ReadAt(fd.get(), 0, std::min<qint64>(length, 4096), path);
+    FileSource src(fd.get(), length, std::move(head), path);
+    CoverPicture cover;
+    Parse(src, length, false, reading, &cover);
+    return cover;
 }
 
 ID3v2Contents ReadID3v2ShownFrames(const QString& path) {

@@ -10,8 +10,8 @@
 #include "store/sysio.h"
 
 // The ID3v2 tag at the start of an MP3 file. The record holds the header
-// and the twelve text frames this program shows and edits; the writer keeps
-// every other frame of the file's tag as it finds it.
+// and the text frames this program shows and edits (kFrameCatalogue); the
+// writer keeps every other frame of the file's tag as it finds it.
 //
 // Versions 2.2, 2.3 and 2.4 are read. Texts honour the frame's encoding byte
 // (see id3v2text.h); a value list shows joined with "/". Frame sizes are
@@ -19,6 +19,14 @@
 // groups); where a tag only walks cleanly with the other reading, as in tags
 // of this program's earlier versions (v2.3 with 7-bit groups) or of players
 // that wrote v2.4 with plain numbers, that reading is taken.
+
+// The number of text frames the record holds (the entries of kFrameCatalogue).
+inline constexpr int kFrameCount = 15;
+// The first frames in writing order, written even when empty.
+inline constexpr int kAlwaysWrittenFrames = 12;
+// The language a new lyrics frame gets: ID3's code for an unknown one, as
+// the program cannot tell what language a text is in.
+inline constexpr char kDefaultLyricsLanguage[] = "XXX";
 
 struct ID3v2Tag {
     bool Present = false;
@@ -36,6 +44,7 @@ struct ID3v2Tag {
     // The texts of the frames of kFrameCatalogue (framecatalogue.h), named
     // after their frame IDs.
     QString TRCK, TENC, WXXX, TCOP, TOPE, TCOM, COMM, TCON, TYER, TALB, TPE1, TIT2;
+    QString TPE2, TPOS, USLT;  // album artist, disc number, lyrics
 
     bool operator==(const ID3v2Tag&) const = default;
 };
@@ -59,20 +68,28 @@ struct ID3v2Contents {
     qint64 extent = 0;         // bytes from the start of the file to the end of the
                                // tag: header, extended header, frames, padding, footer
     QList<ID3v2Frame> frames;  // every frame found, in the tag's order
-    // Which frame holds each of the twelve texts, by the index of
+    // Which frame holds each of the texts, by the index of
     // kFrameCatalogue (framecatalogue.h); -1 when the tag has no frame of that ID. For the
     // others the last one wins. The comment and link are the first frame
     // with an empty description; failing that, the first with a description;
     // a comment whose description names machine data (iTunNORM and the like)
     // comes last and its text is never shown (the field is empty).
-    std::array<int, 12> shown;
+    std::array<int, kFrameCount> shown;
     // The comment or link shown has a description (there was none without):
     // it is not the frame the record's text stands for, and the writer keeps
     // it, adding a frame of the record's own only for a changed text.
-    std::array<bool, 12> described{};
-    // Frames that stand for one of the twelve but are not shown (an earlier
+    std::array<bool, kFrameCount> described{};
+    // Frames that stand for one of the texts but are not shown (an earlier
     // duplicate); the writer keeps them with an unchanged text, else drops them.
     QList<int> duplicates;
+};
+
+// What a tag rewrite does with the cover (id3v2picture.h, CoverDrops).
+struct CoverEdit {
+    enum class Action { Keep, Set, Remove };
+    Action action = Action::Keep;
+    QByteArray image;  // Set: the image, and its MIME type
+    QByteArray mime;
 };
 
 // Decodes four size bytes as 7-bit groups (each byte taken whole).
@@ -86,12 +103,17 @@ ID3v2Tag ParseID3v2Tag(QByteArrayView file);
 ID3v2Contents ParseID3v2Contents(QByteArrayView file, qint64 fileLength = -1);
 
 // Reads the tag of the file at `path`. Throws StoreError only when the file
-// cannot be opened or read. Frames that hold none of the twelve texts are
+// cannot be opened or read. Frames that hold none of the texts are
 // skipped, not read, so large pictures cost nothing.
 ID3v2Tag ReadID3v2Tag(const QString& path);
-// The same from an open file of `length` bytes whose first bytes are `head`.
-ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path);
-// The tag of the file at `path` with the frames that hold the twelve texts
+// The same from an open file of `length` bytes whose first bytes are `head`;
+// with a `cover` to fill, also the file's cover as far as `coverReading`
+// asks (id3v2picture.h).
+struct CoverPicture;
+enum class CoverReading;
+ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path,
+                          CoverReading coverReading = {}, CoverPicture* cover = nullptr);
+// The tag of the file at `path` with the frames that hold the texts
 // (their payloads cut as the reader shows them); other frames are skipped.
 ID3v2Contents ReadID3v2ShownFrames(const QString& path);
 
@@ -107,21 +129,27 @@ inline constexpr qint32 kMaxSynchsafeSize = (1 << 28) - 1;
 // Throws std::out_of_range for a size it cannot encode.
 std::array<quint8, 4> EncodeSynchsafeSize(qint64 n);
 
-// The twelve frames in the catalogue's writing order (framecatalogue.h),
-// written afresh: a text that code page 936 holds in CP936
-// with encoding byte 0, any other in UTF-16 with encoding byte 1; the comment
-// with three zero language bytes and an empty description; the link with an
-// empty description, then the URL. Throws StoreError when the whole would need a
-// size of 2^28 or more.
+// The catalogue's frames in its writing order (framecatalogue.h), written
+// afresh: a text that code page 936 holds in CP936 with encoding byte 0, any
+// other in UTF-16 with encoding byte 1; the comment with three zero
+// language bytes and an empty description; the lyrics with the language
+// kDefaultLyricsLanguage and an empty description; the link with an empty
+// description, then the URL. The twelve frames files of this program always
+// carried are written also when empty; the frames after them
+// (kAlwaysWrittenFrames) only with a text. Throws StoreError when the whole
+// would need a size of 2^28 or more.
 QByteArray RenderID3v2Frames(const ID3v2Tag& tag);
 // The frames of the tag `tag` gives a file whose current tag is `old`: the
-// twelve as above, except that a text the record leaves as it was read keeps
-// its frames as stored (duplicates included) and adds none where `old` has a
-// frame of that ID, also one with a description; a new comment keeps the
-// old one's language. Then every other frame of `old`, as stored, or
-// converted to v2.3 from a v2.2 or v2.4 tag. Frames v2.3 cannot carry are
-// left out.
-QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old);
+// frames as above, except that a text the record leaves as it was read
+// keeps its frames as stored (duplicates included) and adds none where
+// `old` has a frame of that ID, also one with a description; a new comment
+// or lyrics text keeps the old frame's language; a frame after the twelve
+// whose text is cleared is dropped. Then every other frame of `old`, as
+// stored, or converted to v2.3 from a v2.2 or v2.4 tag. Frames v2.3 cannot
+// carry are left out. `cover` replaces or removes the cover (CoverDrops):
+// a new cover follows the text frames.
+QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old,
+                             const CoverEdit& cover = {});
 // The 10-byte header "ID3" 3 0 0 + size of `framesLength`.
 QByteArray RenderID3v2Header(qint64 framesLength);
 
@@ -161,7 +189,8 @@ qint64 ID3v2PaddingFor(qint64 fileLength);
 // real file. A copy of the frames goes to `tempv2` as WriteID3v2Frames
 // does, as far as the program's folder allows: failing to write it fails
 // nothing.
-FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& tag);
+FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& tag,
+                        const CoverEdit& cover = {});
 
 // Plans and applies the change at once, without a journal (a single file,
 // as tests and tools write it; batches go through the journal). On any

@@ -16,6 +16,7 @@
 #include "store/framecatalogue.h"
 #include "store/id3v2.h"
 #include "store/id3v2frames.h"
+#include "store/id3v2picture.h"
 #include "store/id3v2text.h"
 #include "store/programfolder.h"
 #include "store/safewrite.h"
@@ -52,7 +53,9 @@ QByteArray UrlBytes(const QString& url) {
     return out;
 }
 
-// A frame of the twelve written from its text. `language` is the comment's.
+// A frame of the catalogue written from its text. `language` is the old
+// comment's or lyrics frame's; a new one gets none (comment) or the default
+// (lyrics).
 ID3v2Frame FreshFrame(const FrameDescriptor& descriptor, const QString& text,
                       QByteArrayView language) {
     ID3v2Frame f;
@@ -64,8 +67,13 @@ ID3v2Frame FreshFrame(const FrameDescriptor& descriptor, const QString& text,
     quint8 enc;
     const QByteArray bytes = id3v2text::EncodeForWriting(text, &enc);
     f.payload = QByteArray(1, char(enc));
-    if (descriptor.kind == FrameKind::Comment) {
-        f.payload += language.size() == 3 ? language.toByteArray() : QByteArray(3, '\0');
+    if (HasLanguage(descriptor.kind)) {
+        if (language.size() == 3)
+            f.payload += language.toByteArray();
+        else if (descriptor.kind == FrameKind::Lyrics)
+            f.payload += QByteArray(kDefaultLyricsLanguage, 3);
+        else
+            f.payload += QByteArray(3, '\0');
         f.payload +=
             (enc == 1 ? id3v2text::Encode(1, {}) : QByteArray()) + id3v2text::Terminator(enc);
     }
@@ -115,9 +123,10 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag) {
     return RenderID3v2Frames(tag, none);
 }
 
-QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
+QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old,
+                             const CoverEdit& cover) {
     const bool unsync = old.tag.Unsynchronisation;
-    QList<bool> replaced(old.frames.size(), false);
+    QList<bool> replaced = CoverDrops(old, cover);
     for (int i : old.duplicates) replaced[i] = true;
     const auto duplicatesOf = [&](int index) {
         QList<int> found;
@@ -136,18 +145,20 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
         const QString& text = tag.*descriptor.field;
         const bool unchanged = text == old.tag.*descriptor.field;
         const int slot = old.shown[size_t(index)];
+        // The twelve are written also when empty; a later frame with a text only.
+        const bool written = descriptor.writeOrder < kAlwaysWrittenFrames || !text.isEmpty();
         if (slot < 0) {
-            // The file has no frame of this ID: it gets the frame of the
-            // twelve, empty unless the text was given.
-            AppendFrame(out, FreshFrame(descriptor, text, {}));
+            // The file has no frame of this ID: it gets a fresh one.
+            if (written)
+                AppendFrame(out, FreshFrame(descriptor, text, {}));
             continue;
         }
         if (old.described[size_t(index)]) {
-            // A comment or link shown from a frame with a description (or a
-            // file with machine-data comments only) keeps that frame with the
-            // others below; a frame of the record's own is added only for a
-            // new text, so an untouched row adds nothing.
-            if (!unchanged)
+            // A comment, lyrics or link shown from a frame with a description
+            // (or a file with machine-data comments only) keeps that frame
+            // with the others below; a frame of the record's own is added
+            // only for a new text, so an untouched row adds nothing.
+            if (!unchanged && written)
                 AppendFrame(out, FreshFrame(descriptor, text, {}));
             continue;
         }
@@ -168,10 +179,14 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
                 continue;
             }
         }
+        if (!written)
+            continue;  // cleared: the frame and its duplicates go
         const QByteArray language =
             content && content->size() >= 4 ? content->mid(1, 3) : QByteArray();
         AppendFrame(out, FreshFrame(descriptor, text, language));
     }
+    if (cover.action == CoverEdit::Action::Set)
+        AppendFrame(out, CoverFrame(cover));
     for (qsizetype i = 0; i < old.frames.size(); ++i) {
         if (replaced[i])
             continue;
@@ -215,7 +230,8 @@ static ID3v2Contents CurrentTag(sysio::SysIO& io, int fd, qint64 length, QByteAr
     return ParseID3v2Contents(head, length);
 }
 
-FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& tag) {
+FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& tag,
+                        const CoverEdit& cover) {
     const StoreOp opRewrite = StoreOp::RewriteID3v2;
     // The file a link points to is changed, not the link.
     const QString target = fileio::RealFilePath(path);
@@ -246,7 +262,7 @@ FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& t
 
     QByteArray frames;
     try {
-        frames = RenderID3v2Frames(tag, old);
+        frames = RenderID3v2Frames(tag, old, cover);
     } catch (const StoreError& e) {
         throw e.withPath(path);
     }

@@ -27,18 +27,25 @@ QByteArray Codes(std::initializer_list<int> header, std::initializer_list<int> c
 
 }  // namespace
 
-TEST(ColumnCatalogue, ThirtyTwoEntriesWithTheirNamesAndPrefixes) {
+TEST(ColumnCatalogue, ThirtySixEntriesWithTheirNamesAndPrefixes) {
     const QList<int>& codes = CatalogueCodes();
-    ASSERT_EQ(codes.size(), 32);
+    ASSERT_EQ(codes.size(), 36);
     for (int code : codes) {
         EXPECT_TRUE(IsCatalogueCode(code)) << code;
         EXPECT_FALSE(ColumnHeaderText(code).isEmpty()) << code;
         EXPECT_TRUE(ColumnSetupText(code).endsWith(ColumnHeaderText(code))) << code;
     }
-    for (int code : {0, 100, 108, 200, 214, 300, 308, 400, 406, 999, -101})
+    for (int code : {0, 100, 108, 200, 218, 300, 308, 400, 406, 999, -101})
         EXPECT_FALSE(IsCatalogueCode(code));
     EXPECT_EQ(ColumnHeaderText(106), QStringLiteral("音轨编号"));
+    // Stored codes keep their meaning: 213 the lyrics column that repeats the
+    // comment; the frames added later take codes after it.
+    EXPECT_EQ(ColumnHeaderText(212), QStringLiteral("编码"));
     EXPECT_EQ(ColumnHeaderText(213), QStringLiteral("歌词"));
+    EXPECT_EQ(ColumnSetupText(214), QStringLiteral("ID3v2 - 专辑艺术家"));
+    EXPECT_EQ(ColumnSetupText(215), QStringLiteral("ID3v2 - 碟号"));
+    EXPECT_EQ(ColumnSetupText(216), QStringLiteral("ID3v2 - 歌词(USLT)"));
+    EXPECT_EQ(ColumnSetupText(217), QStringLiteral("ID3v2 - 封面"));
     EXPECT_EQ(ColumnSetupText(210), QStringLiteral("ID3v2 - 版权"));
     EXPECT_EQ(ColumnSetupText(303), QStringLiteral("文件属性 - 是否只读文件"));
     EXPECT_EQ(ColumnSetupText(101), QStringLiteral("ID3v1 - 歌名"));

@@ -101,3 +101,20 @@ TEST_F(FromNameRun, ID3v2RunSetsTheNamedFramesAndKeepsTheOthers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FromNameRun, AlbumArtistAndDiscAreFilledFromNames) {
+    put("Various - 2 - Song.mp3", Audio(100));
+    ID3v2Edit edit;
+    edit.fromNamePattern = QStringLiteral("%专辑艺术家% - %碟号% - %歌名%");
+    ASSERT_TRUE(
+        FromNamePatternProblem(ParseNamePattern(edit.fromNamePattern), TagVersion::V2).isEmpty());
+    EXPECT_TRUE(RunID3v2Edit(ticked({"Various - 2 - Song.mp3"}), edit).allHandled());
+    const ID3v2Tag tag = ReadID3v2Tag(path("Various - 2 - Song.mp3"));
+    EXPECT_EQ(tag.TPE2, QStringLiteral("Various"));
+    EXPECT_EQ(tag.TPOS, QStringLiteral("2"));
+    EXPECT_EQ(tag.TIT2, QStringLiteral("Song"));
+}
+
+}  // namespace

@@ -36,7 +36,7 @@ class Mp3ListTest : public ::testing::Test {
 };
 
 // A file with both tags: v1 fields padded with blanks or NULs, Chinese text
-// in CP936, and the twelve v2 frames.
+// in CP936, the v2 frames of the catalogue and a front cover.
 QByteArray FullyTaggedFile() {
     QByteArray frames;
     frames += V2Text("TIT2", Gbk(QStringLiteral("  月亮代表我的心 ")));  // title, blanks both ends
@@ -55,6 +55,12 @@ QByteArray FullyTaggedFile() {
     frames += V2Text("TCOP", "(C) 1983");                     // copyright
     frames += V2Text("WXXX", "http://example.org/a");         // link
     frames += V2Text("TENC", QByteArray("LAME\x00junk", 9));  // two values
+    frames += V2Text("TPE2", Gbk(QStringLiteral("群星")));    // album artist
+    frames += V2Text("TPOS", "1/2");                          // disc
+    frames += V2Frame("USLT", QByteArray("\x00chi\x00", 5) +
+                                  Gbk(QStringLiteral("月亮代表\r\n我的心\n")));  // lyrics
+    frames += V2Frame("APIC", ApicPayload("image/png", 4, PngStart(20, 20)));
+    frames += V2Frame("APIC", ApicPayload("image/jpeg", 3, JpegStart(600, 600, 3000)));
     return V2Tag(frames) + MpegFrames(300) +
            V1Bytes(Gbk(QStringLiteral("月亮代表我的心")),  // title, blank padded
                    Gbk(QStringLiteral("邓丽君")),          // artist
@@ -153,6 +159,10 @@ TEST_F(Mp3ListTest, EveryCatalogueCodeGivesItsCellOnATaggedFile) {
         {211, QStringLiteral("http://example.org/a")},
         {212, QStringLiteral("LAME/junk")},
         {213, QStringLiteral("经典")},
+        {214, QStringLiteral("群星")},
+        {215, QStringLiteral("1/2")},
+        {216, QStringLiteral("月亮代表 / 我的心")},  // one line in the list
+        {217, QStringLiteral("有 (600×600)")},
         {301, QStringLiteral("有")},
         {302, QStringLiteral("有")},
         {303, QStringLiteral("是")},
@@ -188,8 +198,10 @@ TEST_F(Mp3ListTest, FileWithoutTagsShowsNotAvailableAndEmptyFrames) {
             expected << QStringLiteral("0");
         else if (code >= 101 && code <= 107)
             expected << QStringLiteral("N/A");
-        else if (code >= 201 && code <= 213)
+        else if (code >= 201 && code <= 216)
             expected << QString();
+        else if (code == 217)
+            expected << QStringLiteral("无");
         else if (code == 301 || code == 302)
             expected << QStringLiteral("无");
         else if (code == 303 || code == 304)

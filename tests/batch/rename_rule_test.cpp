@@ -242,3 +242,17 @@ TEST_F(RenameRulePlan, PreferringV2BlocksNoFileWithAnID3v2TitleAndArtist) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(RenameRulePlan, AlbumArtistAndDiscComeFromTheirFrames) {
+    Put("a.mp3", V2Tag(V2Text("TIT2", "Song") + V2Text("TPE2", "Various") + V2Text("TPOS", "2/3")) +
+                     Audio(50));
+    const RenameRow row =
+        Plan(QStringLiteral("a.mp3"), Rule(kCustomRenamePattern, RenameSource::V2ThenV1,
+                                           QStringLiteral("%专辑艺术家%\\%碟号%-%歌名%")));
+    EXPECT_EQ(row.newName, QStringLiteral("Various\\2-Song.mp3"));
+    EXPECT_TRUE(row.ready) << row.blockedBy.toStdString();
+}
+
+}  // namespace

@@ -30,12 +30,12 @@ TEST(FrmID3v2TagFace, LoadStateCaptionsAndTabOrder) {
     EXPECT_EQ(dialog.findChild<QLabel*>("labPrompt")->text(),
               QStringLiteral("您选定了 1 个 Mp3 文件，要修改它们的 ID3v2 标签。"));
     EXPECT_EQ(dialog.chkFromv1()->text(), QStringLiteral("从 ID3v1 标签复制相同内容"));
-    const char* captions[] = {"歌    名", "艺 术 家", "专    辑", "年    份",
-                              "类    别", "备    注", "曲目编号", "作    曲",
-                              "原    创", "版    权", "链    接", "编 码 者"};
+    const char* captions[] = {"歌    名", "艺 术 家", "专    辑",   "年    份", "类    别",
+                              "备    注", "曲目编号", "作    曲",   "原    创", "版    权",
+                              "链    接", "编 码 者", "专辑艺术家", "碟    号", "歌    词"};
     // Frame texts take any length; only the year and the track boxes are short.
     const int any = std::numeric_limits<int>::max();
-    const int limits[] = {any, any, any, 4, 0, 0, 2, any, any, any, any, any};
+    const int limits[] = {any, any, any, 4, 0, 0, 2, any, any, any, any, any, any, any, 0};
     for (int i = 0; i < kID3v2RowCount; ++i) {
         EXPECT_EQ(dialog.chkEdit2(i)->text(), QString::fromUtf8(captions[i])) << i;
         EXPECT_TRUE(dialog.chkEdit2(i)->isEnabled()) << i;  // one file ticked
@@ -50,6 +50,7 @@ TEST(FrmID3v2TagFace, LoadStateCaptionsAndTabOrder) {
     EXPECT_EQ(genre, dialog.input(kV2TCON));
     EXPECT_EQ(genre->currentText(), QStringLiteral("Other"));
     EXPECT_EQ(dialog.findChild<QPlainTextEdit*>("txtCOMM"), dialog.input(kV2COMM));
+    EXPECT_EQ(dialog.findChild<QPlainTextEdit*>("txtUSLT"), dialog.input(kV2USLT));
 
     const QStringList order = TabOrder(dialog.chkFromv1());
     EXPECT_EQ(order.mid(0, 6), QStringList({"chkFromv1", "chkFileName2TitleV2", "chkEdit20",

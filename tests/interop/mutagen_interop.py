@@ -12,7 +12,10 @@ Two checks, with mutagen as the independent reader:
   B  rewriting one frame of a file tagged by another program keeps the audio
      byte for byte and every other frame's content;
   C  a new tag leaves zero padding, and a later edit that fits is written in
-     place (same inode, same length, audio untouched); mutagen reads both.
+     place (same inode, same length, audio untouched); mutagen reads both;
+  D  album artist, disc number, lyrics (several lines, the language of an
+     existing lyrics frame kept) and a front cover read back in mutagen as
+     given, the image byte for byte; other pictures stay; the cover removed.
 
 Works only inside a temporary folder. Exit status: 0 when everything held,
 1 with one line per fault, 2 for a usage error, 77 without mutagen.
@@ -160,11 +163,11 @@ class Cli:
         shutil.copy2(source, self.path)
         self.env = dict(os.environ, XDG_DATA_HOME=os.path.join(folder, "data"))
 
-    def v2(self, path, texts):
+    def v2(self, path, texts, extra=()):
         args = [self.path, "v2"]
         for frame, text in texts.items():
             args += [f"--{frame}", text]
-        run = subprocess.run(args + [path], capture_output=True, timeout=60,
+        run = subprocess.run(args + list(extra) + [path], capture_output=True, timeout=60,
                              cwd=os.path.dirname(self.path), env=self.env)
         return run.returncode, (run.stdout + run.stderr).decode("utf-8", "replace").strip()
 
@@ -514,6 +517,91 @@ def check_c(cli, work):
     return 2
 
 
+# ---- Check D: the frames after the twelve, and the cover ----
+
+def png_image(width, height):
+    """A real PNG image of `width` x `height` pixels (zlib, CRCs)."""
+    import struct
+    import zlib
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body
+                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+    rows = b"".join(b"\x00" + bytes((x * 7 + y * 3) & 0xFF for x in range(width * 3))
+                    for y in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def jpeg_image(width, height):
+    """A JPEG's segments as far as readers look for the size: SOI, APP0,
+    the frame header, a scan of filler, EOI."""
+    import struct
+    return (b"\xff\xd8" + b"\xff\xe0" + struct.pack(">H", 16) + b"JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00"
+            + b"\xff\xc0" + struct.pack(">HBHHB", 17, 8, height, width, 3) + bytes(9)
+            + b"\xff\xda" + struct.pack(">H", 12) + bytes(10) + random.Random(5).randbytes(5000).replace(b"\xff", b"\x00")
+            + b"\xff\xd9")
+
+
+def check_d(cli, work):
+    """Returns how many files were checked."""
+    texts = {"TPE2": "群星", "TPOS": "1/2", "USLT": "第一行\n第二行\nLine 3 🎵"}
+    cover = os.path.join(work, "cover-image.dat")  # judged by content, not name
+    image = png_image(60, 40)
+    write_bytes(cover, image)
+    checked = 0
+    for case, make in (("bare", None), ("old", "old")):
+        path = os.path.join(work, f"D-{case}.mp3")
+        write_bytes(path, audio(20))
+        if make:
+            tag = id3.ID3()
+            tag.add(id3.USLT(encoding=1, lang="chi", desc="", text="旧歌词"))
+            tag.add(id3.APIC(encoding=0, mime="image/jpeg", type=3, desc="",
+                             data=jpeg_image(300, 300)))
+            tag.add(id3.APIC(encoding=0, mime="image/png", type=8, desc="artist",
+                             data=png_image(8, 8)))
+            tag.save(path, v2_version=3)
+        status, report = cli.v2(path, texts, ["--cover", cover])
+        if status != 0:
+            fault(f"D {case}", "run", "status 0", f"{status}: {report}")
+            continue
+        checked += 1
+        tag = id3.ID3(path, translate=False, load_v1=False)
+        for frame_id in ("TPE2", "TPOS"):
+            frame = tag.get(frame_id)
+            got = [shown(str(v), frame.encoding) for v in frame.text] if frame else None
+            if got != [texts[frame_id]]:
+                fault(f"D {case}", frame_id, [texts[frame_id]], got)
+        lyrics = tag.getall("USLT")
+        want_lang = "chi" if make else "XXX"
+        got = [(f.lang, f.desc, shown(str(f.text), f.encoding)) for f in lyrics]
+        if got != [(want_lang, "", texts["USLT"])]:
+            fault(f"D {case}", "USLT", [(want_lang, "", texts["USLT"])], got)
+        pictures = [(f.type, f.mime, f.desc, f.data) for f in tag.getall("APIC")]
+        front = [p for p in pictures if p[0] == 3]
+        if front != [(3, "image/png", "", image)]:
+            fault(f"D {case}", "APIC front cover", "the PNG byte for byte",
+                  [(p[0], p[1], len(p[3])) for p in front])
+        others = [p for p in pictures if p[0] != 3]
+        want_others = [(8, "image/png", "artist", png_image(8, 8))] if make else []
+        if others != want_others:
+            fault(f"D {case}", "other pictures", "kept", [(p[0], p[2]) for p in others])
+        status, report = cli.v2(path, {}, ["--remove-cover"])
+        tag = id3.ID3(path, translate=False, load_v1=False)
+        left = [(f.type, f.desc) for f in tag.getall("APIC")]
+        if status != 0 or left != ([(8, "artist")] if make else []):
+            fault(f"D {case} removed", "APIC", "only the other pictures", left)
+    # Not an image, whatever its name: refused before any file is touched.
+    path = os.path.join(work, "D-bare.mp3")
+    before = read_bytes(path)
+    fake = os.path.join(work, "fake.jpg")
+    write_bytes(fake, b"not an image at all")
+    status, _ = cli.v2(path, {}, ["--cover", fake])
+    if status != 2 or read_bytes(path) != before:
+        fault("D fake image", "run", "status 2, file unchanged", status)
+    return checked
+
+
 def stand_in_fixtures(folder):
     """Files tagged by mutagen, for a checkout without the fixture folder:
     v2.4 in UTF-8 with a picture, lyrics, several comments and a full date;
@@ -572,6 +660,7 @@ def main(argv):
         written = check_a(cli, work, fixtures)
         rewritten, refused = check_b(cli, work, fixtures)
         written += check_c(cli, work)
+        written += check_d(cli, work)
     print(f"mutagen {mutagen.version_string}: checked {written} written files; "
           f"{len(fixtures)} fixtures: {rewritten} rewritten, {refused} refused; "
           f"{len(faults)} faults")

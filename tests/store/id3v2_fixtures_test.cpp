@@ -311,22 +311,25 @@ TEST(ID3v2Fixtures, EditingOneFrameKeepsEveryOtherFrameAndTheAudio) {
         const ID3v2Contents now = ParseID3v2Contents(after);
         EXPECT_EQ(after.mid(now.extent), before.mid(old.extent));
 
-        // The twelve texts: the new composer, the rest as they were.
+        // The texts: the new composer, the rest as they were.
         for (const FrameDescriptor& frame : kFrameCatalogue) {
             QString ID3v2Tag::*field = frame.field;
             const QString want = field == &ID3v2Tag::TCOM ? composer : old.tag.*field;
             ExpectShown(frame.id, now.tag.*field, want);
         }
         // The twelve come first, but for a comment or link the file had only
-        // with a description, which stays with the others; a text left as it
+        // with a description, which stays with the others; then album
+        // artist, disc and lyrics where the file had them. A text left as it
         // was keeps its frames (earlier duplicates first), a new one is
         // written afresh (compared by ID only).
         QList<std::pair<QByteArray, std::optional<ID3v2Frame>>> first;
         for (const char* id : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK", "COMM", "TCOM",
-                               "TCOP", "TENC", "TOPE", "WXXX"}) {
+                               "TCOP", "TENC", "TOPE", "WXXX", "TPE2", "TPOS", "USLT"}) {
             const int index = FrameIndex(std::string_view(id));
             const int slot = old.shown[size_t(index)];
             if (slot >= 0 && old.described[size_t(index)])
+                continue;
+            if (slot < 0 && kFrameCatalogue[size_t(index)].writeOrder >= kAlwaysWrittenFrames)
                 continue;
             if (QByteArrayView(id) == "TCOM" || QByteArrayView(id) == "WXXX" || slot < 0) {
                 first.append({id, std::nullopt});

@@ -236,6 +236,63 @@ TEST(ID3v2Reader, Version22FramesMapOntoTheTwelve) {
     EXPECT_EQ(tag.TYER, QStringLiteral("1999"));
 }
 
+TEST(ID3v2Reader, AlbumArtistDiscAndLyricsInEveryVersion) {
+    // Lyrics: encoding, language, description, text; line breaks are kept.
+    const QByteArray lyrics = QByteArray("\0chi\0", 5) + Gbk(QStringLiteral("第一行\r\n第二行"));
+    const QByteArray utf16Lyrics = QByteArray(
+        "\x01"
+        "eng"
+        "\xFF\xFE\0\0"
+        "\xFF\xFE"
+        "a\0\n\0b\0",
+        16);
+    const struct {
+        const char* label;
+        QByteArray tag;
+        QString albumArtist, disc, lyrics;
+    } cases[] = {
+        {"v2.3",
+         V2Tag(V2Text("TPE2", Gbk(QStringLiteral("群星"))) + V2Text("TPOS", "1/2") +
+               V2Frame("USLT", lyrics)),
+         QStringLiteral("群星"), QStringLiteral("1/2"), QStringLiteral("第一行\r\n第二行")},
+        {"v2.2",
+         V2TagOf(2, 0,
+                 V22Frame("TP2", QByteArray("\0VA", 3)) +
+                     V22Frame("TPA", QByteArray("\0"
+                                                "2",
+                                                2)) +
+                     V22Frame("ULT", utf16Lyrics)),
+         QStringLiteral("VA"), QStringLiteral("2"), QStringLiteral("a\nb")},
+        {"v2.4 UTF-8",
+         V2TagOf(4, 0,
+                 V2Frame("TPE2", QByteArray("\x03"
+                                            "\xE7\xBE\xA4",
+                                            4)) +
+                     V2Frame("TPOS", QByteArray("\x03"
+                                                "3/3",
+                                                4)) +
+                     V2Frame("USLT", QByteArray("\x03"
+                                                "XXX\0"
+                                                "la",
+                                                7))),
+         QStringLiteral("群"), QStringLiteral("3/3"), QStringLiteral("la")},
+        // A described lyrics frame shows when there is none without.
+        {"described",
+         V2Tag(V2Frame("USLT", QByteArray("\0engSong\0words", 14))),
+         {},
+         {},
+         QStringLiteral("words")},
+        {"absent", V2Tag(V2Text("TIT2", "t")), {}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ID3v2Tag tag = ParseID3v2Tag(c.tag);
+        EXPECT_EQ(tag.TPE2, c.albumArtist);
+        EXPECT_EQ(tag.TPOS, c.disc);
+        EXPECT_EQ(tag.USLT, c.lyrics);
+    }
+}
+
 TEST(ID3v2Reader, AVersion24DateGivesTheYear) {
     EXPECT_EQ(ParseID3v2Tag(V2TagOf(4, 0,
                                     V2Frame("TDRC",

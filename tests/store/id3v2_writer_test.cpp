@@ -332,6 +332,16 @@ QList<ID3v2Frame> KeptFrames(const QByteArray& old, const ID3v2Tag& tag) {
     return ParseID3v2Contents(RenderID3v2Header(frames.size()) + frames).frames.mid(12);
 }
 
+// The frames of ID `id` when `tag`, as read from `old`, is written.
+QList<ID3v2Frame> WrittenFrames(const QByteArray& old, const ID3v2Tag& tag, const char* id) {
+    const QByteArray frames = RenderID3v2Frames(tag, ParseID3v2Contents(old));
+    QList<ID3v2Frame> found;
+    for (const ID3v2Frame& f : ParseID3v2Contents(RenderID3v2Header(frames.size()) + frames).frames)
+        if (f.id == id)
+            found << f;
+    return found;
+}
+
 QList<QByteArray> Ids(const QList<ID3v2Frame>& frames) {
     QList<QByteArray> ids;
     for (const ID3v2Frame& f : frames) ids << f.id;
@@ -371,24 +381,25 @@ TEST(ID3v2Conversion, Version24FramesBecomeTheirVersion23Form) {
     const ID3v2Tag read = ParseID3v2Tag(tag);
     EXPECT_EQ(read.TYER, QStringLiteral("2019"));
     const QList<ID3v2Frame> kept = KeptFrames(tag, read);
-    // The picture as it was; the date's day and time; UTF-8 as UTF-16; one
-    // value per text frame; the credits list under its v2.3 name; the audio
-    // index dropped; the unsynchronised frame undone, its length indicator gone.
+    // The album artist, an edited frame, comes first, one value per text
+    // frame. Then the picture as it was; the date's day and time; UTF-8 as
+    // UTF-16; the credits list under its v2.3 name; the audio index dropped;
+    // the unsynchronised frame undone, its length indicator gone.
     EXPECT_EQ(Ids(kept),
-              (QList<QByteArray>{"APIC", "TDAT", "TIME", "TXXX", "TPE2", "IPLS", "PRIV"}));
-    EXPECT_EQ(kept[0].payload, picture);
-    EXPECT_EQ(kept[1].payload, QByteArray("\x00"
-                                          "0605",
-                                          5));
-    EXPECT_EQ(kept[2].payload, QByteArray("\x00"
-                                          "2130",
-                                          5));
-    EXPECT_EQ(kept[3].payload, QByteArray("\x01\xFF\xFE\x65\x67\x90\x6E\x00\x00\xFF\xFE"
-                                          "C\0D\0",
-                                          15));
-    EXPECT_EQ(kept[4].payload, QByteArray("\x00"
+              (QList<QByteArray>{"TPE2", "APIC", "TDAT", "TIME", "TXXX", "IPLS", "PRIV"}));
+    EXPECT_EQ(kept[0].payload, QByteArray("\x00"
                                           "A/B",
                                           4));
+    EXPECT_EQ(kept[1].payload, picture);
+    EXPECT_EQ(kept[2].payload, QByteArray("\x00"
+                                          "0605",
+                                          5));
+    EXPECT_EQ(kept[3].payload, QByteArray("\x00"
+                                          "2130",
+                                          5));
+    EXPECT_EQ(kept[4].payload, QByteArray("\x01\xFF\xFE\x65\x67\x90\x6E\x00\x00\xFF\xFE"
+                                          "C\0D\0",
+                                          15));
     EXPECT_EQ(kept[5].payload, QByteArray("\x00"
                                           "mix\0Z\0",
                                           7));
@@ -419,12 +430,13 @@ TEST(ID3v2Conversion, Version22FramesTakeTheirVersion23Names) {
                                                                   10)) +
                                        V22Frame("CRM", "secret"));
     const QList<ID3v2Frame> kept = KeptFrames(tag, ParseID3v2Tag(tag));
-    // CRM, encrypted metadata, has no v2.3 counterpart.
+    // The lyrics, an edited frame, come first. CRM, encrypted metadata, has
+    // no v2.3 counterpart.
     EXPECT_EQ(kept,
-              (QList<ID3v2Frame>{Frame("APIC", QByteArray("\x00image/jpeg\x00\x03\x00jpeg", 18)),
-                                 Frame("USLT", QByteArray("\x00"
+              (QList<ID3v2Frame>{Frame("USLT", QByteArray("\x00"
                                                           "chi\0words",
-                                                          10))}));
+                                                          10)),
+                                 Frame("APIC", QByteArray("\x00image/jpeg\x00\x03\x00jpeg", 18))}));
 }
 
 TEST(ID3v2Conversion, DescribedCommentsStayAndAddNoFrameUnlessTheCommentChanges) {
@@ -561,4 +573,74 @@ TEST_F(ID3v2Writer, AVersion24FooterGoesWithTheOldTag) {
     const QByteArray after = ReadBytes(path());
     EXPECT_EQ(after.mid(ParseID3v2Contents(after).extent), audio);
     EXPECT_FALSE(after.contains("3DI"));
+}
+
+TEST(ID3v2Conversion, AlbumArtistDiscAndLyricsAreWrittenOnlyWithATextAndKeepTheirLanguage) {
+    const QByteArray chiLyrics = V2Frame("USLT", QByteArray("\x00"
+                                                            "chi\0old",
+                                                            8));
+    const QByteArray utf8Lyrics = V2Frame("USLT", QByteArray("\x03"
+                                                             "eng\0\xE6\xAD\x8C",
+                                                             8));
+    const struct {
+        const char* label;
+        QByteArray old;              // the file's frames
+        const char* id;              // the frame looked at
+        QString text;                // the record's text for it (as read when equal)
+        QList<QByteArray> payloads;  // the frames of that ID written
+    } cases[] = {
+        {"no frame, no text: none written", V2Text("TIT2", "t"), "USLT", {}, {}},
+        {"no frame, no text: no album artist", V2Text("TIT2", "t"), "TPE2", {}, {}},
+        {"album artist in CP936",
+         {},
+         "TPE2",
+         QStringLiteral("群星"),
+         {QByteArray(1, '\0') + Gbk(QStringLiteral("群星"))}},
+        {"disc number",
+         {},
+         "TPOS",
+         QStringLiteral("1/2"),
+         {QByteArray("\x00"
+                     "1/2",
+                     4)}},
+        {"new lyrics: unknown language, empty description, lines kept",
+         {},
+         "USLT",
+         QStringLiteral("一\n二"),
+         {QByteArray("\x00XXX\x00", 5) + Gbk(QStringLiteral("一\n二"))}},
+        {"lyrics outside the code page in UTF-16",
+         {},
+         "USLT",
+         QStringLiteral("ข"),
+         {QByteArray("\x01XXX\xFF\xFE\x00\x00\xFF\xFE\x02\x0E", 12)}},
+        {"changed lyrics keep the old language",
+         chiLyrics,
+         "USLT",
+         QStringLiteral("new"),
+         {QByteArray("\x00"
+                     "chi\0new",
+                     8)}},
+        {"unchanged lyrics keep their bytes",
+         utf8Lyrics,
+         "USLT",
+         QStringLiteral("歌"),
+         {utf8Lyrics.mid(10)}},
+        {"cleared lyrics are dropped", chiLyrics, "USLT", {}, {}},
+        {"cleared album artist is dropped with its duplicate",
+         V2Text("TPE2", "a") + V2Text("TPE2", "b"),
+         "TPE2",
+         {},
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const QByteArray old = V2Tag(c.old);
+        ID3v2Tag tag = ParseID3v2Tag(old);
+        tag.*(std::string_view(c.id) == "USLT"   ? &ID3v2Tag::USLT
+              : std::string_view(c.id) == "TPE2" ? &ID3v2Tag::TPE2
+                                                 : &ID3v2Tag::TPOS) = c.text;
+        QList<QByteArray> payloads;
+        for (const ID3v2Frame& f : WrittenFrames(old, tag, c.id)) payloads << f.payload;
+        EXPECT_EQ(payloads, c.payloads);
+    }
 }

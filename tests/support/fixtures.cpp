@@ -224,3 +224,37 @@ QList<QByteArray> ListNative(const QByteArray& folder) {
 QByteArray Native(const QString& path) {
     return path.toUtf8();
 }
+
+namespace {
+
+QByteArray Big16(int n) {
+    return QByteArray(1, char(n >> 8)) + char(n & 0xFF);
+}
+
+QByteArray Big32(quint32 n) {
+    return Big16(int(n >> 16)) + Big16(int(n & 0xFFFF));
+}
+
+}  // namespace
+
+QByteArray PngStart(quint32 width, quint32 height, const QByteArray& tail) {
+    return QByteArray("\x89PNG\r\n\x1A\n", 8) + Big32(13) + "IHDR" + Big32(width) + Big32(height) +
+           QByteArray("\x08\x02\x00\x00\x00", 5) + Big32(0) + tail;
+}
+
+QByteArray JpegStart(int width, int height, int app1, quint8 sof) {
+    QByteArray out("\xFF\xD8", 2);
+    out +=
+        QByteArray("\xFF\xE0", 2) + Big16(16) + QByteArray("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14);
+    out += QByteArray("\xFF\xE1", 2) + Big16(app1 + 2) + QByteArray(app1, '\xC0');
+    out += QByteArray("\xFF\xDB", 2) + Big16(67) + QByteArray(65, '\x01');
+    out += QByteArray("\xFF", 1) + char(sof) + Big16(17) + char(8) + Big16(height) + Big16(width) +
+           QByteArray(12, '\x01');
+    out += QByteArray("\xFF\xDA", 2) + Big16(12) + QByteArray(10, '\0') + QByteArray(300, '\x55');
+    return out + QByteArray("\xFF\xD9", 2);
+}
+
+QByteArray ApicPayload(const QByteArray& mime, int type, const QByteArray& image,
+                       const QByteArray& description) {
+    return QByteArray(1, '\0') + mime + '\0' + char(type) + description + '\0' + image;
+}

@@ -37,6 +37,17 @@ QByteArray V2TagOf(quint8 major, quint8 flags, const QByteArray& body);
 // A version 3.0 tag: header with size frames.size() (+ padding), frames, padding zeros.
 QByteArray V2Tag(const QByteArray& frames, int padding = 0);
 
+// The start of a PNG image: signature, an IHDR chunk of `width`×`height`,
+// then `tail`. Only its header is valid: enough to be told, not decoded.
+QByteArray PngStart(quint32 width, quint32 height, const QByteArray& tail = QByteArray(100, 'z'));
+// A JPEG image's segments: SOI, a JFIF APP0, an APP1 of `app1` bytes of
+// payload, DQT, the frame header `sof` (C0 baseline, C2 progressive) of
+// `width`×`height`, a scan of filler and EOI. Not decodable.
+QByteArray JpegStart(int width, int height, int app1 = 16, quint8 sof = 0xC0);
+// An APIC payload: encoding 0, MIME type, picture type, description, image.
+QByteArray ApicPayload(const QByteArray& mime, int type, const QByteArray& image,
+                       const QByteArray& description = {});
+
 // `n` bytes of stand-in audio (a frame-sync looking pattern).
 QByteArray Audio(int n);
 

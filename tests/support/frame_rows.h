@@ -15,3 +15,6 @@ inline constexpr int kV2TOPE = EditorRowOf("TOPE");
 inline constexpr int kV2TCOP = EditorRowOf("TCOP");
 inline constexpr int kV2WXXX = EditorRowOf("WXXX");
 inline constexpr int kV2TENC = EditorRowOf("TENC");
+inline constexpr int kV2TPE2 = EditorRowOf("TPE2");
+inline constexpr int kV2TPOS = EditorRowOf("TPOS");
+inline constexpr int kV2USLT = EditorRowOf("USLT");

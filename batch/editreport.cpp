@@ -15,6 +15,7 @@ EditReport& EditReport::operator+=(const EditReport& other) {
     failures += other.failures;
     withoutID3v1 += other.withoutID3v1;
     cutTitles += other.cutTitles;
+    unmatched += other.unmatched;
     uncertain += other.uncertain;
     warnings += other.warnings;
     notTouched += other.notTouched;
@@ -103,6 +104,12 @@ ReportMessage StoppedMessage(const EditReport& report) {
             QStringLiteral("修改已取消")};
 }
 
+ReportMessage UnmatchedNamesMessage(const QList<EditFailure>& files) {
+    return {QString::number(files.size()) + QStringLiteral(" 个文件的文件名与格式不符，未修改：") +
+                kMessageBreak + FileLines(NamedLines(files)),
+            QStringLiteral("文件名与格式不符")};
+}
+
 ReportMessage WarningsMessage(const QList<EditFailure>& files) {
     return {QString::number(files.size()) +
                 QStringLiteral(" 个文件的标签已写入，但修改时间未能保留：") + kMessageBreak +
@@ -122,6 +129,8 @@ QList<ReportMessage> ReportMessages(const EditReport& report) {
         messages << UncertainMessage(report.uncertain);
     if (!report.withoutID3v1.isEmpty())
         messages << WithoutID3v1Message(report.withoutID3v1);
+    if (!report.unmatched.isEmpty())
+        messages << UnmatchedNamesMessage(report.unmatched);
     if (!report.cutTitles.isEmpty())
         messages << CutTitlesMessage(report.cutTitles);
     if (!report.warnings.isEmpty())
@@ -251,6 +260,8 @@ EditReport EditTickedFiles(
                 report.withoutID3v1.append(name);
             if (!note.cutTitle.isEmpty())
                 report.cutTitles.append({name, note.cutTitle});
+            if (!note.unmatched.isEmpty())
+                report.unmatched.append({name, note.unmatched});
         }
     }
     return report;

@@ -35,6 +35,9 @@ struct EditReport {
     // Files written with a title from their name cut to what the ID3v1 tag
     // holds; the reason says what was written and why.
     QList<EditFailure> cutTitles;
+    // Files left alone because their names do not give the fields the
+    // pattern asks for (filling tags from file names); the reason says why.
+    QList<EditFailure> unmatched;
     // Files where a write failed after new bytes may have reached the disk:
     // never counted as unchanged. The run has the journal's recovery look
     // at them at once; the reason says what it found.
@@ -51,7 +54,8 @@ struct EditReport {
     // tag's width still counts as handled; a copy without an ID3v1 tag does not.
     bool allHandled() const {
         return readOnly == 0 && failures.isEmpty() && withoutID3v1.isEmpty() &&
-               uncertain.isEmpty() && notTouched == 0 && journalFailure.isEmpty();
+               unmatched.isEmpty() && uncertain.isEmpty() && notTouched == 0 &&
+               journalFailure.isEmpty();
     }
     // Adds the counts and failures of `other` (runs made one file at a time).
     EditReport& operator+=(const EditReport& other);
@@ -80,6 +84,10 @@ ReportMessage WithoutID3v1Message(const QStringList& names);
 // The message naming the files whose title from the file name was cut.
 ReportMessage CutTitlesMessage(const QList<EditFailure>& cut);
 
+// The message naming the files whose names do not fit the pattern that
+// fills tags from file names.
+ReportMessage UnmatchedNamesMessage(const QList<EditFailure>& files);
+
 // The message naming the files whose state a failed write left unknown.
 ReportMessage UncertainMessage(const QList<EditFailure>& files);
 // The message of a run that stopped early: cancelled (how many were written,
@@ -92,8 +100,8 @@ ReportMessage WarningsMessage(const QList<EditFailure>& files);
 // stopped early, the read-only message when files were skipped, the
 // failure message when files failed, the message of files left in an
 // unknown state, then the messages of the files without an ID3v1 tag, of
-// the cut titles and of the warnings. A run that handled every file as
-// asked shows none.
+// the names that did not fit, of the cut titles and of the warnings. A run that handled every file
+// as asked shows none.
 QList<ReportMessage> ReportMessages(const EditReport& report);
 
 // What the edit of one file wants written, as its planner decided after
@@ -107,6 +115,8 @@ struct FileEditPlan {
     // Notes for the report (see EditReport), kept once the file is handled.
     QString cutTitle;
     bool withoutID3v1 = false;
+    // Why the file's name gave nothing to write (the file is left alone).
+    QString unmatched;
 };
 
 // The walk both editors share, as one journaled batch of kind `kind`

@@ -1,5 +1,6 @@
 #include "batch/id3v1edit.h"
 
+#include "batch/fromname.h"
 #include "batch/text.h"
 #include "store/codec.h"
 
@@ -169,14 +170,50 @@ ID3v1Tag EditedID3v1Tag(const ID3v1Edit& edit, const ID3v1Tag& read, const QStri
     return tag;
 }
 
+namespace {
+
+// `edit` with the fields of `pattern` ticked and set to `values`.
+ID3v1Edit WithNameValues(ID3v1Edit edit, const NamePattern& pattern, const NameValues& values) {
+    const auto take = [&](NameField field, int row, QString& text) {
+        if (!pattern.uses(field))
+            return;
+        edit.ticked[size_t(row)] = true;
+        text = values[size_t(field)];
+    };
+    take(NameField::Title, kV1Title, edit.title);
+    if (pattern.uses(NameField::Title))
+        edit.titleFromFileName = false;
+    take(NameField::Artist, kV1Artist, edit.artist);
+    take(NameField::Album, kV1Album, edit.album);
+    take(NameField::Year, kV1Year, edit.year);
+    if (pattern.uses(NameField::Track)) {
+        edit.ticked[kV1Track] = true;
+        edit.track = TrackFromText(values[size_t(NameField::Track)]);
+    }
+    return edit;
+}
+
+}  // namespace
+
 EditReport RunID3v1Edit(const TickedFiles& files, const ID3v1Edit& edit,
                         const BatchOptions& options) {
-    return EditTickedFiles(files, BatchKind::ID3v1, QStringLiteral("修改 ID3v1 标签"), options,
-                           [&](const QString& path, const QString& name) {
-                               FileEditPlan plan;
-                               const ID3v1Tag tag =
-                                   EditedID3v1Tag(edit, ReadID3v1Tag(path), name, &plan.cutTitle);
-                               plan.change = PlanID3v1Tag(sysio::System(), path, tag);
-                               return plan;
-                           });
+    const NamePattern pattern = ParseNamePattern(edit.fromNamePattern);
+    return EditTickedFiles(
+        files, BatchKind::ID3v1, QStringLiteral("修改 ID3v1 标签"), options,
+        [&](const QString& path, const QString& name) {
+            FileEditPlan plan;
+            ID3v1Edit own = edit;
+            if (!edit.fromNamePattern.isEmpty()) {
+                const FromNameRow row = MatchFileName(pattern, name, TagVersion::V1);
+                if (!row.matched) {
+                    plan.alreadyAsAsked = false;
+                    plan.unmatched = row.reason;
+                    return plan;
+                }
+                own = WithNameValues(edit, pattern, row.values);
+            }
+            const ID3v1Tag tag = EditedID3v1Tag(own, ReadID3v1Tag(path), name, &plan.cutTitle);
+            plan.change = PlanID3v1Tag(sysio::System(), path, tag);
+            return plan;
+        });
 }

@@ -30,6 +30,11 @@ struct ID3v1Edit {
     QString title, artist, album, year, comment;
     int genre = 12;  // genre number = index in GenreNames()
     int track = 0;   // 0..255
+    // When not empty, a pattern (FromNamePatternProblem finds no fault with
+    // it for ID3v1) whose fields each file takes from its own name, over
+    // whatever else is ticked; a file whose name does not fit is left alone
+    // and reported (EditReport::unmatched).
+    QString fromNamePattern;
 };
 
 // The track byte for the text of the track box: its decimal value; an empty

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "batch/fromname.h"
 #include "batch/text.h"
 
 const std::array<QString, kID3v2RowCount>& ID3v2RowFrameIds() {
@@ -76,8 +77,55 @@ ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1
     return values.record();
 }
 
+namespace {
+
+// The frame a placeholder fills; null for 原文件名 and for a frame the
+// catalogue does not hold.
+const char* FrameOfField(NameField field) {
+    switch (field) {
+        case NameField::Title:
+            return "TIT2";
+        case NameField::Artist:
+            return "TPE1";
+        case NameField::Album:
+            return "TALB";
+        case NameField::Year:
+            return "TYER";
+        case NameField::Track:
+            return "TRCK";
+        case NameField::Composer:
+            return "TCOM";
+        case NameField::AlbumArtist:
+            return "TPE2";
+        case NameField::Disc:
+            return "TPOS";
+        case NameField::FileName:
+            break;
+    }
+    return nullptr;
+}
+
+// `edit` with the fields of `pattern` ticked and set to `values`.
+ID3v2Edit WithNameValues(ID3v2Edit edit, const NamePattern& pattern, const NameValues& values) {
+    for (NameField field : pattern.fields()) {
+        const char* id = FrameOfField(field);
+        const int index = id ? FrameIndex(id) : -1;
+        if (index < 0)
+            continue;
+        const int row = kFrameCatalogue[size_t(index)].editorRow;
+        edit.ticked[size_t(row)] = true;
+        edit.texts[size_t(row)] = values[size_t(field)];
+        if (field == NameField::Title)
+            edit.titleFromFileName = false;
+    }
+    return edit;
+}
+
+}  // namespace
+
 EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
                         const BatchOptions& options) {
+    const NamePattern pattern = ParseNamePattern(edit.fromNamePattern);
     // What the copy leaves to write for a file without an ID3v1 tag.
     const bool rowsBeyondTheCopy =
         std::any_of(edit.ticked.begin() + kID3v2FromV1Rows, edit.ticked.end(),
@@ -85,6 +133,21 @@ EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
         edit.cover.action != CoverEdit::Action::Keep;
     const auto planOne = [&](const QString& path, const QString& name) {
         FileEditPlan plan;
+        if (!edit.fromNamePattern.isEmpty()) {
+            const FromNameRow row = MatchFileName(pattern, name, TagVersion::V2);
+            if (!row.matched) {
+                plan.alreadyAsAsked = false;
+                plan.unmatched = row.reason;
+                return plan;
+            }
+            ID3v2Edit own = WithNameValues(edit, pattern, row.values);
+            own.fromNamePattern.clear();
+            ID3v2Values values = ReadID3v2Values(path);
+            const ID3v1Tag v1 = own.fromV1 ? ReadID3v1Tag(path) : ID3v1Tag{};
+            ApplyID3v2Edit(own, values, v1, name);
+            plan.change = PlanID3v2Tag(sysio::System(), path, values.record());
+            return plan;
+        }
         ID3v2Values values = ReadID3v2Values(path);
         const ID3v1Tag v1 = edit.fromV1 ? ReadID3v1Tag(path) : ID3v1Tag{};
         const bool copyTakesNothing = edit.fromV1 && !HasID3v1Tag(v1);

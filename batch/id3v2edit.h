@@ -39,6 +39,11 @@ struct ID3v2Edit {
     bool fromV1 = false;
     // TIT2 from the file name (all of it but its last four characters).
     bool titleFromFileName = false;
+    // When not empty, a pattern (FromNamePatternProblem finds no fault with
+    // it for ID3v2) whose fields each file takes from its own name, over
+    // whatever else is ticked; a file whose name does not fit is left alone
+    // and reported (EditReport::unmatched).
+    QString fromNamePattern;
     // The cover given to every file, or removed (the "封面" row).
     CoverEdit cover;
 };

@@ -9,11 +9,14 @@
 #include <cstdio>
 #include <optional>
 
+#include "batch/editreport.h"
 #include "batch/text.h"
 #include "store/codec.h"
 #include "store/error.h"
 #include "store/filefacts.h"
 #include "store/fileio.h"
+#include "store/filerecords.h"
+#include "store/framecatalogue.h"
 #include "store/journal.h"
 #include "store/programfolder.h"
 
@@ -41,37 +44,220 @@ QString TrackText(quint8 track) {
     return QStringLiteral("%1").arg(track, 2, 10, QLatin1Char('0'));
 }
 
-QString ComposeNewName(int pattern, const ID3v1Tag& tag) {
-    // The shape of each pattern's name: A artist, L album, T title, N track
-    // text; any other character is written as it stands.
-    static const char* const kShapes[] = {
-        "", "A-T", "A-L-T", "L-T", "T", "N-T", "A\\T", "L\\T", "L\\N-T", "A\\L-T",
+QString BuiltInRenamePattern(int pattern) {
+    static const QStringList patterns = {
+        QString(),
+        QStringLiteral("%艺术家%-%歌名%"),
+        QStringLiteral("%艺术家%-%专辑%-%歌名%"),
+        QStringLiteral("%专辑%-%歌名%"),
+        QStringLiteral("%歌名%"),
+        QStringLiteral("%音轨%-%歌名%"),
+        QStringLiteral("%艺术家%\\%歌名%"),
+        QStringLiteral("%专辑%\\%歌名%"),
+        QStringLiteral("%专辑%\\%音轨%-%歌名%"),
+        QStringLiteral("%艺术家%\\%专辑%-%歌名%"),
     };
+    return patterns.value(pattern);
+}
+
+QString RenameSourceCaption(RenameSource source) {
+    switch (source) {
+        case RenameSource::V1:
+            return QStringLiteral("ID3v1");
+        case RenameSource::V2:
+            return QStringLiteral("ID3v2");
+        case RenameSource::V2ThenV1:
+            return QStringLiteral("ID3v2 优先（缺少时用 ID3v1）");
+    }
+    return {};
+}
+
+QString RenameSourceNote(RenameSource source) {
+    switch (source) {
+        case RenameSource::V1:
+            return QStringLiteral("注意： 本工具是根据每个 Mp3 的 ID3v1 标签来修改文件名的。");
+        case RenameSource::V2:
+            return QStringLiteral("注意： 本工具是根据每个 Mp3 的 ID3v2 标签来修改文件名的。");
+        case RenameSource::V2ThenV1:
+            return QStringLiteral(
+                "注意： 本工具是根据每个 Mp3 的 ID3v2 标签来修改文件名的，"
+                "ID3v2 标签中缺少的内容取自 ID3v1 标签。");
+    }
+    return {};
+}
+
+namespace {
+
+NamePattern RulePattern(const RenameRule& rule) {
+    return ParseNamePattern(
+        rule.pattern == kCustomRenamePattern ? rule.custom : BuiltInRenamePattern(rule.pattern));
+}
+
+// The fields an ID3v1 tag does not have.
+constexpr NameField kNotInV1[] = {NameField::Composer, NameField::AlbumArtist, NameField::Disc};
+
+// The text of catalogue frame `id`, shown as the list shows it; empty for a
+// frame the catalogue does not know.
+QString V2Text(const ID3v2Tag& tag, std::string_view id) {
+    const int index = FrameIndex(id);
+    return index < 0 ? QString() : ShownText(tag.*kFrameCatalogue[size_t(index)].field);
+}
+
+// The number a track or disc text starts with ("3/12" gives 3), or -1.
+int LeadingNumber(const QString& text) {
+    qsizetype digits = 0;
+    while (digits < text.size() && digits < 6 && text.at(digits).isDigit() &&
+           text.at(digits).unicode() < 128)
+        ++digits;
+    return digits == 0 ? -1 : text.left(digits).toInt();
+}
+
+NameValues V1Values(const ID3v1Tag& tag) {
+    NameValues values;
+    values[size_t(NameField::Title)] = ShownText(tag.SongTitle);
+    values[size_t(NameField::Artist)] = ShownText(tag.Artist);
+    values[size_t(NameField::Album)] = ShownText(tag.Album);
+    values[size_t(NameField::Year)] = ShownText(tag.Year);
+    // an ID3v1.0 tag has no track: its byte belongs to the comment
+    values[size_t(NameField::Track)] = TrackText(IsID3v10Tag(tag) ? 0 : tag.Track);
+    return values;
+}
+
+NameValues V2Values(const ID3v2Tag& tag) {
+    NameValues values;
+    values[size_t(NameField::Title)] = V2Text(tag, "TIT2");
+    values[size_t(NameField::Artist)] = V2Text(tag, "TPE1");
+    values[size_t(NameField::Album)] = V2Text(tag, "TALB");
+    values[size_t(NameField::Year)] = V2Text(tag, "TYER");
+    values[size_t(NameField::Composer)] = V2Text(tag, "TCOM");
+    values[size_t(NameField::AlbumArtist)] = V2Text(tag, "TPE2");
+    const QString track = V2Text(tag, "TRCK");
+    const int number = LeadingNumber(track);
+    values[size_t(NameField::Track)] =
+        number < 0 ? QString() : QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
+    const int disc = LeadingNumber(V2Text(tag, "TPOS"));
+    values[size_t(NameField::Disc)] = disc < 0 ? QString() : QString::number(disc);
+    return values;
+}
+
+// The Windows form of one character of a name, or the character itself.
+QString WindowsCharacter(QChar c) {
+    static const QString kPlain = QStringLiteral("\\:*?\"<>|/");
+    static const QString kWide = QStringLiteral("＼：＊？＂＜＞｜／");
+    const qsizetype at = kPlain.indexOf(c);
+    if (at >= 0)
+        return kWide.mid(at, 1);
+    if (c.unicode() < 0x20)
+        return QChar(char16_t(0x2400 + c.unicode()));
+    if (c.unicode() == 0x7F)
+        return QChar(char16_t(0x2421));
+    return c;
+}
+
+// `part` cut at a whole character so that it and `tail` take at most
+// kMaxNameBytes bytes.
+QString CutToBytes(const QString& part, const QString& tail) {
+    qsizetype bytes = fileio::NativePath(tail).size();
+    QString kept;
+    for (qsizetype i = 0; i < part.size();) {
+        const qsizetype width =
+            part.at(i).isHighSurrogate() && i + 1 < part.size() && part.at(i + 1).isLowSurrogate()
+                ? 2
+                : 1;
+        const QString character = part.mid(i, width);
+        bytes += fileio::NativePath(character).size();
+        if (bytes > kMaxNameBytes)
+            break;
+        kept += character;
+        i += width;
+    }
+    return kept + tail;
+}
+
+}  // namespace
+
+QString WindowsSafeName(const QString& newName) {
+    QStringList parts = newName.split(QLatin1Char('\\'));
+    for (qsizetype p = 0; p < parts.size(); ++p) {
+        QString part;
+        for (const QChar c : parts[p]) part += WindowsCharacter(c);
+        const bool last = p + 1 == parts.size();
+        QString tail;
+        if (last && part.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive)) {
+            tail = part.right(4);
+            part.chop(4);
+        }
+        // FAT and NTFS drop trailing dots and blanks, so two names could meet.
+        qsizetype end = part.size();
+        while (end > 0 &&
+               (part.at(end - 1) == QLatin1Char('.') || part.at(end - 1) == QLatin1Char(' ')))
+            --end;
+        for (qsizetype i = end; i < part.size(); ++i)
+            part[i] =
+                part.at(i) == QLatin1Char('.') ? QChar(char16_t(0xFF0E)) : QChar(char16_t(0x3000));
+        parts[p] = CutToBytes(part, tail);
+    }
+    return parts.join(QLatin1Char('\\'));
+}
+
+QString ComposeNewName(int pattern, const ID3v1Tag& tag) {
     if (pattern < kFirstRenamePattern || pattern > kLastRenamePattern) {
         return {};
     }
-    QString name;
-    for (const char* c = kShapes[pattern]; *c != '\0'; ++c) {
-        switch (*c) {
-            case 'A':
-                name += ShownText(tag.Artist);
-                break;
-            case 'L':
-                name += ShownText(tag.Album);
-                break;
-            case 'T':
-                name += ShownText(tag.SongTitle);
-                break;
-            case 'N':
-                // an ID3v1.0 tag has no track: its byte belongs to the comment
-                name += TrackText(IsID3v10Tag(tag) ? 0 : tag.Track);
-                break;
-            default:
-                name += QLatin1Char(*c);
-                break;
+    return ComposeFromPattern(ParseNamePattern(BuiltInRenamePattern(pattern)), V1Values(tag)) +
+           QStringLiteral(".mp3");
+}
+
+QString RenameRuleProblem(const RenameRule& rule) {
+    if (rule.pattern != kCustomRenamePattern &&
+        (rule.pattern < kFirstRenamePattern || rule.pattern > kLastRenamePattern))
+        return QStringLiteral("没有选择文件名格式");
+    const NamePattern pattern = RulePattern(rule);
+    if (!pattern.ok())
+        return pattern.problem;
+    if (rule.source == RenameSource::V1) {
+        QStringList missing;
+        for (NameField field : kNotInV1)
+            if (pattern.uses(field))
+                missing << QStringLiteral("%") + NameFieldWord(field) + QStringLiteral("%");
+        if (!missing.isEmpty())
+            return QStringLiteral("ID3v1 标签没有") + missing.join(QStringLiteral("、")) +
+                   QStringLiteral("，请把标签来源选为 ID3v2");
+    }
+    return {};
+}
+
+NameValues RenameValues(const RenameRule& rule, const ID3v1Tag& v1, const ID3v2Tag& v2,
+                        const QString& name) {
+    NameValues values;
+    switch (rule.source) {
+        case RenameSource::V1:
+            values = V1Values(v1);
+            break;
+        case RenameSource::V2:
+            values = V2Values(v2);
+            break;
+        case RenameSource::V2ThenV1: {
+            values = V2Values(v2);
+            const NameValues fallback = HasID3v1Tag(v1) ? V1Values(v1) : NameValues{};
+            for (size_t i = 0; i < values.size(); ++i)
+                if (values[i].isEmpty())
+                    values[i] = fallback[i];
+            break;
         }
     }
-    return name + QStringLiteral(".mp3");
+    for (QString& value : values) {
+        value.replace(QLatin1Char('/'), QChar(char16_t(0xFF0F)));
+        if (rule.windowsNames)
+            value.replace(QLatin1Char('\\'), QChar(char16_t(0xFF3C)));
+    }
+    values[size_t(NameField::FileName)] = TitleFromFileName(name);
+    return values;
+}
+
+QString ComposeRuleName(const RenameRule& rule, const NameValues& values) {
+    const QString name = ComposeFromPattern(RulePattern(rule), values) + QStringLiteral(".mp3");
+    return rule.windowsNames ? WindowsSafeName(name) : name;
 }
 
 bool NamesPlaceBelowFolder(const QString& newName) {
@@ -169,6 +355,27 @@ QString PreviewNewNameText(const RenameRow& row) {
 }
 
 RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern) {
+    RenameRule rule;
+    rule.pattern = pattern;
+    return PlanRenameRow(folder, name, rule);
+}
+
+namespace {
+
+// The first part of `newName` longer than a file system takes, and its
+// length in bytes; an empty part when none is.
+std::pair<QString, qsizetype> LongPart(const QString& newName) {
+    for (const QString& part : newName.split(QLatin1Char('\\'))) {
+        const qsizetype bytes = fileio::NativePath(part).size();
+        if (bytes > kMaxNameBytes)
+            return {part, bytes};
+    }
+    return {};
+}
+
+}  // namespace
+
+RenameRow PlanRenameRow(const QString& folder, const QString& name, const RenameRule& rule) {
     RenameRow row;
     // A name listed from a sub-folder ("专辑/01.mp3") is renamed where it
     // lies: its own folder holds the new name and any sub-folder made for it.
@@ -190,27 +397,60 @@ RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern)
         row.problem = QStringLiteral("不是普通文件");
         return row;
     }
-    ID3v1Tag tag;
+    ID3v1Tag v1;
+    ID3v2Tag v2;
     bool readOnly = false;
     try {
-        tag = ReadID3v1Tag(path);
+        if (rule.source == RenameSource::V1) {
+            v1 = ReadID3v1Tag(path);
+        } else {
+            // One open for both tags.
+            FileRecords records = ReadFileRecords(path);
+            v1 = std::move(records.v1);
+            v2 = std::move(records.v2);
+        }
         // What the process may write decides, as for the editors.
         readOnly = IsReadOnlyFile(path);
     } catch (const StoreError&) {
         row.problem = QStringLiteral("文件无法读取");
         return row;
     }
-    row.newName = ComposeNewName(pattern, tag);
+    QString missingTag;
+    switch (rule.source) {
+        case RenameSource::V1:
+            if (!HasID3v1Tag(v1))
+                missingTag = QStringLiteral("文件没有 ID3v1 标签");
+            break;
+        case RenameSource::V2:
+            if (!v2.Present)
+                missingTag = QStringLiteral("文件没有 ID3v2 标签");
+            break;
+        case RenameSource::V2ThenV1:
+            if (!v2.Present && !HasID3v1Tag(v1))
+                missingTag = QStringLiteral("文件既没有 ID3v2 标签，也没有 ID3v1 标签");
+            break;
+    }
+    // A missing ID3v1 tag shows its "N/A" stand-ins in the name, as read.
+    if (rule.source == RenameSource::V1 && !missingTag.isEmpty() &&
+        rule.pattern != kCustomRenamePattern)
+        row.newName = ComposeNewName(rule.pattern, v1);
+    else
+        row.newName = ComposeRuleName(rule, RenameValues(rule, v1, v2, row.oldName));
     QStringList reasons;
     if (readOnly)
         reasons << QStringLiteral("文件只读");
-    if (!HasID3v1Tag(tag)) {
-        // The name is built from the "N/A" shown for a missing tag; what is
-        // wrong with it says nothing more.
-        reasons << QStringLiteral("文件没有 ID3v1 标签");
+    if (!missingTag.isEmpty()) {
+        // What is wrong with a name built from a missing tag says nothing more.
+        reasons << missingTag;
     } else {
         const QStringList faults = NewNameProblems(row.newName);
         reasons << faults;
+        if (const auto [part, bytes] = LongPart(row.newName); bytes > 0) {
+            reasons << QStringLiteral("新文件名“%1”有 %2 字节，超过了 %3 字节（一个汉字占 3 字节）")
+                           .arg(part)
+                           .arg(bytes)
+                           .arg(kMaxNameBytes);
+        }
         if (faults.isEmpty()) {
             const QString link = OutsideLinkProblem(row.folder, row.newName);
             if (!link.isEmpty())
@@ -281,13 +521,21 @@ QString ListedName(const RenameRow& row, const QString& listed) {
 
 std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern, const ProgressFn& progress,
                                   const std::function<bool()>& cancelled) {
+    RenameRule rule;
+    rule.pattern = pattern;
+    return PlanRename(files, rule, progress, cancelled);
+}
+
+std::vector<RenameRow> PlanRename(const TickedFiles& files, const RenameRule& rule,
+                                  const ProgressFn& progress,
+                                  const std::function<bool()>& cancelled) {
     std::vector<RenameRow> rows;
     rows.reserve(size_t(files.names.size()));
     const int total = int(files.names.size());
     for (int i = 0; i < total; ++i) {
         if (cancelled && cancelled())
             break;
-        rows.push_back(PlanRenameRow(files.folder, files.names.at(i), pattern));
+        rows.push_back(PlanRenameRow(files.folder, files.names.at(i), rule));
         if (progress) {
             progress(i + 1, total);
         }

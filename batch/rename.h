@@ -6,14 +6,57 @@
 #include <vector>
 
 #include "batch/batchoptions.h"
+#include "batch/namepattern.h"
 #include "batch/tickedfiles.h"
 #include "store/id3v1.h"
+#include "store/id3v2.h"
 
-// Batch renaming after the ID3v1 tag: the plan (what the preview shows) and
-// the run (what OK does with the preview's rows, in the preview's order).
+// Batch renaming after the tags: the plan (what the preview shows) and the
+// run (what OK does with the preview's rows, in the preview's order).
 
 inline constexpr int kFirstRenamePattern = 1;
 inline constexpr int kLastRenamePattern = 9;
+// The user's own pattern ("自定义"), in the placeholder language.
+inline constexpr int kCustomRenamePattern = 10;
+
+// Which tag the names are built from.
+enum class RenameSource {
+    V1,        // the ID3v1 tag; a file without one is blocked
+    V2,        // the ID3v2 tag; a file without one is blocked
+    V2ThenV1,  // per field the ID3v2 text, else the ID3v1 text; blocked without either tag
+};
+// "ID3v1", "ID3v2", "ID3v2 优先（缺少时用 ID3v1）".
+QString RenameSourceCaption(RenameSource source);
+// The dialog's note for the source; for ID3v1 the note it always had.
+QString RenameSourceNote(RenameSource source);
+
+// Everything that decides the new names.
+struct RenameRule {
+    int pattern = 0;  // 1..9, or kCustomRenamePattern
+    QString custom;   // the pattern text of kCustomRenamePattern
+    RenameSource source = RenameSource::V1;
+    // Names every disk accepts (FAT, NTFS): see WindowsSafeName. Without it
+    // a "/" of a tag text becomes "／" and a name over 255 bytes is blocked.
+    bool windowsNames = false;
+};
+
+// Pattern 1..9 in the placeholder language ("%艺术家%-%歌名%").
+QString BuiltInRenamePattern(int pattern);
+// Why `rule` makes no names: its own pattern's fault (the unknown
+// placeholder named), or a placeholder the ID3v1 tag has no field for.
+// Empty when the rule can be planned.
+QString RenameRuleProblem(const RenameRule& rule);
+
+// The longest name, in bytes of UTF-8, a file system takes.
+inline constexpr int kMaxNameBytes = 255;
+
+// `newName` made acceptable to FAT and NTFS, part by part ("\" separates
+// parts): \ : * ? " < > | and / become their full-width forms ＼ ： ＊ ？
+// ＂ ＜ ＞ ｜ ／; control characters U+0000..U+001F become the control
+// pictures U+2400..U+241F and U+007F becomes U+2421; trailing dots and
+// blanks of a part become "．" and U+3000; a part over kMaxNameBytes is cut
+// at a whole character, the last part before its ".mp3".
+QString WindowsSafeName(const QString& newName);
 
 // The caption of option button `pattern` (0..9; 0 is the invisible "do not
 // change" button). The captions use the full-width dash and a spaced
@@ -29,6 +72,18 @@ QString TrackText(quint8 track);
 // backslash; then ".mp3" in lower case. Nothing is replaced or escaped: a
 // forbidden character stays in the name and makes the row blocked.
 QString ComposeNewName(int pattern, const ID3v1Tag& tag);
+
+// The texts a file's tags give the placeholders under `rule`'s source:
+// cut at the first NUL and trimmed of blanks, a "/" written "／" (a slash
+// cannot stand in a name) and, for Windows names, a "\\" written "＼" (a
+// tag's backslash would otherwise make a sub-folder); 音轨 with at least two
+// digits; 原文件名 the old name without its extension. `name` is the file's
+// exact name. Fields missing from the source are empty.
+NameValues RenameValues(const RenameRule& rule, const ID3v1Tag& v1, const ID3v2Tag& v2,
+                        const QString& name);
+// The new name of `rule` for the values (".mp3" added, Windows names
+// applied when asked). The rule must be plannable (RenameRuleProblem).
+QString ComposeRuleName(const RenameRule& rule, const NameValues& values);
 
 // True when every backslash-separated part of `newName` names something
 // below the file's folder: no part is empty, "." or "..". A part that failed
@@ -86,6 +141,9 @@ QString PreviewNewNameText(const RenameRow& row);
 // opened) or cannot be read gives a blocked row with `problem` set. Does not
 // look at other rows (see MarkSameTargets).
 RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern);
+// The same under a whole rule (which must be plannable: RenameRuleProblem).
+// A name part over kMaxNameBytes blocks the row unless `rule.windowsNames`.
+RenameRow PlanRenameRow(const QString& folder, const QString& name, const RenameRule& rule);
 
 // Checks the batch as a whole, in the order given: a row that would take the
 // same target as an earlier row that is ready on its own (targets compared as
@@ -103,6 +161,9 @@ QString ListedName(const RenameRow& row, const QString& listed);
 // `cancelled` (may be empty) is asked between files; true stops the plan
 // there, with the rows planned so far.
 std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern,
+                                  const ProgressFn& progress = {},
+                                  const std::function<bool()>& cancelled = {});
+std::vector<RenameRow> PlanRename(const TickedFiles& files, const RenameRule& rule,
                                   const ProgressFn& progress = {},
                                   const std::function<bool()>& cancelled = {});
 

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "batch/fromname.h"
 #include "batch/id3v1edit.h"
 #include "batch/id3v2edit.h"
 #include "cli/commands.h"
@@ -18,7 +19,8 @@ namespace {
 const char kV1Usage[] =
     "usage: tamberlo-cli v1 [--title TEXT | --title-from-name] [--artist TEXT] [--album TEXT]\n"
     "                       [--year TEXT] [--comment TEXT] [--genre NUMBER] [--track NUMBER]\n"
-    "                       [--keep-mtime] FILE...\n"
+    "                       [--from-name PATTERN] [--keep-mtime] FILE...\n"
+    "  --from-name fills %歌名% %艺术家% %专辑% %年份% %音轨% from each file's name.\n"
     "  --keep-mtime gives each written file back its old modification time.\n"
     "  --genre takes a number 0..79 of the genre list, --track a number 0..255.\n"
     "  --title names one file only. Texts must fit their fields in code page 936 (GBK):\n"
@@ -47,7 +49,8 @@ const QString& V2Usage() {
             words
                 << QStringLiteral("[--%1 %2]").arg(QString::fromLatin1(frame.id), ValueName(frame));
         words << QStringLiteral("[--cover IMAGE | --remove-cover]")
-              << QStringLiteral("[--keep-mtime]") << QStringLiteral("FILE...");
+              << QStringLiteral("[--from-name PATTERN]") << QStringLiteral("[--keep-mtime]")
+              << QStringLiteral("FILE...");
         QString text = start;
         qsizetype lineStart = 0;
         for (const QString& word : words) {
@@ -68,7 +71,8 @@ const QString& V2Usage() {
                    "  removes the front cover. --from-v1 fills %1\n"
                    "  from each file's ID3v1 tag and takes none of those options, nor\n"
                    "  --title-from-name; a file without an ID3v1 tag keeps those frames and\n"
-                   "  is reported (exit status 1).\n")
+                   "  is reported (exit status 1).\n"
+                   "  --from-name fills the frames its placeholders name from each file's name.\n")
                    .arg(FromV1Frames());
     }();
     return usage;
@@ -169,11 +173,23 @@ int RunOverFiles(const QStringList& paths,
     return report.allHandled() ? 0 : 1;
 }
 
+// What keeps --from-name PATTERN from filling tags of `version`; empty when
+// it can (or when the option is not given).
+QString FromNameProblem(const Arguments& args, TagVersion version, QString& pattern) {
+    for (const auto& [name, value] : args.options)
+        if (name == QLatin1String("from-name"))
+            pattern = value;
+    if (pattern.isNull())
+        return {};
+    const QString problem = FromNamePatternProblem(ParseNamePattern(pattern), version);
+    return problem.isEmpty() ? QString() : QStringLiteral("--from-name: ") + problem;
+}
+
 }  // namespace
 
 int CmdV1(const QStringList& argList) {
     static const QStringList valued = {"title",   "artist", "album", "year",
-                                       "comment", "genre",  "track"};
+                                       "comment", "genre",  "track", "from-name"};
     Arguments args;
     if (const QString problem = Split(argList, valued, {"title-from-name", "keep-mtime"}, args);
         !problem.isEmpty()) {
@@ -222,6 +238,10 @@ int CmdV1(const QStringList& argList) {
             }
         }
     }
+    if (const QString problem = FromNameProblem(args, TagVersion::V1, edit.fromNamePattern);
+        !problem.isEmpty()) {
+        return Usage(QString::fromUtf8(kV1Usage), problem);
+    }
     // The window refuses such texts before its run; so does the command
     // line, before any file is touched.
     if (const QStringList problems = ID3v1EditProblems(edit); !problems.isEmpty()) {
@@ -269,7 +289,7 @@ QString V2FrameOptionsHelp() {
 }
 
 int CmdV2(const QStringList& argList) {
-    QStringList valued;
+    QStringList valued = {QStringLiteral("from-name")};
     for (const QString& id : ID3v2RowFrameIds()) valued << id;
     Arguments args;
     valued << QStringLiteral("cover");
@@ -315,6 +335,13 @@ int CmdV2(const QStringList& argList) {
                              QStringLiteral("--TCON: no genre %1 in the list").arg(value));
             }
         }
+    }
+    if (const QString problem = FromNameProblem(args, TagVersion::V2, edit.fromNamePattern);
+        !problem.isEmpty()) {
+        return Usage(V2Usage(), problem);
+    }
+    if (edit.fromV1 && !edit.fromNamePattern.isEmpty()) {
+        return Usage(V2Usage(), QStringLiteral("--from-v1 and --from-name exclude each other"));
     }
     if (edit.fromV1 && edit.titleFromFileName) {
         return Usage(V2Usage(),

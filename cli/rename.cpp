@@ -5,11 +5,27 @@
 
 namespace {
 
-const char kRenameUsage[] = "usage: tamberlo-cli rename --pattern 1..9 [--dry-run] FILE...\n";
+const char kRenameUsage[] =
+    "usage: tamberlo-cli rename (--pattern 1..9 | --format PATTERN) [--source v1|v2|v2v1]\n"
+    "                           [--windows-names] [--dry-run] FILE...\n"
+    "  --format takes a pattern of one's own: %歌名% %艺术家% %专辑% %年份% %音轨% %作曲%\n"
+    "  %专辑艺术家% %碟号% %原文件名%, \"\\\" for a sub-folder; \".mp3\" is added.\n"
+    "  --source: the ID3v1 tag (default), the ID3v2 tag, or ID3v2 with ID3v1 for what\n"
+    "  it lacks. --windows-names replaces what FAT and NTFS refuse by full-width forms\n"
+    "  and cuts names over 255 bytes; without it such a name is blocked.\n";
+
+// The options that take a value: "--name value" or "--name=value".
+bool IsValued(const QString& arg) {
+    for (const char* name : {"--pattern", "--format", "--source"}) {
+        if (arg == QLatin1String(name) || arg.startsWith(QLatin1String(name) + QLatin1Char('=')))
+            return true;
+    }
+    return false;
+}
 
 int Usage(const QString& complaint) {
     Err(QStringLiteral("tamberlo-cli rename: %1\n").arg(complaint));
-    Err(QString::fromLatin1(kRenameUsage));
+    Err(QString::fromUtf8(kRenameUsage));
     return 2;
 }
 
@@ -22,7 +38,8 @@ int Usage(const QString& complaint) {
 // and prints the window's report; every file not renamed is named on stderr
 // with its reason.
 int CmdRename(const QStringList& args) {
-    int pattern = 0;
+    RenameRule rule;
+    bool formatGiven = false;
     bool dryRun = false;
     QStringList paths;
     bool options = true;
@@ -32,18 +49,36 @@ int CmdRename(const QStringList& args) {
             options = false;
         } else if (options && arg == QLatin1String("--dry-run")) {
             dryRun = true;
-        } else if (options && (arg == QLatin1String("--pattern") ||
-                               arg.startsWith(QLatin1String("--pattern=")))) {
+        } else if (options && arg == QLatin1String("--windows-names")) {
+            rule.windowsNames = true;
+        } else if (options && IsValued(arg)) {
+            const QString name = arg.mid(2).section(QLatin1Char('='), 0, 0);
             QString value;
             if (arg.contains(QLatin1Char('='))) {
                 value = arg.section(QLatin1Char('='), 1);
             } else if (i + 1 < args.size()) {
                 value = args.at(++i);
+            } else {
+                return Usage(QStringLiteral("--%1 needs a value").arg(name));
             }
-            bool ok = false;
-            pattern = value.toInt(&ok);
-            if (!ok || pattern < kFirstRenamePattern || pattern > kLastRenamePattern) {
-                return Usage(QStringLiteral("--pattern takes a number from 1 to 9"));
+            if (name == QLatin1String("pattern")) {
+                bool ok = false;
+                rule.pattern = value.toInt(&ok);
+                if (!ok || rule.pattern < kFirstRenamePattern ||
+                    rule.pattern > kLastRenamePattern) {
+                    return Usage(QStringLiteral("--pattern takes a number from 1 to 9"));
+                }
+            } else if (name == QLatin1String("format")) {
+                formatGiven = true;
+                rule.custom = value;
+            } else if (value == QLatin1String("v1")) {
+                rule.source = RenameSource::V1;
+            } else if (value == QLatin1String("v2")) {
+                rule.source = RenameSource::V2;
+            } else if (value == QLatin1String("v2v1")) {
+                rule.source = RenameSource::V2ThenV1;
+            } else {
+                return Usage(QStringLiteral("--source takes v1, v2 or v2v1, not %1").arg(value));
             }
         } else if (options && arg.startsWith(QLatin1String("--"))) {
             return Usage(QStringLiteral("unknown option %1").arg(arg));
@@ -51,8 +86,16 @@ int CmdRename(const QStringList& args) {
             paths.append(arg);
         }
     }
-    if (pattern == 0) {
-        return Usage(QStringLiteral("--pattern is required"));
+    if (formatGiven && rule.pattern != 0) {
+        return Usage(QStringLiteral("--pattern and --format exclude each other"));
+    }
+    if (formatGiven)
+        rule.pattern = kCustomRenamePattern;
+    if (rule.pattern == 0) {
+        return Usage(QStringLiteral("--pattern or --format is required"));
+    }
+    if (const QString problem = RenameRuleProblem(rule); !problem.isEmpty()) {
+        return Usage(problem);
     }
     if (paths.isEmpty()) {
         return Usage(QStringLiteral("no files given"));
@@ -61,7 +104,7 @@ int CmdRename(const QStringList& args) {
     std::vector<RenameRow> rows;
     rows.reserve(size_t(paths.size()));
     for (const QString& path : paths) {
-        rows.push_back(PlanRenameRow(FolderOf(path), FileNameOf(path), pattern));
+        rows.push_back(PlanRenameRow(FolderOf(path), FileNameOf(path), rule));
     }
     MarkSameTargets(rows);
     bool allReady = true;

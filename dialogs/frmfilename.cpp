@@ -1,16 +1,21 @@
 #include "dialogs/frmfilename.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "batch/writesettings.h"
 #include "store/filefacts.h"
 #include "ui/busy.h"
 #include "ui/font.h"
@@ -28,9 +33,27 @@ struct Place {
     int column;
 };
 constexpr Place kPlaces[] = {
-    {1, 0, 0}, {2, 1, 0}, {3, 2, 0}, {4, 3, 0}, {5, 4, 0},
-    {6, 0, 1}, {9, 1, 1}, {7, 2, 1}, {0, 3, 1}, {8, 4, 1},
+    {1, 0, 0},
+    {2, 1, 0},
+    {3, 2, 0},
+    {4, 3, 0},
+    {5, 4, 0},
+    {6, 0, 1},
+    {9, 1, 1},
+    {7, 2, 1},
+    {0, 3, 1},
+    {8, 4, 1},
+    {kCustomRenamePattern, 5, 0},
 };
+
+constexpr RenameSource kSources[] = {RenameSource::V1, RenameSource::V2, RenameSource::V2ThenV1};
+
+QString PlaceholderList() {
+    QStringList words;
+    for (int f = 0; f < kNameFieldCount; ++f)
+        words << QStringLiteral("%") + NameFieldWord(NameField(f)) + QStringLiteral("%");
+    return words.join(QLatin1Char(' '));
+}
 
 // Each preview item keeps the index of its row in rows_.
 constexpr int kRowRole = Qt::UserRole;
@@ -56,9 +79,33 @@ frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter&
     prompt_->setObjectName(QStringLiteral("labPrompt"));
     auto* instruction = new QLabel(
         QStringLiteral("请在下面点选要把文件名修改成哪种形式，然后单击底部“确定”按钮。"), this);
-    auto* note = new QLabel(
-        QStringLiteral("注意： 本工具是根据每个 Mp3 的 ID3v1 标签来修改文件名的。"), this);
-    for (QLabel* label : {prompt_, instruction, note}) label->setWordWrap(true);
+    note_ = new QLabel(RenameSourceNote(RenameSource::V1), this);
+    note_->setObjectName(QStringLiteral("labNote"));
+    for (QLabel* label : {prompt_, instruction, note_}) label->setWordWrap(true);
+
+    const RenameSettings remembered = LoadRenameSettings();
+    source_ = new QComboBox(this);
+    source_->setObjectName(QStringLiteral("comTagSource"));
+    for (RenameSource source : kSources) source_->addItem(RenameSourceCaption(source));
+    auto* sourceLabel = new QLabel(QStringLiteral("标签来源(&S)："), this);
+    sourceLabel->setBuddy(source_);
+    windows_ = new QCheckBox(QStringLiteral("兼容 Windows/U 盘文件名"), this);
+    windows_->setObjectName(QStringLiteral("chkWindowsNames"));
+    windows_->setChecked(remembered.windowsNames);
+    windows_->setToolTip(
+        QStringLiteral("把 \\ : * ? \" < > | 和控制字符、名字末尾的点和空格换成全角字符，"
+                       "超过 255 字节的文件名截短"));
+    auto* sourceRow = new QHBoxLayout;
+    sourceRow->addWidget(sourceLabel);
+    sourceRow->addWidget(source_);
+    sourceRow->addSpacing(24);
+    sourceRow->addWidget(windows_);
+    sourceRow->addStretch(1);
+    connect(source_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        note_->setText(RenameSourceNote(kSources[index]));
+        ruleChanged();
+    });
+    connect(windows_, &QCheckBox::toggled, this, &frmFileName::ruleChanged);
 
     modes_ = new QButtonGroup(this);
     auto* options = new QGridLayout;
@@ -73,11 +120,43 @@ frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter&
     // with an empty preview, and the user can never pick 0 again.
     modes_->button(0)->setVisible(false);
     modes_->button(0)->setChecked(true);
+    // The own pattern: its button and its text box in a row below the nine.
+    auto* own = new QRadioButton(QStringLiteral("自定义(&U)："), this);
+    own->setObjectName(QStringLiteral("optFileNameChangeMode_%1").arg(kCustomRenamePattern));
+    modes_->addButton(own, kCustomRenamePattern);
+    custom_ = new QLineEdit(remembered.customPattern, this);
+    custom_->setObjectName(QStringLiteral("txtCustomPattern"));
+    custom_->setPlaceholderText(QStringLiteral("%艺术家% - %歌名%"));
+    custom_->setToolTip(QStringLiteral("可用的占位符：") + PlaceholderList() +
+                        QStringLiteral("；“\\”分隔子文件夹，“%%”表示“%”，扩展名 .mp3 自动加上"));
+    auto* ownRow = new QHBoxLayout;
+    ownRow->addWidget(own);
+    ownRow->addWidget(custom_, 1);
+    options->addLayout(ownRow, 5, 0, 1, 3);
+    check_ = new QLabel(this);
+    check_->setObjectName(QStringLiteral("labPatternCheck"));
+    check_->setTextFormat(Qt::PlainText);
+    check_->setWordWrap(true);
+    options->addWidget(check_, 6, 0, 1, 3);
     options->setColumnStretch(2, 1);
     connect(modes_, &QButtonGroup::idClicked, this, [this](int index) {
         if (index > 0) {
-            buildPreview(index);
+            buildPreview();
         }
+    });
+    typing_ = new QTimer(this);
+    typing_->setSingleShot(true);
+    typing_->setInterval(400);
+    connect(typing_, &QTimer::timeout, this, &frmFileName::ruleChanged);
+    connect(custom_, &QLineEdit::textEdited, this, [this] {
+        // Typing in the box chooses the own pattern.
+        modes_->button(kCustomRenamePattern)->setChecked(true);
+        // A preview of an earlier text would stand for a pattern not typed.
+        if (!checkPattern()) {
+            preview_->clear();
+            rows_.clear();
+        }
+        typing_->start();
     });
 
     auto* frame = new QGroupBox(QStringLiteral("文件名修改结果预览"), this);
@@ -122,7 +201,8 @@ frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter&
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(prompt_);
     layout->addWidget(instruction);
-    layout->addWidget(note);
+    layout->addWidget(note_);
+    layout->addLayout(sourceRow);
     layout->addSpacing(4);
     layout->addLayout(options);
     layout->addWidget(frame, 1);
@@ -131,14 +211,58 @@ frmFileName::frmFileName(const TickedFiles& files, bool& FillListFlag, Prompter&
     // Cancel first in the tab order and focused at opening, OK second.
     setTabOrder(cancel_, ok_);
     QWidget* previous = ok_;
-    for (int index = kFirstRenamePattern; index <= kLastRenamePattern; ++index) {
+    for (QWidget* next : {static_cast<QWidget*>(source_), static_cast<QWidget*>(windows_)}) {
+        setTabOrder(previous, next);
+        previous = next;
+    }
+    for (int index = kFirstRenamePattern; index <= kCustomRenamePattern; ++index) {
         setTabOrder(previous, modes_->button(index));
         previous = modes_->button(index);
     }
-    setTabOrder(previous, preview_);
+    setTabOrder(previous, custom_);
+    setTabOrder(custom_, preview_);
     cancel_->setFocus();
+    checkPattern();
 
-    resize(880, 620);
+    resize(900, 680);
+}
+
+RenameRule frmFileName::rule() const {
+    RenameRule rule;
+    rule.pattern = std::max(0, modes_->checkedId());
+    rule.custom = custom_->text();
+    rule.source = kSources[std::max(0, source_->currentIndex())];
+    rule.windowsNames = windows_->isChecked();
+    return rule;
+}
+
+bool frmFileName::checkPattern() {
+    RenameRule custom = rule();
+    custom.pattern = kCustomRenamePattern;
+    const QString problem = custom_->text().isEmpty() ? QString() : RenameRuleProblem(custom);
+    const bool chosen = modes_->checkedId() == kCustomRenamePattern;
+    QPalette palette = check_->palette();
+    palette.setColor(QPalette::WindowText,
+                     problem.isEmpty() ? QColor(0, 0, 255) : QColor(192, 0, 0));
+    check_->setPalette(palette);
+    if (!problem.isEmpty())
+        check_->setText(problem);
+    else
+        check_->setText(QStringLiteral("可用的占位符：") + PlaceholderList() +
+                        QStringLiteral("；“\\”分隔子文件夹"));
+    return problem.isEmpty() && !(chosen && custom_->text().isEmpty());
+}
+
+void frmFileName::ruleChanged() {
+    checkPattern();
+    // Nothing to redo before a pattern is chosen.
+    if (modes_->checkedId() > 0)
+        buildPreview();
+}
+
+void frmFileName::done(int result) {
+    SaveRenameSettings({custom_->text(), windows_->isChecked()});
+    QDialog::done(result);
 }
 
 QRadioButton* frmFileName::optFileNameChangeMode(int index) const {
@@ -156,19 +280,40 @@ std::vector<RenameRow> frmFileName::previewRows() const {
     return rows;
 }
 
-void frmFileName::buildPreview(int pattern) {
+void frmFileName::buildPreview() {
+    // A change that comes while the preview is read (a timer in the progress
+    // window's event loop) is made once that read is over.
+    if (building_) {
+        rebuildPending_ = true;
+        return;
+    }
     // Read afresh at every click: the preview shows the disk as it is now.
     preview_->clear();
+    rows_.clear();
+    const RenameRule rule = this->rule();
+    if (!checkPattern() || !RenameRuleProblem(rule).isEmpty()) {
+        // The own pattern's fault, or a placeholder the source lacks, is
+        // said under the box; nothing can be renamed meanwhile.
+        if (const QString problem = RenameRuleProblem(rule); !problem.isEmpty()) {
+            QPalette palette = check_->palette();
+            palette.setColor(QPalette::WindowText, QColor(192, 0, 0));
+            check_->setPalette(palette);
+            check_->setText(problem);
+        }
+        return;
+    }
+    building_ = true;
     {
         // The preview is read on the worker too; Cancel keeps the rows read
         // so far out of it (an empty preview renames nothing).
         WorkProgress work(this, QStringLiteral("正在读取标签：%1 / %2"));
         std::vector<RenameRow> rows;
         work.run([&](const WorkProgress::Control& control) {
-            rows = PlanRename(files_, pattern, control.progress, control.cancelled);
+            rows = PlanRename(files_, rule, control.progress, control.cancelled);
         });
         rows_ = work.cancelRequested() ? std::vector<RenameRow>() : std::move(rows);
     }
+    building_ = false;
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(rows_.size()));
     for (size_t i = 0; i < rows_.size(); ++i) {
@@ -183,6 +328,10 @@ void frmFileName::buildPreview(int pattern) {
     if (preview_->header()->isSortIndicatorShown()) {
         preview_->sortItems(preview_->header()->sortIndicatorSection(), order_);
         checkBatch();
+    }
+    if (rebuildPending_) {
+        rebuildPending_ = false;
+        buildPreview();
     }
 }
 
@@ -223,6 +372,12 @@ void frmFileName::sortPreview(int column) {
 }
 
 void frmFileName::modify() {
+    // OK pressed before the preview caught up with the typing: the run
+    // follows the pattern as it stands now, so the preview shows it first.
+    if (typing_->isActive()) {
+        typing_->stop();
+        ruleChanged();
+    }
     if (!prompter_.ask(kRenameConfirmText, kRenameConfirmCaption)) {
         return;
     }

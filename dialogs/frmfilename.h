@@ -11,18 +11,25 @@
 
 class Prompter;
 class QButtonGroup;
+class QCheckBox;
+class QComboBox;
 class QLabel;
+class QLineEdit;
+class QTimer;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
-// The renaming dialog: the user picks one of nine name patterns, sees every
+// The renaming dialog: the user picks one of nine name patterns or types one
+// of their own ("自定义", checked as it is typed), the tag the names come
+// from ("标签来源") and whether names must suit every disk; sees every
 // ticked file beside the name it would get (ready or blocked, and why), and
 // OK renames the ready ones in the preview's current order, then reports
 // (with the list of files not renamed to unfold) and closes.
 // Cancel sets FillListFlag to false and closes; a confirmed OK sets it to
-// true; the close box leaves it alone.
+// true; the close box leaves it alone. The own pattern and the Windows
+// names box are remembered between openings (RenameSettings).
 class frmFileName : public QDialog {
     Q_OBJECT
   public:
@@ -35,6 +42,14 @@ class frmFileName : public QDialog {
     QLabel* labPrompt() const { return prompt_; }
     QPushButton* cmdModifyID3v1() const { return ok_; }
     QPushButton* cmdCancel() const { return cancel_; }
+    QComboBox* comTagSource() const { return source_; }
+    QLineEdit* txtCustomPattern() const { return custom_; }
+    QLabel* labPatternCheck() const { return check_; }
+    QCheckBox* chkWindowsNames() const { return windows_; }
+    QLabel* labNote() const { return note_; }
+
+    // The rule the dialog stands for now (pattern 0 before any is chosen).
+    RenameRule rule() const;
 
     // The preview's rows as they stand, in display order.
     std::vector<RenameRow> previewRows() const;
@@ -42,8 +57,15 @@ class frmFileName : public QDialog {
     // the new name for a renamed file, in the run's order. Empty before.
     const QStringList& namesAfterRun() const { return namesAfterRun_; }
 
+  protected:
+    void done(int result) override;
+
   private:
-    void buildPreview(int pattern);
+    void buildPreview();
+    // Shows what is wrong with the own pattern as typed; true when nothing.
+    bool checkPattern();
+    // After a change of source, pattern text or the Windows box.
+    void ruleChanged();
     // Fills the item's texts, tooltips and mark from its row.
     void showRow(QTreeWidgetItem* item) const;
     // Checks the rows as a batch in the order shown and shows the result.
@@ -63,6 +85,14 @@ class frmFileName : public QDialog {
     QTreeWidget* preview_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    QLabel* note_ = nullptr;
+    QComboBox* source_ = nullptr;
+    QLineEdit* custom_ = nullptr;
+    QLabel* check_ = nullptr;
+    QCheckBox* windows_ = nullptr;
+    QTimer* typing_ = nullptr;  // rebuilds the preview once typing pauses
+    bool building_ = false;
+    bool rebuildPending_ = false;
 
     // The rows of the last pattern clicked; each preview item keeps its
     // index here, so sorting moves items and the run still finds its row.

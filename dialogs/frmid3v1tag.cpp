@@ -89,6 +89,22 @@ frmID3v1Tag::frmID3v1Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
         connect(chkEdit(index), &QCheckBox::toggled, this, &frmID3v1Tag::showByteCount);
     connect(chkFileName2Title_, &QCheckBox::clicked, this, &frmID3v1Tag::showByteCount);
     showByteCount();
+    startReading([](const TickedFiles& files, const SharedRead& read) {
+        return SharedID3v1Values(files, read);
+    });
+}
+
+void frmID3v1Tag::showShared(const std::vector<SharedValue>& values) {
+    std::vector<SharedValue> shown = values;
+    // The genre list is by name; a number outside it leaves no choice.
+    if (size_t(kV1Genre) < shown.size() && !shown[kV1Genre].mixed) {
+        const int number = shown[kV1Genre].text.toInt();
+        shown[kV1Genre].text = number < GenreNames().size() ? GenreNames()[number] : QString();
+    }
+    TagEditorDialog::showShared(shown);
+    // The texts shown are the files' own: the byte count starts afresh.
+    editedRow_ = -1;
+    showByteCount();
 }
 
 int frmID3v1Tag::textRow(const QWidget* input) const {
@@ -154,4 +170,11 @@ ID3v1Edit frmID3v1Tag::edit() const {
 
 EditReport frmID3v1Tag::runEdit(const TickedFiles& files, const BatchOptions& options) {
     return RunID3v1Edit(files, edit(), options);
+}
+
+EditReport frmID3v1Tag::runFromName(const TickedFiles& files, const QString& pattern,
+                                    const BatchOptions& options) {
+    ID3v1Edit edit;
+    edit.fromNamePattern = pattern;
+    return RunID3v1Edit(files, edit, options);
 }

@@ -41,6 +41,10 @@ class frmID3v1Tag : public TagEditorDialog {
   protected:
     std::optional<ReportMessage> refusal() const override;
     EditReport runEdit(const TickedFiles& files, const BatchOptions& options) override;
+    EditReport runFromName(const TickedFiles& files, const QString& pattern,
+                           const BatchOptions& options) override;
+    TagVersion tagVersion() const override { return TagVersion::V1; }
+    void showShared(const std::vector<SharedValue>& values) override;
 
   private:
     // The text row of an input, or -1.

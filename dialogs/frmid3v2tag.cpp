@@ -81,6 +81,9 @@ frmID3v2Tag::frmID3v2Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
               chkFileName2TitleV2_, rows, QStringLiteral("chkEdit2"), 2,
               QStringLiteral("cmdModifyID3v2"), QSize(423, 503));
     connect(chkFromv1_, &QCheckBox::clicked, this, &frmID3v2Tag::fromV1Clicked);
+    startReading([](const TickedFiles& files, const SharedRead& read) {
+        return SharedID3v2Values(files, read);
+    });
 }
 
 QWidget* frmID3v2Tag::coverRow() {
@@ -186,4 +189,11 @@ ID3v2Edit frmID3v2Tag::edit() const {
 
 EditReport frmID3v2Tag::runEdit(const TickedFiles& files, const BatchOptions& options) {
     return RunID3v2Edit(files, edit(), options);
+}
+
+EditReport frmID3v2Tag::runFromName(const TickedFiles& files, const QString& pattern,
+                                    const BatchOptions& options) {
+    ID3v2Edit edit;
+    edit.fromNamePattern = pattern;
+    return RunID3v2Edit(files, edit, options);
 }

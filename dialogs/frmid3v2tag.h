@@ -53,6 +53,9 @@ class frmID3v2Tag : public TagEditorDialog {
   protected:
     std::optional<ReportMessage> refusal() const override;
     EditReport runEdit(const TickedFiles& files, const BatchOptions& options) override;
+    EditReport runFromName(const TickedFiles& files, const QString& pattern,
+                           const BatchOptions& options) override;
+    TagVersion tagVersion() const override { return TagVersion::V2; }
 
   private:
     void fromV1Clicked(bool ticked);

@@ -6,13 +6,16 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QVBoxLayout>
 #include <memory>
 
 #include "batch/writesettings.h"
+#include "dialogs/frmfromname.h"
 #include "store/codec.h"
 #include "store/id3v1.h"
 #include "ui/busy.h"
@@ -44,6 +47,19 @@ TagEditorDialog::TagEditorDialog(const TickedFiles& files, bool& FillListFlag, P
     // A fixed dialog frame: close button, no minimise or maximise.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+}
+
+TagEditorDialog::~TagEditorDialog() {
+    // Closed before the reading ended: it stops after the file in hand.
+    if (reader_) {
+        *stopReading_ = true;
+        reader_->wait();
+        delete reader_;
+    }
+}
+
+QString MixedValuesText() {
+    return QStringLiteral("（多个值）");
 }
 
 void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnding,
@@ -86,6 +102,14 @@ void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnd
         row.input->setEnabled(false);
         // Each row's check box governs its input.
         connect(check, &QCheckBox::clicked, row.input, &QWidget::setEnabled);
+        // A genre list left without a choice by differing values takes the
+        // usual "Other" once its row is ticked, so a genre is always written.
+        if (auto* list = qobject_cast<QComboBox*>(row.input)) {
+            connect(check, &QCheckBox::toggled, list, [list](bool ticked) {
+                if (ticked && list->currentIndex() < 0)
+                    list->setCurrentIndex(12);
+            });
+        }
 
         const int line = grid->rowCount();
         // Beside a multi-line box the check box lines up with its first line.
@@ -112,10 +136,30 @@ void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnd
     for (QPushButton* button : {ok, cancel}) {
         button->setAutoDefault(false);
         button->setMinimumWidth(96);
-        chain(button);
     }
     connect(ok, &QPushButton::clicked, this, &TagEditorDialog::confirm);
     connect(cancel, &QPushButton::clicked, this, &TagEditorDialog::cancel);
+
+    fromName_ = new QPushButton(QStringLiteral("从文件名提取…"), this);
+    fromName_->setObjectName(QStringLiteral("cmdFromName"));
+    fromName_->setAutoDefault(false);
+    fromName_->setToolTip(QStringLiteral("按格式从每个文件的文件名中取出歌名、艺术家等内容"));
+    connect(fromName_, &QPushButton::clicked, this, &TagEditorDialog::openFromName);
+    reading_ = new QLabel(this);
+    reading_->setObjectName(QStringLiteral("labReading"));
+    {
+        QPalette palette = reading_->palette();
+        palette.setColor(QPalette::WindowText,
+                         palette.color(QPalette::Disabled, QPalette::WindowText));
+        reading_->setPalette(palette);
+    }
+    auto* tools = new QHBoxLayout;
+    tools->addWidget(reading_, 1);
+    tools->addWidget(fromName_);
+    // After the rows, before OK: the tab order follows the screen.
+    chain(fromName_);
+    chain(ok);
+    chain(cancel);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -135,7 +179,9 @@ void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnd
         layout->addWidget(status);
     }
     layout->addStretch();
-    layout->addSpacing(6);
+    layout->addSpacing(4);
+    layout->addLayout(tools);
+    layout->addSpacing(4);
     layout->addLayout(buttons);
 
     // The stated size, grown where the fallback CJK face needs more room.
@@ -161,11 +207,82 @@ void TagEditorDialog::fileNameBoxClicked(bool ticked) {
     inputs_[0]->setEnabled(false);
 }
 
+void TagEditorDialog::startReading(SharedReader read) {
+    reading_->setText(QStringLiteral("正在读取所选 %1 个文件的标签……").arg(CheckedCount()));
+    // The worker gets its own copies: the dialog may go before it ends.
+    const TickedFiles files = files_;
+    const std::shared_ptr<std::atomic<bool>> stop = stopReading_;
+    reader_ = QThread::create([this, files, stop, read = std::move(read)] {
+        SharedRead control;
+        control.cancelled = [stop] { return stop->load(); };
+        std::vector<SharedValue> values = read(files, control);
+        if (stop->load())
+            return;
+        // Delivered on the dialog's thread, and dropped with the dialog.
+        QMetaObject::invokeMethod(
+            this,
+            [this, values = std::move(values)] {
+                reading_->clear();
+                showShared(values);
+                valuesShown_ = true;
+                emit sharedValuesShown();
+            },
+            Qt::QueuedConnection);
+    });
+    reader_->start();
+}
+
+void TagEditorDialog::showShared(const std::vector<SharedValue>& values) {
+    for (size_t index = 0; index < values.size() && qsizetype(index) < checks_.size(); ++index) {
+        // A row the user has ticked already keeps what they gave it.
+        if (!checks_[qsizetype(index)]->isChecked())
+            ShowSharedValue(inputs_[qsizetype(index)], values[index]);
+    }
+}
+
+void ShowSharedValue(QWidget* input, const SharedValue& value) {
+    if (auto* line = qobject_cast<QLineEdit*>(input)) {
+        line->setText(value.text);
+        line->setPlaceholderText(value.mixed ? MixedValuesText() : QString());
+        // The narrow year and track boxes grow to show the placeholder whole.
+        if (value.mixed && line->maximumWidth() != QWIDGETSIZE_MAX) {
+            const int needed = line->fontMetrics().horizontalAdvance(MixedValuesText()) + 16;
+            if (line->width() < needed)
+                line->setFixedWidth(needed);
+        }
+    } else if (auto* box = qobject_cast<QPlainTextEdit*>(input)) {
+        box->setPlainText(value.text);
+        box->setPlaceholderText(value.mixed ? MixedValuesText() : QString());
+    } else if (auto* list = qobject_cast<QComboBox*>(input)) {
+        const int at = value.mixed ? -1 : list->findText(value.text);
+        list->setCurrentIndex(at);
+        list->setPlaceholderText(value.mixed ? MixedValuesText() : value.text);
+    }
+}
+
 void TagEditorDialog::confirm() {
     if (const std::optional<ReportMessage> refused = refusal()) {
         prompter_.tell(refused->text, refused->caption);
         return;
     }
+    runAndClose([this](const BatchOptions& options) { return runEdit(files_, options); });
+}
+
+void TagEditorDialog::openFromName() {
+    frmFromName dialog(files_, tagVersion(), this);
+    if (dialog.exec() == QDialog::Accepted)
+        applyFromName(dialog.pattern());
+}
+
+void TagEditorDialog::applyFromName(const QString& pattern) {
+    runAndClose([this, pattern](const BatchOptions& options) {
+        return runFromName(files_, pattern, options);
+    });
+}
+
+void TagEditorDialog::runAndClose(const std::function<EditReport(const BatchOptions&)>& run) {
+    // What the files held matters no more once they are being written.
+    *stopReading_ = true;
     FillListFlag_ = true;
     EditReport report;
     WorkProgress work(this, QStringLiteral("正在修改 Mp3 标签，已完成 %1 / %2 个文件……"));
@@ -174,7 +291,7 @@ void TagEditorDialog::confirm() {
         options.apply = LoadWriteSettings();
         options.cancelled = control.cancelled;
         options.progress = control.progress;
-        report = runEdit(files_, options);
+        report = run(options);
     });
     for (const ReportMessage& message : ReportMessages(report)) {
         prompter_.tell(message.text, message.caption);

@@ -3,9 +3,14 @@
 #include <QDialog>
 #include <QString>
 #include <QValidator>
+#include <atomic>
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "batch/editreport.h"
+#include "batch/fromname.h"
+#include "batch/sharedvalues.h"
 #include "batch/tickedfiles.h"
 
 class QCheckBox;
@@ -14,6 +19,7 @@ class QGridLayout;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QThread;
 class Prompter;
 
 // What the ID3v1 and ID3v2 editors share: the blue prompt and
@@ -23,14 +29,32 @@ class Prompter;
 //
 // FillListFlag: OK sets it true before anything else, Cancel sets it false;
 // closing by the close box or Escape (reject) leaves it alone.
+//
+// What the ticked files hold is read on a worker thread while the dialog
+// is already on screen (startReading); then each row not yet ticked shows
+// the value every file shares, or the grey placeholder "（多个值）". Closing
+// the dialog early stops the reading between two files.
+//
+// "从文件名提取…" opens the preview of tags taken from the file names; its
+// OK writes those fields (and nothing else) and closes the editor as OK does.
 class TagEditorDialog : public QDialog {
     Q_OBJECT
   public:
+    ~TagEditorDialog() override;
+
     // The number of ticked files the editor was opened for.
     int CheckedCount() const { return int(files_.names.size()); }
     // True while the file-name box is ticked; the copy from ID3v1 leaves it
     // as it is.
     bool FileName2TitleFlag() const { return FileName2TitleFlag_; }
+    // True once what the ticked files hold is shown (or was not to be read).
+    bool valuesShown() const { return valuesShown_; }
+    QPushButton* cmdFromName() const { return fromName_; }
+    // Runs the fill from file names with `pattern`, as that dialog's OK does.
+    void applyFromName(const QString& pattern);
+
+  signals:
+    void sharedValuesShown();
 
   protected:
     // One row of check box and input, in screen order; `index` is the
@@ -66,11 +90,26 @@ class TagEditorDialog : public QDialog {
     virtual std::optional<ReportMessage> refusal() const { return std::nullopt; }
     // The batch run over the ticked files.
     virtual EditReport runEdit(const TickedFiles& files, const BatchOptions& options) = 0;
+    // The run that fills the fields `pattern` names from each file's name.
+    virtual EditReport runFromName(const TickedFiles& files, const QString& pattern,
+                                   const BatchOptions& options) = 0;
+    virtual TagVersion tagVersion() const = 0;
+
+    // Starts reading what the ticked files hold with `read` on a worker;
+    // showShared gets the result on this thread.
+    using SharedReader =
+        std::function<std::vector<SharedValue>(const TickedFiles&, const SharedRead&)>;
+    void startReading(SharedReader read);
+    // Shows `values` (one per row index) in the rows not ticked yet.
+    virtual void showShared(const std::vector<SharedValue>& values);
 
   private:
     void fileNameBoxClicked(bool ticked);
     void confirm();
     void cancel();
+    void openFromName();
+    // Runs `run` on the worker with progress, shows its messages, closes.
+    void runAndClose(const std::function<EditReport(const BatchOptions&)>& run);
 
     TickedFiles files_;
     bool& FillListFlag_;
@@ -78,7 +117,20 @@ class TagEditorDialog : public QDialog {
     QList<QCheckBox*> checks_;
     QList<QWidget*> inputs_;
     bool FileName2TitleFlag_ = false;
+    QPushButton* fromName_ = nullptr;
+    QLabel* reading_ = nullptr;
+    QThread* reader_ = nullptr;
+    std::shared_ptr<std::atomic<bool>> stopReading_ = std::make_shared<std::atomic<bool>>(false);
+    bool valuesShown_ = false;
 };
+
+// The placeholder of a field whose values differ between the ticked files.
+QString MixedValuesText();
+// Shows `value` in an editor input (line, multi-line box or genre list by
+// name): the common text, or the grey "（多个值）" with the input empty. A
+// genre not in the list leaves the list without a choice, its text as the
+// grey placeholder.
+void ShowSharedValue(QWidget* input, const SharedValue& value);
 
 // The caption of the check box that takes titles from file names.
 QString FileName2TitleCaption();

@@ -51,8 +51,8 @@ TEST(FrmID3v1TagFace, LoadStateCaptionsAndTabOrder) {
     EXPECT_EQ(TabOrder(dialog.chkFileName2Title()),
               QStringList({"chkFileName2Title", "chkEdit0", "txtSongTitle", "chkEdit1", "txtArtist",
                            "chkEdit2", "txtAlbum", "chkEdit3", "txtYear", "chkEdit5", "txtComment",
-                           "chkEdit4", "comGenre", "chkEdit6", "txtTrackID", "cmdModifyID3v1",
-                           "cmdCancel"}));
+                           "chkEdit4", "comGenre", "chkEdit6", "txtTrackID", "cmdFromName",
+                           "cmdModifyID3v1", "cmdCancel"}));
 }
 
 // Clicks: "fn" the file-name box, a digit the chkEdit of that index.

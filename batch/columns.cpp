@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
 
 #include "store/error.h"
+#include "store/framecatalogue.h"
 #include "store/programfolder.h"
 
 const QStringList& ID3v1FieldNames() {
@@ -20,12 +22,14 @@ const QStringList& ID3v1FieldNames() {
 }
 
 const QStringList& ID3v2FieldNames() {
-    static const QStringList names = {
-        QStringLiteral("歌名"), QStringLiteral("艺术家"), QStringLiteral("专辑"),
-        QStringLiteral("年份"), QStringLiteral("类型"),   QStringLiteral("轨道"),
-        QStringLiteral("备注"), QStringLiteral("作曲"),   QStringLiteral("原创"),
-        QStringLiteral("版权"), QStringLiteral("URL"),    QStringLiteral("编码"),
-        QStringLiteral("歌词")};
+    static const QStringList names = [] {
+        QStringList all;
+        for (const FrameDescriptor& frame : kFrameCatalogue)
+            all.append(QCoreApplication::translate("Frames", frame.columnCaption));
+        // The store keeps no lyrics frame: the lyrics column repeats the comment.
+        all.append(QStringLiteral("歌词"));
+        return all;
+    }();
     return names;
 }
 

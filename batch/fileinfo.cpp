@@ -28,15 +28,6 @@ const Field<ID3v1Tag> kID3v1Texts[] = {
     {&FileInfo::Year, &ID3v1Tag::Year},
 };
 
-const Field<ID3v2Tag> kID3v2Texts[] = {
-    {&FileInfo::TIT2, &ID3v2Tag::TIT2}, {&FileInfo::TPE1, &ID3v2Tag::TPE1},
-    {&FileInfo::TALB, &ID3v2Tag::TALB}, {&FileInfo::TYER, &ID3v2Tag::TYER},
-    {&FileInfo::TCON, &ID3v2Tag::TCON}, {&FileInfo::TRCK, &ID3v2Tag::TRCK},
-    {&FileInfo::COMM, &ID3v2Tag::COMM}, {&FileInfo::TCOM, &ID3v2Tag::TCOM},
-    {&FileInfo::TOPE, &ID3v2Tag::TOPE}, {&FileInfo::TCOP, &ID3v2Tag::TCOP},
-    {&FileInfo::WXXX, &ID3v2Tag::WXXX}, {&FileInfo::TENC, &ID3v2Tag::TENC},
-};
-
 void FillID3v1(FileInfo& info, const ID3v1Tag& v1) {
     info.HasID3v1 = HasID3v1Tag(v1);
     if (!info.HasID3v1)
@@ -55,7 +46,8 @@ void FillID3v2(FileInfo& info, const ID3v2Tag& v2) {
         return;
     // Blanks are part of the frame text and stay; a NUL would end the text in
     // a label anyway, so it is cut there, as the main list does.
-    for (const auto& [shown, field] : kID3v2Texts) info.*shown = CutAtNul(v2.*field);
+    for (size_t i = 0; i < kFrameCatalogue.size(); ++i)
+        info.Frames[i] = CutAtNul(v2.*kFrameCatalogue[i].field);
 }
 
 void FillContent(FileInfo& info, ContentKind kind) {

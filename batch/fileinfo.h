@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <array>
 
 #include "store/filerecords.h"
+#include "store/framecatalogue.h"
 
 // What the details dialog shows about one file, as ready-made texts.
 //
@@ -22,8 +24,8 @@ struct FileInfo {
 
     // Page 1, ID3v1.
     QString SongTitle, Artist, Album, Year, Genre, TrackID, Comment;
-    // Page 2, ID3v2.
-    QString TIT2, TPE1, TALB, TYER, TCON, TRCK, COMM, TCOM, TOPE, TCOP, WXXX, TENC;
+    // Page 2, ID3v2: the text of each frame, by the index of kFrameCatalogue.
+    std::array<QString, kFrameCount> Frames;
     // Page 3, the file: name, folder, "4194304 字节", "是"/"否" twice, and
     // what it holds: "MP3 音频" or why it is not MP3 ("不是 MP3 文件（看起来是
     // PNG 图片）").

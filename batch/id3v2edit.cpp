@@ -1,47 +1,55 @@
 #include "batch/id3v2edit.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "batch/text.h"
 
 const std::array<QString, kID3v2RowCount>& ID3v2RowFrameIds() {
-    static const std::array<QString, kID3v2RowCount> ids = {
-        QStringLiteral("TIT2"), QStringLiteral("TPE1"), QStringLiteral("TALB"),
-        QStringLiteral("TYER"), QStringLiteral("TCON"), QStringLiteral("COMM"),
-        QStringLiteral("TRCK"), QStringLiteral("TCOM"), QStringLiteral("TOPE"),
-        QStringLiteral("TCOP"), QStringLiteral("WXXX"), QStringLiteral("TENC"),
-    };
+    static const std::array<QString, kID3v2RowCount> ids = [] {
+        std::array<QString, kID3v2RowCount> all;
+        for (const FrameDescriptor& frame : kFrameCatalogue)
+            all[size_t(frame.editorRow)] = QString::fromLatin1(frame.id);
+        return all;
+    }();
     return ids;
 }
 
 QString& ID3v2RowField(ID3v2Tag& tag, int row) {
-    switch (row) {
-        case kV2TIT2:
-            return tag.TIT2;
-        case kV2TPE1:
-            return tag.TPE1;
-        case kV2TALB:
-            return tag.TALB;
-        case kV2TYER:
-            return tag.TYER;
-        case kV2TCON:
-            return tag.TCON;
-        case kV2COMM:
-            return tag.COMM;
-        case kV2TRCK:
-            return tag.TRCK;
-        case kV2TCOM:
-            return tag.TCOM;
-        case kV2TOPE:
-            return tag.TOPE;
-        case kV2TCOP:
-            return tag.TCOP;
-        case kV2WXXX:
-            return tag.WXXX;
-        default:
-            return tag.TENC;
-    }
+    return tag.*FrameOfEditorRow(row).field;
 }
+
+namespace {
+
+// The text the copy from ID3v1 gives a frame; none where the tag has no
+// such field (the track of an ID3v1.0 tag). Only blanks are trimmed: NUL
+// padding of another program is copied as it stands, and the year keeps
+// all four characters.
+std::optional<QString> FromV1(V1Counterpart field, const ID3v1Tag& v1) {
+    switch (field) {
+        case V1Counterpart::Title:
+            return TrimSpaces(v1.SongTitle);
+        case V1Counterpart::Artist:
+            return TrimSpaces(v1.Artist);
+        case V1Counterpart::Album:
+            return TrimSpaces(v1.Album);
+        case V1Counterpart::Year:
+            return v1.Year;
+        case V1Counterpart::Genre:
+            return GenreDisplayName(GenreNumber(v1));
+        case V1Counterpart::Comment:
+            return TrimSpaces(ID3v1Comment(v1));
+        case V1Counterpart::Track:
+            if (IsID3v10Tag(v1))
+                return std::nullopt;
+            return QString::number(v1.Track);
+        case V1Counterpart::None:
+            break;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1Tag& v1,
                         const QString& name) {
@@ -54,18 +62,11 @@ ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1
         // The "N/A" record stands for a missing tag; it is nothing to copy.
         if (!HasID3v1Tag(v1))
             return tag;
-        // Only blanks are trimmed: NUL padding of another program is copied
-        // as it stands, and the year keeps all four characters.
-        tag.TALB = TrimSpaces(v1.Album);
-        tag.TIT2 = TrimSpaces(v1.SongTitle);
-        tag.TPE1 = TrimSpaces(v1.Artist);
-        if (!IsID3v10Tag(v1))
-            tag.TRCK = QString::number(v1.Track);
-        tag.COMM = TrimSpaces(ID3v1Comment(v1));
-        tag.TCON = GenreDisplayName(GenreNumber(v1));
-        tag.TYER = v1.Year;
+        for (const FrameDescriptor& frame : kFrameCatalogue)
+            if (const std::optional<QString> text = FromV1(frame.v1, v1))
+                tag.*frame.field = *text;
     } else if (edit.titleFromFileName) {
-        tag.TIT2 = TitleFromFileName(name);
+        ID3v2RowField(tag, kV2TitleRow) = TitleFromFileName(name);
     }
     return tag;
 }

@@ -5,29 +5,24 @@
 
 #include "batch/editreport.h"
 #include "batch/tickedfiles.h"
+#include "store/framecatalogue.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
 
 // The ID3v2 batch edit: which frames the user ticked and the texts typed or
-// picked for them. Rows are indexed as the editor's check boxes are; the
-// index names the frame, not the screen position. Rows 0..6 are the frames
-// with an ID3v1 counterpart.
-enum ID3v2Row : int {
-    kV2TIT2 = 0,
-    kV2TPE1 = 1,
-    kV2TALB = 2,
-    kV2TYER = 3,
-    kV2TCON = 4,
-    kV2COMM = 5,
-    kV2TRCK = 6,
-    kV2TCOM = 7,
-    kV2TOPE = 8,
-    kV2TCOP = 9,
-    kV2WXXX = 10,
-    kV2TENC = 11,
-};
-inline constexpr int kID3v2RowCount = 12;
-inline constexpr int kID3v2FromV1Rows = 7;  // rows 0..6 are filled by the copy from ID3v1
+// picked for them. Rows are indexed as the editor's check boxes are
+// (FrameDescriptor::editorRow); the index names the frame, not the screen
+// position. Rows 0..6 are the frames with an ID3v1 counterpart.
+inline constexpr int kID3v2RowCount = kFrameCount;
+// Rows 0..kID3v2FromV1Rows-1 are filled by the copy from ID3v1.
+inline constexpr int kID3v2FromV1Rows = [] {
+    int n = 0;
+    for (const FrameDescriptor& frame : kFrameCatalogue) n += frame.v1 != V1Counterpart::None;
+    return n;
+}();
+// The rows the editor and the command line treat apart.
+inline constexpr int kV2TitleRow = EditorRowOf("TIT2");
+inline constexpr int kV2GenreRow = EditorRowOf("TCON");
 
 // The frame ID of each row ("TIT2", "TPE1", ...).
 const std::array<QString, kID3v2RowCount>& ID3v2RowFrameIds();

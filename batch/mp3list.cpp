@@ -12,6 +12,7 @@
 #include "batch/text.h"
 #include "store/error.h"
 #include "store/fileio.h"
+#include "store/framecatalogue.h"
 
 namespace {
 
@@ -119,6 +120,8 @@ QString SizeText(qint64 length) {
 
 namespace {
 
+constexpr int kLyricsColumn = 213;
+
 QString ContentCellText(ContentKind kind) {
     if (kind == ContentKind::Unknown || kind == ContentKind::Mp3)
         return {};
@@ -132,6 +135,8 @@ QString ContentCellText(ContentKind kind) {
 QString CellText(int code, const FileRecords& records, const QString& name) {
     const ID3v1Tag& v1 = records.v1;
     const ID3v2Tag& v2 = records.v2;
+    if (const FrameDescriptor* frame = FrameOfColumn(code))
+        return ShownText(v2.*frame->field);
     const QString yes = QStringLiteral("是");
     const QString no = QStringLiteral("否");
     switch (code) {
@@ -150,32 +155,8 @@ QString CellText(int code, const FileRecords& records, const QString& name) {
             return IsID3v10Tag(v1) ? QString() : QString::number(v1.Track);
         case 107:
             return ShownText(ID3v1Comment(v1));
-        case 201:
-            return ShownText(v2.TIT2);
-        case 202:
-            return ShownText(v2.TPE1);
-        case 203:
-            return ShownText(v2.TALB);
-        case 204:
-            return ShownText(v2.TYER);
-        case 205:
-            return ShownText(v2.TCON);
-        case 206:
-            return ShownText(v2.TRCK);
-        case 207:
-            return ShownText(v2.COMM);
-        case 208:
-            return ShownText(v2.TCOM);
-        case 209:
-            return ShownText(v2.TOPE);
-        case 210:
-            return ShownText(v2.TCOP);
-        case 211:
-            return ShownText(v2.WXXX);
-        case 212:
-            return ShownText(v2.TENC);
-        // The store keeps no lyrics frame: the lyrics column repeats the comment.
-        case 213:
+        // The lyrics column (the last ID3v2 one) repeats the comment.
+        case kLyricsColumn:
             return ShownText(v2.COMM);
         case 301:
             return HasID3v1Tag(v1) ? QStringLiteral("有") : QStringLiteral("无");

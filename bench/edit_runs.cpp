@@ -65,8 +65,8 @@ constexpr qint64 kLargeFile = 3850000;
 void ID3v2Run(benchmark::State& state) {
     Folder folder(200, kLargeFile);
     ID3v2Edit edit;
-    edit.ticked[kV2TCOM] = true;
-    edit.texts[kV2TCOM] = QStringLiteral("作曲");
+    edit.ticked[EditorRowOf("TCOM")] = true;
+    edit.texts[EditorRowOf("TCOM")] = QStringLiteral("作曲");
     for (auto _ : state) benchmark::DoNotOptimize(RunID3v2Edit(folder.files, edit));
 }
 

@@ -13,6 +13,8 @@ int CmdRename(const QStringList& args);
 // help [COMMAND]: `overview` (the list of commands) or one command's text.
 int CmdHelp(const QStringList& args, const QString& overview);
 int CmdVersion();
+// The help's lines for the v2 command's frame options, one per frame.
+QString V2FrameOptionsHelp();
 
 // Output helpers: UTF-8 on stdout / stderr.
 void Out(const QString& text);

@@ -22,15 +22,51 @@ const char kV1Usage[] =
     "  --title names one file only. Texts must fit their fields in code page 936 (GBK):\n"
     "  title, artist, album 30 bytes, year 4, comment 28.\n";
 
-const char kV2Usage[] =
-    "usage: tamberlo-cli v2 [--from-v1] [--title-from-name] [--TIT2 TEXT] [--TPE1 TEXT]\n"
-    "                       [--TALB TEXT] [--TYER TEXT] [--TCON GENRE] [--TRCK TEXT]\n"
-    "                       [--COMM TEXT] [--TCOM TEXT] [--TOPE TEXT] [--TCOP TEXT]\n"
-    "                       [--WXXX TEXT] [--TENC TEXT] FILE...\n"
-    "  --TCON takes a genre name or number 0..79 of the genre list.\n"
-    "  --TIT2 names one file only. --from-v1 fills TIT2, TPE1, TALB, TYER, TCON, COMM and\n"
-    "  TRCK from each file's ID3v1 tag and takes none of those options, nor --title-from-name;\n"
-    "  a file without an ID3v1 tag keeps those seven frames and is reported (exit status 1).\n";
+// The value an option of the frame takes, as the usage names it.
+QString ValueName(const FrameDescriptor& frame) {
+    return frame.input == FrameInput::Genre ? QStringLiteral("GENRE") : QStringLiteral("TEXT");
+}
+
+// The IDs of the frames the copy from ID3v1 fills: "TIT2, TPE1, ... and TRCK".
+QString FromV1Frames() {
+    QStringList ids;
+    for (const FrameDescriptor& frame : kFrameCatalogue)
+        if (frame.v1 != V1Counterpart::None)
+            ids << QString::fromLatin1(frame.id);
+    const QString last = ids.takeLast();
+    return ids.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
+const QString& V2Usage() {
+    static const QString usage = [] {
+        const QString start = QStringLiteral("usage: tamberlo-cli v2");
+        QStringList words = {QStringLiteral("[--from-v1]"), QStringLiteral("[--title-from-name]")};
+        for (const FrameDescriptor& frame : kFrameCatalogue)
+            words
+                << QStringLiteral("[--%1 %2]").arg(QString::fromLatin1(frame.id), ValueName(frame));
+        words << QStringLiteral("FILE...");
+        QString text = start;
+        qsizetype lineStart = 0;
+        for (const QString& word : words) {
+            if (text.size() - lineStart + 1 + word.size() > 88) {
+                text += QLatin1Char('\n');
+                lineStart = text.size();
+                text += QString(start.size(), QLatin1Char(' '));
+            }
+            text += QLatin1Char(' ') + word;
+        }
+        return text +
+               QStringLiteral(
+                   "\n"
+                   "  --TCON takes a genre name or number 0..79 of the genre list.\n"
+                   "  --TIT2 names one file only. --from-v1 fills %1\n"
+                   "  from each file's ID3v1 tag and takes none of those options, nor\n"
+                   "  --title-from-name; a file without an ID3v1 tag keeps those frames and\n"
+                   "  is reported (exit status 1).\n")
+                   .arg(FromV1Frames());
+    }();
+    return usage;
+}
 
 // The arguments split into options (name -> value, in order) and files.
 struct Arguments {
@@ -38,9 +74,9 @@ struct Arguments {
     QStringList files;
 };
 
-int Usage(const char* usage, const QString& problem) {
+int Usage(const QString& usage, const QString& problem) {
     Err(QStringLiteral("tamberlo-cli: ") + problem + QLatin1Char('\n'));
-    Err(QString::fromUtf8(usage));
+    Err(usage);
     return 2;
 }
 
@@ -137,7 +173,7 @@ int CmdV1(const QStringList& argList) {
     Arguments args;
     if (const QString problem = Split(argList, valued, {"title-from-name"}, args);
         !problem.isEmpty()) {
-        return Usage(kV1Usage, problem);
+        return Usage(QString::fromUtf8(kV1Usage), problem);
     }
     ID3v1Edit edit;
     edit.titleFromFileName = Given(args, QStringLiteral("title-from-name"));
@@ -145,7 +181,7 @@ int CmdV1(const QStringList& argList) {
             TitleProblem(QStringLiteral("--title"), Given(args, QStringLiteral("title")),
                          edit.titleFromFileName, args.files.size());
         !problem.isEmpty()) {
-        return Usage(kV1Usage, problem);
+        return Usage(QString::fromUtf8(kV1Usage), problem);
     }
     // The window ticks the title row along with the file-name box.
     if (edit.titleFromFileName)
@@ -170,14 +206,14 @@ int CmdV1(const QStringList& argList) {
             edit.ticked[kV1Genre] = true;
             edit.genre = Number(value, 0, int(GenreNames().size()) - 1);
             if (edit.genre < 0) {
-                return Usage(kV1Usage,
+                return Usage(QString::fromUtf8(kV1Usage),
                              QStringLiteral("--genre takes a number 0..79, not %1").arg(value));
             }
         } else if (name == QLatin1String("track")) {
             edit.ticked[kV1Track] = true;
             edit.track = Number(value, 0, 255);
             if (edit.track < 0) {
-                return Usage(kV1Usage,
+                return Usage(QString::fromUtf8(kV1Usage),
                              QStringLiteral("--track takes a number 0..255, not %1").arg(value));
             }
         }
@@ -211,13 +247,28 @@ QString GenreOption(const QString& value) {
 
 }  // namespace
 
+QString V2FrameOptionsHelp() {
+    QString lines;
+    for (const FrameDescriptor& frame : kFrameCatalogue) {
+        const QString option =
+            QStringLiteral("  --%1 %2").arg(QString::fromLatin1(frame.id), ValueName(frame));
+        QString what = QStringLiteral("the ") + QString::fromLatin1(frame.english);
+        if (frame.editorRow == kV2TitleRow)
+            what += QStringLiteral(", for one FILE only");
+        if (frame.input == FrameInput::Genre)
+            what = QStringLiteral("a genre name or number 0..79 of the genre list");
+        lines += option.leftJustified(22) + what + QLatin1Char('\n');
+    }
+    return lines;
+}
+
 int CmdV2(const QStringList& argList) {
     QStringList valued;
     for (const QString& id : ID3v2RowFrameIds()) valued << id;
     Arguments args;
     if (const QString problem = Split(argList, valued, {"from-v1", "title-from-name"}, args);
         !problem.isEmpty()) {
-        return Usage(kV2Usage, problem);
+        return Usage(V2Usage(), problem);
     }
     ID3v2Edit edit;
     edit.fromV1 = Given(args, QStringLiteral("from-v1"));
@@ -228,29 +279,30 @@ int CmdV2(const QStringList& argList) {
         if (row >= kID3v2RowCount)
             continue;  // --from-v1, --title-from-name
         if (edit.fromV1 && row < kID3v2FromV1Rows) {
-            return Usage(kV2Usage, QStringLiteral("--from-v1 fills %1 itself").arg(name));
+            return Usage(V2Usage(), QStringLiteral("--from-v1 fills %1 itself").arg(name));
         }
         edit.ticked[size_t(row)] = true;
         edit.texts[size_t(row)] = value;
-        if (row == kV2TCON) {
+        if (row == kV2GenreRow) {
             edit.texts[size_t(row)] = GenreOption(value);
             if (edit.texts[size_t(row)].isEmpty()) {
-                return Usage(kV2Usage,
+                return Usage(V2Usage(),
                              QStringLiteral("--TCON: no genre %1 in the list").arg(value));
             }
         }
     }
     if (edit.fromV1 && edit.titleFromFileName) {
-        return Usage(kV2Usage,
+        return Usage(V2Usage(),
                      QStringLiteral("--from-v1 and --title-from-name exclude each other"));
     }
-    if (const QString problem = TitleProblem(QStringLiteral("--TIT2"), edit.ticked[kV2TIT2],
-                                             edit.titleFromFileName, args.files.size());
+    if (const QString problem =
+            TitleProblem(QStringLiteral("--") + ID3v2RowFrameIds()[kV2TitleRow],
+                         edit.ticked[kV2TitleRow], edit.titleFromFileName, args.files.size());
         !problem.isEmpty()) {
-        return Usage(kV2Usage, problem);
+        return Usage(V2Usage(), problem);
     }
     if (edit.titleFromFileName)
-        edit.ticked[kV2TIT2] = true;
+        edit.ticked[kV2TitleRow] = true;
     if (edit.fromV1) {
         for (int row = 0; row < kID3v2FromV1Rows; ++row) edit.ticked[size_t(row)] = true;
     }

@@ -11,6 +11,9 @@ namespace {
 struct CommandHelp {
     const char* name;
     const char* text;
+    // Lines made from a catalogue, and the text after them.
+    QString (*generated)() = nullptr;
+    const char* tail = "";
 };
 
 const CommandHelp kCommands[] = {
@@ -50,17 +53,13 @@ const CommandHelp kCommands[] = {
      "usage: tamberlo-cli v2 [OPTION...] FILE...\n"
      "The ID3v2 batch edit: one option per frame; each FILE gets an ID3v2.3 tag\n"
      "that keeps every frame not named. Read-only files are skipped; files that are\n"
-     "not MP3, and links out of their folder, are reported and left alone.\n"
-     "  --TIT2 TEXT         the title, for one FILE only\n"
-     "  --TPE1, --TALB, --TYER, --TRCK, --COMM, --TCOM, --TOPE, --TCOP, --WXXX,\n"
-     "  --TENC TEXT         artist, album, year, track, comment, composer, original\n"
-     "                      artist, copyright, link, encoder\n"
-     "  --TCON GENRE        a genre name or number 0..79 of the genre list\n"
+     "not MP3, and links out of their folder, are reported and left alone.\n",
+     V2FrameOptionsHelp,
      "  --title-from-name   the title from each file's name\n"
-     "  --from-v1           TIT2, TPE1, TALB, TYER, TCON, COMM and TRCK from each\n"
-     "                      file's ID3v1 tag (none of those options given, nor\n"
-     "                      --title-from-name); a file without an ID3v1 tag keeps\n"
-     "                      them and is named in the report (status 1)\n"},
+     "  --from-v1           the frames of the ID3v1 fields from each file's ID3v1 tag\n"
+     "                      (none of those options given, nor --title-from-name); a\n"
+     "                      file without an ID3v1 tag keeps them and is named in the\n"
+     "                      report (status 1)\n"},
     {"rename",
      "usage: tamberlo-cli rename --pattern N [--dry-run] FILE...\n"
      "Renames each FILE after its ID3v1 tag. Prints the plan first, one line per\n"
@@ -92,7 +91,9 @@ int CmdHelp(const QStringList& args, const QString& overview) {
     if (args.size() == 1) {
         for (const CommandHelp& command : kCommands) {
             if (args.first() == QLatin1String(command.name)) {
-                Out(QString::fromLatin1(command.text) + QLatin1String(kStatusNote));
+                const QString generated = command.generated ? command.generated() : QString();
+                Out(QString::fromLatin1(command.text) + generated +
+                    QString::fromLatin1(command.tail) + QLatin1String(kStatusNote));
                 return 0;
             }
         }

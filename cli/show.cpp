@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "store/error.h"
 #include "store/filerecords.h"
+#include "store/framecatalogue.h"
 
 namespace {
 
@@ -140,7 +141,7 @@ JsonObject ID3v2Json(const ID3v2Tag& tag) {
         .number("Size", tag.Size)
         .number("ExtendedHeaderSize", tag.ExtendedHeaderSize)
         .text("Unwritable", tag.Unwritable);
-    for (const ID3v2TextFrame& f : kID3v2TextFrames) o.text(f.id, tag.*f.field);
+    for (const FrameDescriptor& f : kFrameCatalogue) o.text(f.id, tag.*f.field);
     return o;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <limits>
@@ -13,9 +14,9 @@ namespace {
 // A frame text box. ID3v2 frames have no length of their own worth a limit,
 // so a text box takes what the user types or pastes; only the year and the
 // track keep short boxes (`limit` characters; a longer paste is cut there).
-QLineEdit* FrameTextBox(int row, int limit, QWidget* parent) {
+QLineEdit* FrameTextBox(const FrameDescriptor& frame, int limit, QWidget* parent) {
     auto* box = new QLineEdit(parent);
-    box->setObjectName(QStringLiteral("txt") + ID3v2RowFrameIds()[size_t(row)]);
+    box->setObjectName(QStringLiteral("txt") + QString::fromLatin1(frame.id));
     if (limit > 0) {
         box->setMaxLength(limit);
         box->setFixedWidth(limit == 4 ? 64 : 48);
@@ -34,32 +35,40 @@ frmID3v2Tag::frmID3v2Tag(const TickedFiles& files, bool& FillListFlag, Prompter&
     chkFromv1_->setObjectName(QStringLiteral("chkFromv1"));
     chkFileName2TitleV2_ = new QCheckBox(FileName2TitleCaption(), this);
     chkFileName2TitleV2_->setObjectName(QStringLiteral("chkFileName2TitleV2"));
-    combTCON_ = GenreList(QStringLiteral("combTCON"), this);
-    QPlainTextEdit* txtCOMM = TwoLineBox(this);
-    txtCOMM->setObjectName(QStringLiteral("txtCOMM"));
-    // A comment of any length reads better wrapped than scrolled sideways.
-    txtCOMM->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    const auto box = [this](int row, int limit = 0) { return FrameTextBox(row, limit, this); };
 
-    // Screen order: the track row stands above the comment row.
+    // One row per frame, in the catalogue's (screen) order.
+    QList<Row> rows;
+    for (const FrameDescriptor& frame : kFrameCatalogue) {
+        QWidget* input = nullptr;
+        switch (frame.input) {
+            case FrameInput::Line:
+                input = FrameTextBox(frame, 0, this);
+                break;
+            case FrameInput::Year:
+                input = FrameTextBox(frame, 4, this);
+                break;
+            case FrameInput::Track:
+                input = FrameTextBox(frame, 2, this);
+                break;
+            case FrameInput::Genre:
+                combTCON_ = GenreList(QStringLiteral("comb") + QString::fromLatin1(frame.id), this);
+                input = combTCON_;
+                break;
+            case FrameInput::Note: {
+                QPlainTextEdit* note = TwoLineBox(this);
+                note->setObjectName(QStringLiteral("txt") + QString::fromLatin1(frame.id));
+                // A comment of any length reads better wrapped than scrolled sideways.
+                note->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+                input = note;
+                break;
+            }
+        }
+        rows.append({frame.editorRow, QCoreApplication::translate("Frames", frame.caption), input});
+    }
     buildFace(QStringLiteral("修改 Mp3 标签第二版（ID3v2）"),
               QStringLiteral("要修改它们的 ID3v2 标签。"), {chkFromv1_, chkFileName2TitleV2_},
-              chkFileName2TitleV2_,
-              {
-                  {kV2TIT2, "歌    名", box(kV2TIT2)},
-                  {kV2TPE1, "艺 术 家", box(kV2TPE1)},
-                  {kV2TALB, "专    辑", box(kV2TALB)},
-                  {kV2TYER, "年    份", box(kV2TYER, 4)},
-                  {kV2TCON, "类    别", combTCON_},
-                  {kV2TRCK, "曲目编号", box(kV2TRCK, 2)},
-                  {kV2COMM, "备    注", txtCOMM},
-                  {kV2TCOM, "作    曲", box(kV2TCOM)},
-                  {kV2TOPE, "原    创", box(kV2TOPE)},
-                  {kV2TCOP, "版    权", box(kV2TCOP)},
-                  {kV2WXXX, "链    接", box(kV2WXXX)},
-                  {kV2TENC, "编 码 者", box(kV2TENC)},
-              },
-              QStringLiteral("chkEdit2"), 2, QStringLiteral("cmdModifyID3v2"), QSize(423, 503));
+              chkFileName2TitleV2_, rows, QStringLiteral("chkEdit2"), 2,
+              QStringLiteral("cmdModifyID3v2"), QSize(423, 503));
     connect(chkFromv1_, &QCheckBox::clicked, this, &frmID3v2Tag::fromV1Clicked);
 }
 
@@ -71,7 +80,7 @@ void frmID3v2Tag::fromV1Clicked(bool ticked) {
     for (int index = 0; index < kID3v2FromV1Rows; ++index) {
         QCheckBox* check = chkEdit2(index);
         check->setChecked(ticked);
-        check->setEnabled(!ticked && (index != kV2TIT2 || CheckedCount() == 1));
+        check->setEnabled(!ticked && (index != kV2TitleRow || CheckedCount() == 1));
         input(index)->setEnabled(false);
     }
 }

@@ -24,7 +24,8 @@ class frmID3v2Tag : public TagEditorDialog {
     frmID3v2Tag(const TickedFiles& files, bool& FillListFlag, Prompter& prompter,
                 QWidget* parent = nullptr);
 
-    // The row check boxes by frame index (ID3v2Row), and the input each governs.
+    // The row check boxes by editor row (FrameDescriptor::editorRow), and the
+    // input each governs.
     QCheckBox* chkEdit2(int index) const { return rowCheck(index); }
     QWidget* input(int index) const { return rowInput(index); }
     QCheckBox* chkFromv1() const { return chkFromv1_; }

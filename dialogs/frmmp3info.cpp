@@ -1,5 +1,6 @@
 #include "dialogs/frmmp3info.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
@@ -12,6 +13,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <iterator>
+#include <vector>
 
 #include "batch/fileinfo.h"
 #include "ui/font.h"
@@ -37,6 +39,23 @@ struct Row {
     Shape shape = Shape::Line;
 };
 
+// A row as a page shows it.
+struct Line {
+    QString caption;
+    QString object;
+    QString text;
+    Shape shape;
+};
+
+template <size_t N>
+std::vector<Line> Lines(const Row (&rows)[N], const FileInfo& info) {
+    std::vector<Line> lines;
+    for (const Row& r : rows)
+        lines.push_back(
+            {QString::fromUtf8(r.caption), QString::fromLatin1(r.object), info.*r.value, r.shape});
+    return lines;
+}
+
 const Row kPage1[] = {
     {"歌    名 ：", "labSongTitle", &FileInfo::SongTitle},
     {"艺 术 家 ：", "labArtist", &FileInfo::Artist},
@@ -47,20 +66,19 @@ const Row kPage1[] = {
     {"备    注 ：", "labComment", &FileInfo::Comment, Shape::Comment},
 };
 
-const Row kPage2[] = {
-    {"歌    名 ：", "labTIT2", &FileInfo::TIT2},
-    {"艺 术 家 ：", "labTPE1", &FileInfo::TPE1},
-    {"专    辑 ：", "labTALB", &FileInfo::TALB},
-    {"年    份 ：", "labTYER", &FileInfo::TYER},
-    {"类    别 ：", "labTCON", &FileInfo::TCON},
-    {"曲目编号 ：", "labTRCK", &FileInfo::TRCK},
-    {"备    注 ：", "labCOMM", &FileInfo::COMM, Shape::Comment},
-    {"作    曲 ：", "labTCOM", &FileInfo::TCOM},
-    {"原    创 ：", "labTOPE", &FileInfo::TOPE},
-    {"版    权 ：", "labTCOP", &FileInfo::TCOP},
-    {"链    接 ：", "labWXXX", &FileInfo::WXXX},
-    {"编 码 者 ：", "labTENC", &FileInfo::TENC},
-};
+// Page 2 is the frame catalogue: the editor's caption and " ：", the label
+// named after the frame ID.
+std::vector<Line> Page2(const FileInfo& info) {
+    std::vector<Line> lines;
+    for (size_t i = 0; i < kFrameCatalogue.size(); ++i) {
+        const FrameDescriptor& frame = kFrameCatalogue[i];
+        lines.push_back(
+            {QCoreApplication::translate("Frames", frame.caption) + QStringLiteral(" ："),
+             QStringLiteral("lab") + QString::fromLatin1(frame.id), info.Frames[i],
+             frame.kind == FrameKind::Comment ? Shape::Comment : Shape::Line});
+    }
+    return lines;
+}
 
 const Row kPage3[] = {
     {"文 件 名 ：", "txtFileName", &FileInfo::FileName, Shape::Lines2},
@@ -138,8 +156,7 @@ QPlainTextEdit* BlockValue(const QString& text, const QColor& colour, int lines)
     return box;
 }
 
-template <size_t N>
-QFrame* BuildPage(const Row (&rows)[N], const FileInfo& info, const QString& problem) {
+QFrame* BuildPage(const std::vector<Line>& lines, const QString& problem) {
     auto* page = new QFrame;
     page->setObjectName(QStringLiteral("fraTabs"));
     auto* grid = new QGridLayout(page);
@@ -158,11 +175,11 @@ QFrame* BuildPage(const Row (&rows)[N], const FileInfo& info, const QString& pro
     }
     const QFont captionFont = CaptionFont();
     const int valueWidth = QFontMetrics(WindowFont()).horizontalAdvance(QChar(0x4E2D)) * 22;
-    for (const Row& r : rows) {
-        auto* caption = new QLabel(QString::fromUtf8(r.caption));
+    for (const Line& r : lines) {
+        auto* caption = new QLabel(r.caption);
         caption->setFont(captionFont);
         Colour(caption, QPalette::WindowText, kCaptionColour);
-        const QString& text = info.*r.value;
+        const QString& text = r.text;
         QWidget* value = nullptr;
         switch (r.shape) {
             case Shape::Line:
@@ -175,7 +192,7 @@ QFrame* BuildPage(const Row (&rows)[N], const FileInfo& info, const QString& pro
                 value = BlockValue(text, kCommentColour, 4);
                 break;
         }
-        value->setObjectName(QString::fromLatin1(r.object));
+        value->setObjectName(r.object);
         value->setMinimumWidth(valueWidth);
         const Qt::Alignment captionAlign = r.shape == Shape::Line ? Qt::AlignVCenter : Qt::AlignTop;
         grid->addWidget(caption, row, 0, captionAlign);
@@ -220,10 +237,10 @@ frmMp3Info::frmMp3Info(const QString& folder, const QString& fileName, QWidget* 
     tbsTagsEditing = new QTabWidget;
     tbsTagsEditing->setObjectName(QStringLiteral("tbsTagsEditing"));
 
-    pages[0] = BuildPage(kPage1, info, info.TagsProblem);
+    pages[0] = BuildPage(Lines(kPage1, info), info.TagsProblem);
     pages[1] =
-        BuildPage(kPage2, info, info.TagsProblem.isEmpty() ? info.ID3v2Problem : info.TagsProblem);
-    pages[2] = BuildPage(kPage3, info, info.FactsProblem);
+        BuildPage(Page2(info), info.TagsProblem.isEmpty() ? info.ID3v2Problem : info.TagsProblem);
+    pages[2] = BuildPage(Lines(kPage3, info), info.FactsProblem);
     const bool present[] = {info.HasID3v1, info.HasID3v2, true};
     for (int i = 0; i < int(std::size(kTabs)); ++i) {
         pages[i]->setProperty("index", i + 1);

@@ -76,7 +76,7 @@ void TagEditorDialog::buildFace(const QString& caption, const QString& promptEnd
     checks_.resize(rows.size());
     inputs_.resize(rows.size());
     for (const Row& row : rows) {
-        auto* check = new QCheckBox(QString::fromUtf8(row.caption), this);
+        auto* check = new QCheckBox(row.caption, this);
         check->setObjectName(arrayName);
         check->setProperty("index", row.index);
         checks_[row.index] = check;

@@ -37,7 +37,7 @@ class TagEditorDialog : public QDialog {
     // check box's index in its array and names the field.
     struct Row {
         int index;
-        const char* caption;
+        QString caption;
         QWidget* input;
     };
 

@@ -17,6 +17,7 @@
 #include "store/codec.h"
 #include "store/error.h"
 #include "store/filecontent.h"
+#include "store/framecatalogue.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
 #include "store/mpegaudio.h"
@@ -120,7 +121,7 @@ void CheckContent(QByteArrayView file) {
     Check(NotMp3Reason(kind).isEmpty() == (kind == ContentKind::Mp3),
           "a refusal reason for exactly what is not MP3");
     const ID3v2Tag tag = ParseID3v2Tag(file);
-    for (const ID3v2TextFrame& f : kID3v2TextFrames)
+    for (const FrameDescriptor& f : kFrameCatalogue)
         Check((tag.*f.field).size() <= 65536, "shown text bounded");
 }
 

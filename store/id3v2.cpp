@@ -8,6 +8,7 @@
 
 #include "store/codec.h"
 #include "store/fileio.h"
+#include "store/framecatalogue.h"
 #include "store/id3v1.h"
 #include "store/id3v2frames.h"
 #include "store/id3v2text.h"
@@ -196,9 +197,9 @@ QByteArray V23Id(const QByteArray& id, int major) {
     return major == 2 ? id3v2frames::V23IdOfV22(id) : id;
 }
 
-const int kCommIndex = ID3v2TextFrameIndex("COMM");
-const int kLinkIndex = ID3v2TextFrameIndex("WXXX");
-const int kYearIndex = ID3v2TextFrameIndex("TYER");
+FrameKind KindOf(int index) {
+    return kFrameCatalogue[size_t(index)].kind;
+}
 
 // The content of a frame as its text is shown: from the first
 // kShownPayload bytes of its payload.
@@ -222,12 +223,12 @@ QString Bounded(QString text) {
 
 // The text a frame shows in its field. `content` is the frame's decoded
 // content (extras removed).
-QString FieldText(int index, QByteArrayView content) {
+QString FieldText(FrameKind kind, QByteArrayView content) {
     if (content.isEmpty())
         return {};
     const quint8 enc = quint8(content[0]);
     QByteArrayView body = content.sliced(1);
-    if (index == kCommIndex) {
+    if (kind == FrameKind::Comment) {
         // Language, description, text. A payload too short for the language
         // holds no comment.
         if (body.size() < 3)
@@ -238,7 +239,7 @@ QString FieldText(int index, QByteArrayView content) {
         return id3v2text::DecodeValues(
             enc, end < 0 ? body : body.sliced(end + id3v2text::TerminatorWidth(enc)));
     }
-    if (index == kLinkIndex) {
+    if (kind == FrameKind::Link) {
         // Description, then the URL. This program once wrote the URL right
         // after the encoding byte, without a description.
         const qsizetype end = id3v2text::FindTerminator(enc, body);
@@ -249,13 +250,13 @@ QString FieldText(int index, QByteArrayView content) {
     return id3v2text::DecodeValues(enc, body);
 }
 
-// The description of a COMM or WXXX content; empty when it has none.
-QString DescriptionOf(int index, QByteArrayView content) {
+// The description of a comment or link content; empty when it has none.
+QString DescriptionOf(FrameKind kind, QByteArrayView content) {
     if (content.isEmpty())
         return {};
     const quint8 enc = quint8(content[0]);
     QByteArrayView body = content.sliced(1);
-    if (index == kCommIndex)
+    if (kind == FrameKind::Comment)
         body = body.sliced(std::min<qsizetype>(3, body.size()));
     const qsizetype end = id3v2text::FindTerminator(enc, body);
     if (end < 0)
@@ -277,23 +278,34 @@ bool IsMachineComment(const QString& description) {
     return names.contains(description, Qt::CaseInsensitive);
 }
 
-// How well a COMM or WXXX frame stands for its field: the first of the best
+// How well a comment or link frame stands for its field: the first of the best
 // kind shows. A frame without a description is the field's own; one with a
 // description shows when there is none without; machine data never shows.
 enum class Standing { Own = 0, Described = 1, Machine = 2, None = 3 };
 
-Standing StandingOf(int index, QByteArrayView content) {
-    const QString description = DescriptionOf(index, content);
+Standing StandingOf(FrameKind kind, QByteArrayView content) {
+    const QString description = DescriptionOf(kind, content);
     if (description.isEmpty())
         return Standing::Own;
-    return index == kCommIndex && IsMachineComment(description) ? Standing::Machine
-                                                                : Standing::Described;
+    return kind == FrameKind::Comment && IsMachineComment(description) ? Standing::Machine
+                                                                       : Standing::Described;
+}
+
+// The index of the catalogue entry whose v2.4 ID `id` stands in for its
+// v2.3 ID (TDRC for TYER), or -1.
+int V24StandInIndex(QByteArrayView id) {
+    for (int i = 0; i < kFrameCount; ++i) {
+        const FrameDescriptor& frame = kFrameCatalogue[size_t(i)];
+        if (id == frame.v24 && QByteArrayView(frame.v24) != frame.id)
+            return i;
+    }
+    return -1;
 }
 
 bool IsReaderFrame(QByteArrayView id, int major) {
     if (major == 2)
-        return ID3v2TextFrameIndex(id3v2frames::V23IdOfV22(id)) >= 0;
-    return ID3v2TextFrameIndex(id) >= 0 || (major >= 4 && id == "TDRC");
+        return FrameIndexOf(id3v2frames::V23IdOfV22(id)) >= 0;
+    return FrameIndexOf(id) >= 0 || (major >= 4 && V24StandInIndex(id) >= 0);
 }
 
 ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
@@ -393,21 +405,26 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     c.frames = std::move(walk.frames);
 
     // Which frame each field shows.
-    int tdrc = -1;
-    std::array<Standing, 12> standing;
+    std::array<int, kFrameCount> standIn;  // the first v2.4 stand-in of each field
+    standIn.fill(-1);
+    std::array<Standing, kFrameCount> standing;
     standing.fill(Standing::None);
     for (qsizetype i = 0; i < c.frames.size(); ++i) {
         const QByteArray id = V23Id(c.frames[i].id, major);
-        if (major >= 4 && id == "TDRC" && tdrc < 0)
-            tdrc = int(i);
-        const int index = ID3v2TextFrameIndex(id);
+        if (major >= 4) {
+            const int alias = V24StandInIndex(id);
+            if (alias >= 0 && standIn[size_t(alias)] < 0)
+                standIn[size_t(alias)] = int(i);
+        }
+        const int index = FrameIndexOf(id);
         if (index < 0)
             continue;
         int& slot = c.shown[size_t(index)];
-        if (index == kCommIndex || index == kLinkIndex) {
+        const FrameKind kind = KindOf(index);
+        if (kind == FrameKind::Comment || kind == FrameKind::Link) {
             const auto content = ShownContent(c.frames[i], major, tag.Unsynchronisation);
             // A frame that cannot be decoded is no better than machine data.
-            const Standing s = content ? StandingOf(index, *content) : Standing::Machine;
+            const Standing s = content ? StandingOf(kind, *content) : Standing::Machine;
             if (s < standing[size_t(index)]) {
                 slot = int(i);
                 standing[size_t(index)] = s;
@@ -419,44 +436,27 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
             c.duplicates.append(slot);
         slot = int(i);
     }
-    for (size_t index = 0; index < kID3v2TextFrames.size(); ++index) {
+    for (size_t index = 0; index < kFrameCatalogue.size(); ++index) {
+        const FrameDescriptor& frame = kFrameCatalogue[index];
         const int slot = c.shown[index];
+        if (slot < 0 && standIn[index] >= 0) {
+            // "yyyy-MM-dd..." of a v2.4 date gives the year.
+            const auto content =
+                ShownContent(c.frames[standIn[index]], major, tag.Unsynchronisation);
+            if (content)
+                tag.*frame.field = FieldText(frame.kind, *content).left(frame.v24Length);
+        }
         if (slot < 0 || standing[index] == Standing::Machine)
             continue;
         const auto content = ShownContent(c.frames[slot], major, tag.Unsynchronisation);
         if (content)
-            tag.*kID3v2TextFrames[index].field = Bounded(FieldText(int(index), *content));
-    }
-    if (c.shown[size_t(kYearIndex)] < 0 && tdrc >= 0) {
-        const auto content = ShownContent(c.frames[tdrc], major, tag.Unsynchronisation);
-        if (content)
-            tag.TYER = FieldText(kYearIndex, *content).left(4);  // "yyyy-MM-dd..."
+            tag.*frame.field = Bounded(FieldText(frame.kind, *content));
     }
     std::sort(c.duplicates.begin(), c.duplicates.end());
     return c;
 }
 
 }  // namespace
-
-const std::array<ID3v2TextFrame, 12> kID3v2TextFrames = {{{"TRCK", &ID3v2Tag::TRCK},
-                                                          {"TENC", &ID3v2Tag::TENC},
-                                                          {"WXXX", &ID3v2Tag::WXXX},
-                                                          {"TCOP", &ID3v2Tag::TCOP},
-                                                          {"TOPE", &ID3v2Tag::TOPE},
-                                                          {"TCOM", &ID3v2Tag::TCOM},
-                                                          {"COMM", &ID3v2Tag::COMM},
-                                                          {"TCON", &ID3v2Tag::TCON},
-                                                          {"TYER", &ID3v2Tag::TYER},
-                                                          {"TALB", &ID3v2Tag::TALB},
-                                                          {"TPE1", &ID3v2Tag::TPE1},
-                                                          {"TIT2", &ID3v2Tag::TIT2}}};
-
-int ID3v2TextFrameIndex(QByteArrayView id) {
-    for (size_t i = 0; i < kID3v2TextFrames.size(); ++i)
-        if (id == QByteArrayView(kID3v2TextFrames[i].id, 4))
-            return int(i);
-    return -1;
-}
 
 qint32 DecodeSizeBytes(const quint8* b) {
     // Each byte is taken whole, top bit included: four 0xFF bytes give

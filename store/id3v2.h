@@ -30,20 +30,12 @@ struct ID3v2Tag {
     // be told, or part of it cannot be carried over). Such a tag is shown as
     // far as it can be read, and the writer refuses the file.
     QString Unwritable;
+    // The texts of the frames of kFrameCatalogue (framecatalogue.h), named
+    // after their frame IDs.
     QString TRCK, TENC, WXXX, TCOP, TOPE, TCOM, COMM, TCON, TYER, TALB, TPE1, TIT2;
 
     bool operator==(const ID3v2Tag&) const = default;
 };
-
-// The twelve text frames the record keeps, in the record's order: the frame
-// ID and the field that holds its text.
-struct ID3v2TextFrame {
-    const char* id;
-    QString ID3v2Tag::*field;
-};
-extern const std::array<ID3v2TextFrame, 12> kID3v2TextFrames;
-// The index in kID3v2TextFrames of the frame ID `id`, or -1.
-int ID3v2TextFrameIndex(QByteArrayView id);
 
 // One frame of a tag, as stored: the ID (three letters in a v2.2 tag), the
 // two flag bytes (none in v2.2) and the payload. Tag-level
@@ -65,7 +57,7 @@ struct ID3v2Contents {
                                // tag: header, extended header, frames, padding, footer
     QList<ID3v2Frame> frames;  // every frame found, in the tag's order
     // Which frame holds each of the twelve texts, by the index of
-    // kID3v2TextFrames; -1 when the tag has no frame of that ID. For the
+    // kFrameCatalogue (framecatalogue.h); -1 when the tag has no frame of that ID. For the
     // others the last one wins. The comment and link are the first frame
     // with an empty description; failing that, the first with a description;
     // a comment whose description names machine data (iTunNORM and the like)
@@ -109,11 +101,11 @@ inline constexpr qint32 kMaxSynchsafeSize = (1 << 28) - 1;
 // Throws std::out_of_range for a size it cannot encode.
 std::array<quint8, 4> EncodeSynchsafeSize(qint64 n);
 
-// The twelve frames in the order TIT2 TPE1 TALB TYER TCON TRCK COMM TCOM TCOP
-// TENC TOPE WXXX, written afresh: a text that code page 936 holds in CP936
-// with encoding byte 0, any other in UTF-16 with encoding byte 1; COMM with
-// three zero language bytes and an empty description; WXXX with an empty
-// description, then the URL. Throws StoreError when the whole would need a
+// The twelve frames in the catalogue's writing order (framecatalogue.h),
+// written afresh: a text that code page 936 holds in CP936
+// with encoding byte 0, any other in UTF-16 with encoding byte 1; the comment
+// with three zero language bytes and an empty description; the link with an
+// empty description, then the URL. Throws StoreError when the whole would need a
 // size of 2^28 or more.
 QByteArray RenderID3v2Frames(const ID3v2Tag& tag);
 // The frames of the tag `tag` gives a file whose current tag is `old`: the

@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include "store/framecatalogue.h"
 #include "store/id3v2text.h"
 
 namespace id3v2frames {
@@ -250,10 +251,12 @@ QByteArray Resynchronise(QByteArrayView bytes) {
 }
 
 QByteArray V23IdOfV22(QByteArrayView id) {
+    if (const QByteArrayView shown = FrameIdOfV22(id); !shown.isEmpty())
+        return shown.toByteArray();
+    // The frames this program does not show.
     static const QHash<QByteArray, QByteArray> ids = {
         {"BUF", "RBUF"},
         {"CNT", "PCNT"},
-        {"COM", "COMM"},
         {"CRA", "AENC"},
         {"ETC", "ETCO"},
         {"EQU", "EQUA"},
@@ -267,26 +270,19 @@ QByteArray V23IdOfV22(QByteArrayView id) {
         {"RVA", "RVAD"},
         {"SLT", "SYLT"},
         {"STC", "SYTC"},
-        {"TAL", "TALB"},
         {"TBP", "TBPM"},
-        {"TCM", "TCOM"},
-        {"TCO", "TCON"},
-        {"TCR", "TCOP"},
         {"TDA", "TDAT"},
         {"TDY", "TDLY"},
-        {"TEN", "TENC"},
         {"TFT", "TFLT"},
         {"TIM", "TIME"},
         {"TKE", "TKEY"},
         {"TLA", "TLAN"},
         {"TLE", "TLEN"},
         {"TMT", "TMED"},
-        {"TOA", "TOPE"},
         {"TOF", "TOFN"},
         {"TOL", "TOLY"},
         {"TOR", "TORY"},
         {"TOT", "TOAL"},
-        {"TP1", "TPE1"},
         {"TP2", "TPE2"},
         {"TP3", "TPE3"},
         {"TP4", "TPE4"},
@@ -294,15 +290,12 @@ QByteArray V23IdOfV22(QByteArrayView id) {
         {"TPB", "TPUB"},
         {"TRC", "TSRC"},
         {"TRD", "TRDA"},
-        {"TRK", "TRCK"},
         {"TSI", "TSIZ"},
         {"TSS", "TSSE"},
         {"TT1", "TIT1"},
-        {"TT2", "TIT2"},
         {"TT3", "TIT3"},
         {"TXT", "TEXT"},
         {"TXX", "TXXX"},
-        {"TYE", "TYER"},
         {"UFI", "UFID"},
         {"ULT", "USLT"},
         {"WAF", "WOAF"},
@@ -311,7 +304,6 @@ QByteArray V23IdOfV22(QByteArrayView id) {
         {"WCM", "WCOM"},
         {"WCP", "WCOP"},
         {"WPB", "WPUB"},
-        {"WXX", "WXXX"},
         // Written by iTunes into v2.2 tags.
         {"TCP", "TCMP"},
         {"TS2", "TSO2"},

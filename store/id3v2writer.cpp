@@ -13,6 +13,7 @@
 #include "store/filecontent.h"
 #include "store/filefacts.h"
 #include "store/fileio.h"
+#include "store/framecatalogue.h"
 #include "store/id3v2.h"
 #include "store/id3v2frames.h"
 #include "store/id3v2text.h"
@@ -55,23 +56,31 @@ QByteArray UrlBytes(const QString& url) {
 }
 
 // A frame of the twelve written from its text. `language` is the comment's.
-ID3v2Frame FreshFrame(const char* id, const QString& text, QByteArrayView language) {
+ID3v2Frame FreshFrame(const FrameDescriptor& descriptor, const QString& text,
+                      QByteArrayView language) {
     ID3v2Frame f;
-    f.id = id;
-    if (f.id == "WXXX") {
+    f.id = descriptor.id;
+    if (descriptor.kind == FrameKind::Link) {
         f.payload = QByteArray("\0\0", 2) + UrlBytes(text);
         return f;
     }
     quint8 enc;
     const QByteArray bytes = id3v2text::EncodeForWriting(text, &enc);
     f.payload = QByteArray(1, char(enc));
-    if (f.id == "COMM") {
+    if (descriptor.kind == FrameKind::Comment) {
         f.payload += language.size() == 3 ? language.toByteArray() : QByteArray(3, '\0');
         f.payload +=
             (enc == 1 ? id3v2text::Encode(1, {}) : QByteArray()) + id3v2text::Terminator(enc);
     }
     f.payload += bytes;
     return f;
+}
+
+// The catalogue's indices in writing order.
+std::array<int, kFrameCount> WritingOrder() {
+    std::array<int, kFrameCount> order;
+    for (int i = 0; i < kFrameCount; ++i) order[size_t(kFrameCatalogue[size_t(i)].writeOrder)] = i;
+    return order;
 }
 
 // Whether an old link frame has the standard layout (a description and its
@@ -194,8 +203,6 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag) {
 }
 
 QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
-    static const char* const kOrder[] = {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK",
-                                         "COMM", "TCOM", "TCOP", "TENC", "TOPE", "WXXX"};
     const bool unsync = old.tag.Unsynchronisation;
     QList<bool> replaced(old.frames.size(), false);
     for (int i : old.duplicates) replaced[i] = true;
@@ -203,23 +210,23 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
         QList<int> found;
         for (int i : old.duplicates) {
             const QByteArray& id = old.frames[i].id;
-            if (ID3v2TextFrameIndex(old.major == 2 ? id3v2frames::V23IdOfV22(id) : id) == index)
+            if (FrameIndexOf(old.major == 2 ? id3v2frames::V23IdOfV22(id) : id) == index)
                 found.append(i);
         }
         return found;
     };
 
     QByteArray out;
-    for (const char* id : kOrder) {
-        const int index = ID3v2TextFrameIndex(id);
-        QString ID3v2Tag::*field = kID3v2TextFrames[size_t(index)].field;
-        const QString& text = tag.*field;
-        const bool unchanged = text == old.tag.*field;
+    static const std::array<int, kFrameCount> order = WritingOrder();
+    for (const int index : order) {
+        const FrameDescriptor& descriptor = kFrameCatalogue[size_t(index)];
+        const QString& text = tag.*descriptor.field;
+        const bool unchanged = text == old.tag.*descriptor.field;
         const int slot = old.shown[size_t(index)];
         if (slot < 0) {
             // The file has no frame of this ID: it gets the frame of the
             // twelve, empty unless the text was given.
-            AppendFrame(out, FreshFrame(id, text, {}));
+            AppendFrame(out, FreshFrame(descriptor, text, {}));
             continue;
         }
         if (old.described[size_t(index)]) {
@@ -228,13 +235,14 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
             // others below; a frame of the record's own is added only for a
             // new text, so an untouched row adds nothing.
             if (!unchanged)
-                AppendFrame(out, FreshFrame(id, text, {}));
+                AppendFrame(out, FreshFrame(descriptor, text, {}));
             continue;
         }
         replaced[slot] = true;
         const ID3v2Frame& original = old.frames[slot];
         const auto content = id3v2frames::Content(original, old.major, unsync);
-        if (unchanged && (QByteArrayView(id) != "WXXX" || (content && StandardLink(*content)))) {
+        if (unchanged &&
+            (descriptor.kind != FrameKind::Link || (content && StandardLink(*content)))) {
             const QList<ID3v2Frame> kept = id3v2frames::ForV23(original, old.major, unsync);
             if (kept.size() == 1) {
                 // Earlier frames of the same ID stay too, before the one shown,
@@ -249,7 +257,7 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
         }
         const QByteArray language =
             content && content->size() >= 4 ? content->mid(1, 3) : QByteArray();
-        AppendFrame(out, FreshFrame(id, text, language));
+        AppendFrame(out, FreshFrame(descriptor, text, language));
     }
     for (qsizetype i = 0; i < old.frames.size(); ++i) {
         if (replaced[i])

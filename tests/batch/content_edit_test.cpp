@@ -17,6 +17,7 @@
 #include "batch/mp3list.h"
 #include "batch/rename.h"
 #include "store/filecontent.h"
+#include "support/frame_rows.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "batch/rename.h"
 #include "store/id3v2.h"
 #include "support/exact_names_fixture.h"
+#include "support/frame_rows.h"
 #include "support/qt_printers.h"
 
 namespace {

@@ -34,8 +34,9 @@ TEST(FileInfoTexts, ComeFromTheRecordsWithoutReadingTheFile) {
     EXPECT_EQ(info.Comment, QStringLiteral("a"));
     EXPECT_EQ(info.TrackID, QStringLiteral("255"));
     EXPECT_EQ(info.Genre, QStringLiteral("Other"));
-    EXPECT_EQ(info.TIT2, QStringLiteral(" 夜来香 "));
-    EXPECT_EQ(info.WXXX, QString());  // shown up to its first NUL, as the list shows it
+    EXPECT_EQ(info.Frames[size_t(FrameIndex("TIT2"))], QStringLiteral(" 夜来香 "));
+    EXPECT_EQ(info.Frames[size_t(FrameIndex("WXXX"))],
+              QString());  // shown up to its first NUL, as the list shows it
     EXPECT_EQ(info.FileSize, QStringLiteral("0 字节"));
     EXPECT_EQ(info.ReadOnly, QStringLiteral("是"));
     EXPECT_EQ(info.Archive, QStringLiteral("是"));

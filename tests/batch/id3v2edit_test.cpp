@@ -8,6 +8,7 @@
 #include "batch/mp3list.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
+#include "support/frame_rows.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ QByteArray FullV2Tag(const QByteArray& p) {
         20);
 }
 
-ID3v2Edit Ticking(std::initializer_list<std::pair<ID3v2Row, const char*>> rows) {
+ID3v2Edit Ticking(std::initializer_list<std::pair<int, const char*>> rows) {
     ID3v2Edit edit;
     for (const auto& [row, text] : rows) {
         edit.ticked[row] = true;

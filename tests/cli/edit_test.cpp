@@ -13,6 +13,7 @@
 #include "dialogs/frmid3v1tag.h"
 #include "dialogs/frmid3v2tag.h"
 #include "store/id3v2.h"
+#include "support/frame_rows.h"
 #include "support/scripted_prompter.h"
 
 namespace {

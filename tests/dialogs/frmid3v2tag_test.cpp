@@ -16,6 +16,7 @@
 #include "batch/edit_folder_fixture.h"
 #include "dialogs/editor_helpers.h"
 #include "store/id3v2.h"
+#include "support/frame_rows.h"
 #include "support/scripted_prompter.h"
 
 namespace {

@@ -10,6 +10,7 @@
 
 #include "dialogs/frmid3v1tag.h"
 #include "dialogs/frmid3v2tag.h"
+#include "support/frame_rows.h"
 #include "support/scripted_prompter.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "store/error.h"
+#include "store/framecatalogue.h"
 #include "store/id3v2.h"
 #include "store/id3v2frames.h"
 #include "store/programfolder.h"
@@ -311,10 +312,10 @@ TEST(ID3v2Fixtures, EditingOneFrameKeepsEveryOtherFrameAndTheAudio) {
         EXPECT_EQ(after.mid(now.extent), before.mid(old.extent));
 
         // The twelve texts: the new composer, the rest as they were.
-        for (size_t i = 0; i < kID3v2TextFrames.size(); ++i) {
-            QString ID3v2Tag::*field = kID3v2TextFrames[i].field;
+        for (const FrameDescriptor& frame : kFrameCatalogue) {
+            QString ID3v2Tag::*field = frame.field;
             const QString want = field == &ID3v2Tag::TCOM ? composer : old.tag.*field;
-            ExpectShown(kID3v2TextFrames[i].id, now.tag.*field, want);
+            ExpectShown(frame.id, now.tag.*field, want);
         }
         // The twelve come first, but for a comment or link the file had only
         // with a description, which stays with the others; a text left as it
@@ -323,7 +324,7 @@ TEST(ID3v2Fixtures, EditingOneFrameKeepsEveryOtherFrameAndTheAudio) {
         QList<std::pair<QByteArray, std::optional<ID3v2Frame>>> first;
         for (const char* id : {"TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK", "COMM", "TCOM",
                                "TCOP", "TENC", "TOPE", "WXXX"}) {
-            const int index = ID3v2TextFrameIndex(id);
+            const int index = FrameIndex(std::string_view(id));
             const int slot = old.shown[size_t(index)];
             if (slot >= 0 && old.described[size_t(index)])
                 continue;

@@ -7,6 +7,7 @@
 
 #include "app/mainwindow.h"
 #include "app/startplace.h"
+#include "batch/storewords.h"
 #include "store/filefacts.h"
 #include "store/programfolder.h"
 #include "ui/prompter.h"
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
     }
 
     QApplication app(argc, argv);  // takes Qt's own options out of argv
+    InstallStoreWords();
     SetProgramName();
     QCoreApplication::setApplicationVersion(QStringLiteral(TAMBERLO_VERSION));
     // Ties the window to its desktop entry and its installed icon.

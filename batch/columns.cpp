@@ -166,7 +166,7 @@ void SaveSetting(const QList<int>& codes) {
     // old settings as they were.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw StoreError(path, QStringLiteral("保存设置到"), file.errorString());
+        throw StoreError(path, StoreOp::SaveSettings, StoreProblem::Text, 0, file.errorString());
     if (file.write(bytes) != bytes.size() || !file.commit())
-        throw StoreError(path, QStringLiteral("保存设置到"), file.errorString());
+        throw StoreError(path, StoreOp::SaveSettings, StoreProblem::Text, 0, file.errorString());
 }

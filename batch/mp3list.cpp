@@ -32,14 +32,14 @@ void ForEachEntry(const QString& folder, const std::function<void(DIR*, const di
     const QByteArray path = fileio::NativePath(folder);
     DIR* dir = opendir(path.constData());
     if (!dir)
-        throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
+        throw StoreError::fromErrno(folder, StoreOp::List, errno);
     DirCloser closer{dir};
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);
         if (!entry) {
             if (errno != 0)
-                throw StoreError::fromErrno(folder, QStringLiteral("list"), errno);
+                throw StoreError::fromErrno(folder, StoreOp::List, errno);
             return;
         }
         each(dir, entry);

@@ -314,12 +314,12 @@ bool Exists(const QByteArray& path) {
     return ::lstat(path.constData(), &st) == 0;
 }
 
-QString OpRename() {
-    return QStringLiteral("重命名");
+StoreOp OpRename() {
+    return StoreOp::Rename;
 }
 
-QString Refusal(const QString& path, const QString& operation, int err) {
-    return StoreError::fromErrno(path, operation, err).message();
+QString Refusal(const QString& path, StoreOp op, int err) {
+    return StoreError::fromErrno(path, op, err).message();
 }
 
 QString ClashReason(const RenameRow& row) {
@@ -377,8 +377,7 @@ RenameRowResult RenameOne(const RenameRow& row) {
             if (::mkdir(subBytes.constData(), 0777) == 0) {
                 sub.created(subBytes);
             } else if (errno != EEXIST) {
-                return {RenameOutcome::Refused,
-                        Refusal(subPath, QStringLiteral("创建文件夹"), errno)};
+                return {RenameOutcome::Refused, Refusal(subPath, StoreOp::CreateFolder, errno)};
             }
         }
     }

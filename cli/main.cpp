@@ -2,6 +2,7 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "batch/storewords.h"
 #include "cli/commands.h"
 #include "store/fileio.h"
 #include "store/programfolder.h"
@@ -33,6 +34,7 @@ void Err(const QString& text) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    InstallStoreWords();
     SetProgramName();
     // Names come as bytes: arguments() would decode them lossily, and a name
     // that is not UTF-8 would then name some other file, or none.

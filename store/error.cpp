@@ -1,5 +1,6 @@
 #include "store/error.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -7,59 +8,100 @@
 
 namespace {
 
-// Reasons are shown to the user in Chinese; the system's own English text
-// follows in parentheses for anyone searching for it.
-QString ChineseReason(int err) {
-    switch (err) {
-        case ENOENT:
-            return QStringLiteral("文件或文件夹不存在");
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("没有权限");
-        case ENOSPC:
-        case EDQUOT:
-            return QStringLiteral("磁盘空间不足");
-        case EROFS:
-            return QStringLiteral("所在的文件系统是只读的");
-        case EBUSY:
-        case ETXTBSY:
-            return QStringLiteral("文件正在被使用");
-        case ENAMETOOLONG:
-            return QStringLiteral("文件名太长");
-        case EEXIST:
-            return QStringLiteral("目标已经存在");
-        case EISDIR:
-            return QStringLiteral("这是一个文件夹");
-        case ENOTDIR:
-            return QStringLiteral("路径中有一部分不是文件夹");
-        case EIO:
-            return QStringLiteral("读写出错");
-        case EXDEV:
-            return QStringLiteral("不能跨磁盘移动");
-        default:
-            return {};
+// The store's own words: plain English, for programs that install none.
+class PlainWording : public StoreWording {
+  public:
+    QString operation(StoreOp op) const override {
+        static const char* const names[] = {
+            "open",
+            "read",
+            "write",
+            "list",
+            "lock",
+            "replace",
+            "rename",
+            "remove",
+            "create folder",
+            "create a temporary file in",
+            "keep the modification time of",
+            "build an ID3v2 tag",
+            "rewrite the ID3v2 tag of",
+            "save settings to",
+            "write the journal",
+            "read the journal",
+            "undo",
+        };
+        const auto i = size_t(op);
+        return i < std::size(names) ? QString::fromLatin1(names[i]) : QString();
     }
-}
+    QString reason(StoreProblem problem, qint64 number, const QString& detail) const override {
+        if (problem == StoreProblem::System)
+            return QString::fromLocal8Bit(std::strerror(int(number)));
+        if (problem == StoreProblem::Text)
+            return detail;
+        QString text = QStringLiteral("problem %1").arg(int(problem));
+        if (number != 0)
+            text += QStringLiteral(" (%1)").arg(number);
+        if (!detail.isEmpty())
+            text += QStringLiteral(": ") + detail;
+        return text;
+    }
+    QString message(const QString& operation, const QString& path,
+                    const QString& reason) const override {
+        if (path.isEmpty())
+            return QStringLiteral("cannot %1: %2").arg(operation, reason);
+        return QStringLiteral("cannot %1 \"%2\": %3").arg(operation, path, reason);
+    }
+};
+
+const PlainWording kPlain;
+std::atomic<const StoreWording*> installed{nullptr};
 
 }  // namespace
 
-StoreError::StoreError(QString path, QString operation, QString reason)
-    : path_(std::move(path)), operation_(std::move(operation)), reason_(std::move(reason)) {
-    what_ = message().toStdString();
+void SetStoreWording(const StoreWording* wording) {
+    installed.store(wording);
 }
 
-StoreError StoreError::fromErrno(const QString& path, const QString& operation, int err) {
-    const QString system = QString::fromLocal8Bit(std::strerror(err));
-    const QString chinese = ChineseReason(err);
-    return StoreError(path, operation,
-                      chinese.isEmpty()
-                          ? system
-                          : chinese + QStringLiteral("（") + system + QStringLiteral("）"));
+const StoreWording& CurrentStoreWording() {
+    const StoreWording* wording = installed.load();
+    return wording ? *wording : kPlain;
+}
+
+QString StoreReasonText(StoreProblem problem, qint64 number, const QString& detail) {
+    return CurrentStoreWording().reason(problem, number, detail);
+}
+
+StoreError::StoreError(QString path, StoreOp op, StoreProblem problem, qint64 number,
+                       QString detail)
+    : path_(std::move(path)),
+      op_(op),
+      problem_(problem),
+      number_(number),
+      detail_(std::move(detail)) {
+    what_ = kPlain
+                .message(kPlain.operation(op_), DisplayFileName(path_),
+                         kPlain.reason(problem_, number_, detail_))
+                .toStdString();
+}
+
+StoreError StoreError::fromErrno(const QString& path, StoreOp op, int err) {
+    return StoreError(path, op, StoreProblem::System, err);
+}
+
+StoreError StoreError::withPath(const QString& path) const {
+    return StoreError(path, op_, problem_, number_, detail_);
+}
+
+QString StoreError::operation() const {
+    return CurrentStoreWording().operation(op_);
+}
+
+QString StoreError::reason() const {
+    return CurrentStoreWording().reason(problem_, number_, detail_);
 }
 
 QString StoreError::message() const {
-    if (path_.isEmpty())
-        return operation_ + QStringLiteral("时出错：") + reason_;
-    return operation_ + QStringLiteral("“") + DisplayFileName(path_) + QStringLiteral("”时出错：") +
-           reason_;
+    return CurrentStoreWording().message(
+        operation(), path_.isEmpty() ? QString() : DisplayFileName(path_), reason());
 }

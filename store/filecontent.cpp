@@ -125,43 +125,16 @@ ContentKind JudgeFileContent(int fd, qint64 length, const QByteArray& head, qint
 }
 
 QString ContentFormatName(ContentKind kind) {
-    switch (kind) {
-        case ContentKind::Png:
-            return QStringLiteral("PNG 图片");
-        case ContentKind::Jpeg:
-            return QStringLiteral("JPEG 图片");
-        case ContentKind::Gif:
-            return QStringLiteral("GIF 图片");
-        case ContentKind::Zip:
-            return QStringLiteral("ZIP 压缩包");
-        case ContentKind::Pdf:
-            return QStringLiteral("PDF 文档");
-        case ContentKind::Wave:
-            return QStringLiteral("WAV 音频");
-        case ContentKind::Flac:
-            return QStringLiteral("FLAC 音频");
-        case ContentKind::Ogg:
-            return QStringLiteral("Ogg 音频");
-        case ContentKind::Mp4:
-            return QStringLiteral("MP4 文件");
-        case ContentKind::Unknown:
-        case ContentKind::Mp3:
-        case ContentKind::NoAudioFrame:
-            break;
-    }
-    return {};
+    return StoreReasonText(StoreProblem::ContentFormat, int(kind));
 }
 
 QString NotMp3Reason(ContentKind kind) {
     if (kind == ContentKind::Unknown || kind == ContentKind::Mp3)
         return {};
-    if (kind == ContentKind::NoAudioFrame)
-        return QStringLiteral("不是 MP3 文件（找不到音频帧）");
-    return QStringLiteral("不是 MP3 文件（看起来是 ") + ContentFormatName(kind) +
-           QStringLiteral("）");
+    return StoreReasonText(StoreProblem::NotMp3, int(kind));
 }
 
-void RequireMp3(ContentKind kind, const QString& path, const QString& operation) {
+void RequireMp3(ContentKind kind, const QString& path, StoreOp op) {
     if (kind != ContentKind::Mp3)
-        throw StoreError(path, operation, NotMp3Reason(kind));
+        throw StoreError(path, op, StoreProblem::NotMp3, int(kind));
 }

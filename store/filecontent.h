@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include "store/error.h"
+
 namespace fileio {
 class FileBytes;
 }
@@ -68,5 +70,5 @@ QString ContentFormatName(ContentKind kind);
 // 图片）", "不是 MP3 文件（找不到音频帧）"; empty for Mp3 and Unknown.
 QString NotMp3Reason(ContentKind kind);
 
-// Throws StoreError(path, operation, NotMp3Reason(kind)) unless `kind` is Mp3.
-void RequireMp3(ContentKind kind, const QString& path, const QString& operation);
+// Throws StoreError(path, op, StoreProblem::NotMp3, kind) unless `kind` is Mp3.
+void RequireMp3(ContentKind kind, const QString& path, StoreOp op);

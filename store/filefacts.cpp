@@ -56,8 +56,8 @@ QString LinkLeavesFolder(const QString& path, const QString& folder) {
     const QByteArray inside = QByteArray(home) == "/" ? QByteArray("/") : QByteArray(home) + '/';
     if (QByteArray(target).startsWith(inside))
         return {};
-    return QStringLiteral("这是一个符号链接，指向所列文件夹之外的“%1”，不会通过它写入")
-        .arg(DisplayFileName(fileio::NameFromNative(target)));
+    return StoreReasonText(StoreProblem::LinkOutsideFolder, 0,
+                           DisplayFileName(fileio::NameFromNative(target)));
 }
 
 bool ArchiveFromDosAttrib(const QByteArray& value) {

@@ -123,7 +123,7 @@ Fd Open(const QString& path, int flags, mode_t mode, struct stat* status) {
     Fd file(fd);
     const struct stat st = Stat(fd, path);
     if (!S_ISREG(st.st_mode))
-        throw StoreError(path, OpOpen(), QStringLiteral("这不是一个普通文件"));
+        throw StoreError(path, OpOpen(), StoreProblem::NotRegularFile);
     if (status)
         *status = st;
     return file;

@@ -13,15 +13,15 @@
 
 namespace fileio {
 
-// Operation names as the user reads them in messages.
-inline QString OpOpen() {
-    return QStringLiteral("打开");
+// The operations most failures name.
+inline StoreOp OpOpen() {
+    return StoreOp::Open;
 }
-inline QString OpRead() {
-    return QStringLiteral("读取");
+inline StoreOp OpRead() {
+    return StoreOp::Read;
 }
-inline QString OpWrite() {
-    return QStringLiteral("写入");
+inline StoreOp OpWrite() {
+    return StoreOp::Write;
 }
 
 class Fd {

@@ -212,7 +212,7 @@ bool WriteID3v1Tag(const QString& path, const ID3v1Tag& tag) {
     fileio::Fd fd = fileio::Open(path, O_RDWR, 0, &st);
     const qint64 length = st.st_size;
     if (length < kTagSize)
-        throw StoreError(path, fileio::OpWrite(), QStringLiteral("文件太短，不足 128 字节"));
+        throw StoreError(path, fileio::OpWrite(), StoreProblem::TooShortForID3v1);
     const bool hasTag = fileio::ReadAt(fd.get(), length - kTagSize, 3, path) == "TAG";
     const QByteArray head = fileio::ReadAt(fd.get(), 0, std::min<qint64>(length, 4096), path);
     RequireMp3(JudgeFileContent(fd.get(), length, head, hasTag ? length - kTagSize : length, path),

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "store/codec.h"
+#include "store/error.h"
 #include "store/fileio.h"
 #include "store/framecatalogue.h"
 #include "store/id3v1.h"
@@ -330,20 +331,19 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     const qint64 tagEnd = kHeaderSize + qint64(tag.Size);
     c.extent = tagEnd + (major == 4 && tag.Footer ? 10 : 0);
 
-    auto refuse = [&](const QString& why) {
+    auto refuse = [&](StoreProblem why, qint64 number = 0, const QString& detail = {}) {
         if (tag.Unwritable.isEmpty())
-            tag.Unwritable = why;
+            tag.Unwritable = StoreReasonText(why, number, detail);
     };
     if (!sizeIsSynchsafe)
-        refuse(QStringLiteral("标签头里的大小不合规范，无法确定标签在哪里结束"));
+        refuse(StoreProblem::SizeNotSynchsafe);
     if (c.extent > fileLength)
-        refuse(
-            QStringLiteral("标签声称有 %1 字节，但文件只有 %2 字节").arg(c.extent).arg(fileLength));
+        refuse(StoreProblem::TagPastFileEnd, c.extent, QString::number(fileLength));
     if (major < 2 || major > 4)
-        refuse(QStringLiteral("不认识的 ID3v2 版本 2.%1").arg(major));
+        refuse(StoreProblem::UnknownVersion, major);
     if (major == 2 && (flags & 0x40)) {
         // A compressed v2.2 tag: no scheme was ever defined for it.
-        refuse(QStringLiteral("这个 ID3v2.2 标签整体经过压缩，无法读取"));
+        refuse(StoreProblem::CompressedV22);
         return c;
     }
 
@@ -354,9 +354,7 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
     qint64 end = std::min(tagEnd, fileLength);
     if (major <= 3 && tag.Unsynchronisation) {
         if (end - kHeaderSize > kMaxUnsynchronisedTag) {
-            refuse(
-                QStringLiteral("这个整体做过不同步处理的标签太大（超过 %1 MiB），只读取了开头部分")
-                    .arg(kMaxUnsynchronisedTag >> 20));
+            refuse(StoreProblem::UnsynchronisedTooLarge, kMaxUnsynchronisedTag >> 20);
             end = kHeaderSize + kMaxUnsynchronisedTag;
         }
         undoneBytes = head.first(std::min<qsizetype>(head.size(), kHeaderSize)) +
@@ -378,7 +376,7 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
             start = kHeaderSize + qint64(tag.ExtendedHeaderSize);
         }
         if (start > end || (major == 4 && tag.ExtendedHeaderSize < 6)) {
-            refuse(QStringLiteral("扩展标头的大小超出了标签"));
+            refuse(StoreProblem::ExtendedHeaderTooLarge);
             return c;
         }
     }
@@ -396,12 +394,11 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads) {
             walk = std::move(other);
     }
     if (walk.tooMany)
-        refuse(QStringLiteral("标签中的帧多得异常（超过 %1 个）").arg(kMaxFrames));
+        refuse(StoreProblem::TooManyFrames, kMaxFrames);
     if (walk.tooMuchText)
-        refuse(QStringLiteral("标签中的文字帧大得异常（共超过 %1 MiB）").arg(kMaxShownBytes >> 20));
+        refuse(StoreProblem::TooMuchText, kMaxShownBytes >> 20);
     if (!walk.overrun.isEmpty())
-        refuse(QStringLiteral("标签中的 %1 帧超出了标签的结尾")
-                   .arg(QString::fromLatin1(walk.overrun)));
+        refuse(StoreProblem::FramePastTagEnd, 0, QString::fromLatin1(walk.overrun));
     c.frames = std::move(walk.frames);
 
     // Which frame each field shows.

@@ -21,15 +21,11 @@
 
 namespace {
 
-const QString kOpBuild = QStringLiteral("生成 ID3v2 标签");
-
 void AppendFrame(QByteArray& out, const ID3v2Frame& frame) {
     const qint64 size = frame.payload.size();
     if (size > kMaxSynchsafeSize)
-        throw StoreError({}, kOpBuild,
-                         QStringLiteral("%1 帧的内容太长（%2 字节），无法写入")
-                             .arg(QString::fromLatin1(frame.id))
-                             .arg(size));
+        throw StoreError({}, StoreOp::BuildID3v2, StoreProblem::FrameTooLong, size,
+                         QString::fromLatin1(frame.id));
     const char header[10] = {frame.id[0],      frame.id[1],      frame.id[2],
                              frame.id[3],      char(size >> 24), char(size >> 16),
                              char(size >> 8),  char(size),       char(frame.flags >> 8),
@@ -113,7 +109,7 @@ TempFile CreateTempBeside(const QString& target) {
     QByteArray pattern = fileio::NativePath(folder + QStringLiteral("/.tamberlo-XXXXXX"));
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
-        throw StoreError::fromErrno(folder, QStringLiteral("创建临时文件于"), errno);
+        throw StoreError::fromErrno(folder, StoreOp::CreateTempIn, errno);
     return TempFile(fileio::NameFromNative(pattern), fileio::Fd(fd));
 }
 
@@ -149,7 +145,7 @@ void CopyRange(int from, qint64 offset, qint64 length, int to, const QString& fr
         left -= block.size();
     }
     if (left > 0)
-        throw StoreError(fromPath, fileio::OpRead(), QStringLiteral("文件在写入过程中变短了"));
+        throw StoreError(fromPath, fileio::OpRead(), StoreProblem::ShrankWhileWriting);
 }
 
 // Gives `to` the extended attributes of `from`: access control lists, the
@@ -266,8 +262,7 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
             AppendFrame(out, f);
     }
     if (out.size() > kMaxSynchsafeSize)
-        throw StoreError({}, kOpBuild,
-                         QStringLiteral("标签太大（%1 字节），无法写入").arg(out.size()));
+        throw StoreError({}, StoreOp::BuildID3v2, StoreProblem::TagTooLarge, out.size());
     return out;
 }
 
@@ -299,7 +294,7 @@ static ID3v2Contents CurrentTag(int fd, qint64 length, QByteArray head, const QS
 }
 
 bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
-    const QString opRewrite = QStringLiteral("改写 ID3v2 标签");
+    const StoreOp opRewrite = StoreOp::RewriteID3v2;
     // Rewrite the file a link points to, not the link.
     char resolved[PATH_MAX];
     if (!::realpath(fileio::NativePath(path).constData(), resolved))
@@ -324,17 +319,15 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
                path, opRewrite);
     const ID3v2Contents old = CurrentTag(source.get(), length, head, path);
     if (!old.tag.Unwritable.isEmpty())
-        throw StoreError(path, opRewrite,
-                         old.tag.Unwritable + QStringLiteral("；为免丢失数据，文件未作改动"));
+        throw StoreError(path, opRewrite, StoreProblem::TagUnwritable, 0, old.tag.Unwritable);
     if (tag.Present != old.tag.Present || (tag.Present && tag.Size != old.tag.Size))
-        throw StoreError(path, opRewrite,
-                         QStringLiteral("文件的 ID3v2 标签在读取之后被改动过，文件未作改动"));
+        throw StoreError(path, opRewrite, StoreProblem::TagChangedSinceRead);
 
     QByteArray frames;
     try {
         frames = RenderID3v2Frames(tag, old);
     } catch (const StoreError& e) {
-        throw StoreError(path, e.operation(), e.reason());
+        throw e.withPath(path);
     }
     // The scratch copy is kept for anyone who looks for it; the file itself
     // is built from the bytes in memory, so two running copies of the
@@ -365,7 +358,7 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
 
     if (::rename(fileio::NativePath(temp.path()).constData(),
                  fileio::NativePath(target).constData()) != 0)
-        throw StoreError::fromErrno(path, QStringLiteral("替换"), errno);
+        throw StoreError::fromErrno(path, StoreOp::Replace, errno);
     temp.committed();
 
     // Make the rename itself durable.

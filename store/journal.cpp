@@ -18,18 +18,18 @@
 
 namespace {
 
-QString OpJournal() {
-    return QStringLiteral("写入操作记录");
+StoreOp OpJournal() {
+    return StoreOp::WriteJournal;
 }
-QString OpReadJournal() {
-    return QStringLiteral("读取操作记录");
+StoreOp OpReadJournal() {
+    return StoreOp::ReadJournal;
 }
 
 QString ChangedSinceReason() {
-    return QStringLiteral("文件在这批修改之后又被改动过，未撤销");
+    return StoreReasonText(StoreProblem::ChangedAfterBatch);
 }
 QString GoneReason() {
-    return QStringLiteral("文件已不存在");
+    return StoreReasonText(StoreProblem::FileGone);
 }
 
 // Creates `folder` and its missing parents.
@@ -40,7 +40,7 @@ void MakeFolders(sysio::SysIO& io, const QString& folder) {
             continue;
         const QByteArray part = native.left(i);
         if (io.mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
-            throw StoreError::fromErrno(folder, QStringLiteral("创建文件夹"), errno);
+            throw StoreError::fromErrno(folder, StoreOp::CreateFolder, errno);
     }
 }
 
@@ -141,7 +141,7 @@ Journal::Lock Journal::lockJournal() {
         throw StoreError::fromErrno(path, fileio::OpOpen(), errno);
     Lock lock{sysio::File(io_, fd)};
     if (io_.flock(fd, LOCK_EX) != 0)
-        throw StoreError::fromErrno(path, QStringLiteral("锁定"), errno);
+        throw StoreError::fromErrno(path, StoreOp::Lock, errno);
     return lock;
 }
 
@@ -514,7 +514,7 @@ RunResult Journal::runBatch(BatchFile* batch, const BeginRecord& begin, int coun
                     p.change = std::monostate();
                     p.outcome = FileOutcome::Failed;
                     p.path = path;
-                    p.reason = QStringLiteral("内部错误：计划的修改不完整，文件未作改动");
+                    p.reason = StoreReasonText(StoreProblem::IncompletePlan);
                 } else {
                     const FileRecord record{quint32(next), JournalForm(*fc, begin.kind)};
                     err = batch->append(RecordType::File, EncodeFile(record));
@@ -801,7 +801,7 @@ RecoveredBatch Journal::recoverBatch(quint64 number, sysio::File file, const Sca
                 const QString& drop = undoKind ? change.from : change.to;
                 if (io_.unlink(PathBytes(drop).constData()) != 0) {
                     rf.action = RecoveryAction::Failed;
-                    rf.reason = SystemFailure(drop, QStringLiteral("删除"), errno);
+                    rf.reason = SystemFailure(drop, StoreOp::Remove, errno);
                 } else {
                     rf.action =
                         undoKind ? RecoveryAction::RolledForward : RecoveryAction::RolledBack;
@@ -906,7 +906,7 @@ PlannedItem PlanUndoFile(sysio::SysIO& io, const FileChange& done) {
     back.before = now;
     for (Splice& s : back.splices) {
         if (!s.after.whole())
-            return Refuse(done.path, QStringLiteral("操作记录中没有这个文件的原内容，未撤销"));
+            return Refuse(done.path, StoreReasonText(StoreProblem::NoOriginalContent));
         // The bytes the batch wrote, which the journal knew only by digest.
         if (!s.before.whole())
             s.before = WholeSide(read(s.offset, s.before.length));
@@ -945,7 +945,7 @@ PlannedItem PlanUndoRename(sysio::SysIO& io, const RenameChange& done) {
 RunResult Journal::undo(quint64 number, const RunControl& control) {
     const QString path = batchPath(number);
     const auto notUndoable = [&] {
-        return StoreError(path, QStringLiteral("撤销"), QStringLiteral("这批修改不能撤销"));
+        return StoreError(path, StoreOp::Undo, StoreProblem::NotUndoable);
     };
     Scan scan;
     sysio::File held;
@@ -962,8 +962,7 @@ RunResult Journal::undo(quint64 number, const RunControl& control) {
         // Held until the undo ends: a second undo of the same batch (in
         // another process) is refused, and pruning passes it by.
         if (io_.flock(fd, LOCK_EX | LOCK_NB) != 0)
-            throw StoreError(path, QStringLiteral("撤销"),
-                             QStringLiteral("另一个 Tamberlo 正在撤销这批修改"));
+            throw StoreError(path, StoreOp::Undo, StoreProblem::UndoInProgress);
         ScanBatchFile(io_, fd, scan);
         if (!scan.complete)
             throw notUndoable();
@@ -981,7 +980,7 @@ RunResult Journal::undo(quint64 number, const RunControl& control) {
     const PlanFn plan = [&](int i) -> PlannedItem {
         const auto record = ReadRecordFrom(io_, held.get(), entries[i].offset, scan.validEnd);
         if (!record)
-            throw StoreError(path, OpReadJournal(), QStringLiteral("操作记录读不出来"));
+            throw StoreError(path, OpReadJournal(), StoreProblem::JournalUnreadable);
         if (entries[i].type == RecordType::File)
             return PlanUndoFile(io_, DecodeFile(record->payload)->change);
         return PlanUndoRename(io_, DecodeRename(record->payload)->change);

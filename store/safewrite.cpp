@@ -14,14 +14,14 @@
 
 namespace {
 
-QString OpLock() {
-    return QStringLiteral("锁定");
+StoreOp OpLock() {
+    return StoreOp::Lock;
 }
-QString OpReplace() {
-    return QStringLiteral("替换");
+StoreOp OpReplace() {
+    return StoreOp::Replace;
 }
-QString OpRename() {
-    return QStringLiteral("重命名");
+StoreOp OpRename() {
+    return StoreOp::Rename;
 }
 
 ApplyResult Result(ApplyStatus status, QString reason) {
@@ -66,7 +66,7 @@ int SetMtime(sysio::SysIO& io, int fd, qint64 mtimeNs) {
 }
 
 QString MtimeWarning(const QString& path, int err) {
-    return SystemFailure(path, QStringLiteral("保留修改时间"), err);
+    return SystemFailure(path, StoreOp::KeepModTime, err);
 }
 
 ApplyResult ApplyInPlace(sysio::SysIO& io, LockedFile& file, const FileChange& change,
@@ -147,10 +147,10 @@ ApplyResult ApplyBeside(sysio::SysIO& io, LockedFile& source, const FileChange& 
     if (tfd < 0)
         return Result(ApplyStatus::Failed,
                       SystemFailure(PathFromBytes(FolderOfPath(PathBytes(path))),
-                                    QStringLiteral("创建临时文件于"), errno));
+                                    StoreOp::CreateTempIn, errno));
     TempFile temp(io, tempPath, sysio::File(io, tfd));
     const QString tempName = PathFromBytes(tempPath);
-    const auto fail = [&](const QString& op, int err) {
+    const auto fail = [&](StoreOp op, int err) {
         return Result(ApplyStatus::Failed, SystemFailure(tempName, op, err));
     };
     // Held until the rename, so start-up recovery in another process leaves
@@ -224,8 +224,8 @@ ApplyResult ApplyBeside(sysio::SysIO& io, LockedFile& source, const FileChange& 
 
 }  // namespace
 
-QString SystemFailure(const QString& path, const QString& operation, int err) {
-    return StoreError::fromErrno(path, operation, err).message();
+QString SystemFailure(const QString& path, StoreOp op, int err) {
+    return StoreError::fromErrno(path, op, err).message();
 }
 
 QByteArray ReadRange(sysio::SysIO& io, int fd, qint64 offset, qint64 length, const QString& path) {
@@ -245,7 +245,7 @@ QByteArray FolderOfPath(const QByteArray& path) {
 }
 
 QString ChangedMeanwhileReason() {
-    return QStringLiteral("文件在修改过程中被其他程序改动，未作改动");
+    return StoreReasonText(StoreProblem::ChangedMeanwhile);
 }
 
 LockedFile LockedFile::Open(sysio::SysIO& io, const QString& path, int flags) {
@@ -260,12 +260,12 @@ LockedFile LockedFile::Open(sysio::SysIO& io, const QString& path, int flags) {
         if (io.fstat(fd, &st) != 0)
             throw StoreError::fromErrno(path, fileio::OpRead(), errno);
         if (!S_ISREG(st.st_mode))
-            throw StoreError(path, fileio::OpOpen(), QStringLiteral("这不是一个普通文件"));
+            throw StoreError(path, fileio::OpOpen(), StoreProblem::NotRegularFile);
         if (io.flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno != EWOULDBLOCK)
                 throw StoreError::fromErrno(path, OpLock(), errno);
             if (attempt >= 200)
-                throw StoreError(path, OpLock(), QStringLiteral("文件正在被其他程序修改"));
+                throw StoreError(path, OpLock(), StoreProblem::LockedByOther);
             QThread::msleep(10);
             continue;
         }
@@ -280,7 +280,7 @@ LockedFile LockedFile::Open(sysio::SysIO& io, const QString& path, int flags) {
             return LockedFile(io, std::move(file), st);
         }
         if (attempt >= 200)
-            throw StoreError(path, OpLock(), QStringLiteral("文件正在被其他程序修改"));
+            throw StoreError(path, OpLock(), StoreProblem::LockedByOther);
     }
 }
 
@@ -322,9 +322,7 @@ ApplyResult ApplyFileChange(sysio::SysIO& io, const FileChange& change,
             return ApplyInPlace(io, file, change, options);
         if (file.status().st_nlink > 1 && !options.splitHardLinks)
             return Result(ApplyStatus::Refused,
-                          QStringLiteral("文件有 %1 个硬链接，新标签放不进原来的位置；"
-                                         "改写会使其他链接保留旧内容，所以未作改动")
-                              .arg(file.status().st_nlink));
+                          StoreReasonText(StoreProblem::HardLinks, file.status().st_nlink));
         return ApplyBeside(io, file, change, options);
     } catch (const StoreError& e) {
         // Thrown only before the first write: opening, locking, reading.
@@ -347,7 +345,7 @@ ApplyResult ApplyRename(sysio::SysIO& io, const RenameChange& change) {
             madeFolder = true;
         else if (errno != EEXIST)
             return Result(ApplyStatus::Failed,
-                          SystemFailure(change.createdFolder, QStringLiteral("创建文件夹"), errno));
+                          SystemFailure(change.createdFolder, StoreOp::CreateFolder, errno));
     }
     int err = 0;
     if (io.renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0) {

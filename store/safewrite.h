@@ -13,6 +13,7 @@
 
 #include <QString>
 
+#include "store/error.h"
 #include "store/filechange.h"
 #include "store/sysio.h"
 
@@ -116,7 +117,7 @@ int CopyKeepingHoles(sysio::SysIO& io, int in, qint64 from, qint64 length, int o
 // Small pieces the journal shares.
 
 // "operation “path” 时出错：reason" for a failed system call.
-QString SystemFailure(const QString& path, const QString& operation, int err);
+QString SystemFailure(const QString& path, StoreOp op, int err);
 // Up to `length` bytes at `offset` (fewer at the end); throws StoreError.
 QByteArray ReadRange(sysio::SysIO& io, int fd, qint64 offset, qint64 length, const QString& path);
 // The folder part of a path given as bytes ("." for a bare name).

@@ -22,6 +22,7 @@
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
 #include "app/startplace.h"
+#include "batch/storewords.h"
 #include "store/programfolder.h"
 #include "support/fixtures.h"
 #include "ui/prompter.h"
@@ -140,6 +141,7 @@ bool Save(QWidget& widget, const QString& path) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    InstallStoreWords();
     QCoreApplication::setApplicationName(QStringLiteral("Tamberlo"));
     const QStringList args = app.arguments();
     const bool check = args.contains(QStringLiteral("--check"));

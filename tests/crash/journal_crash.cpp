@@ -30,6 +30,7 @@
 #include <cstdio>
 #include <map>
 
+#include "batch/storewords.h"
 #include "store/journal.h"
 #include "support/journal_fixture.h"
 
@@ -244,6 +245,7 @@ bool OneKill(const QString& self, const QString& root, qint64 killAfterUs, Tally
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    InstallStoreWords();
     const QStringList args = app.arguments();
     if (args.size() == 3 && args[1] == QLatin1String("--child"))
         return Child(args[2]);

@@ -51,24 +51,29 @@ std::optional<QString> FromV1(V1Counterpart field, const ID3v1Tag& v1) {
 
 }  // namespace
 
-ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1Tag& v1,
-                        const QString& name) {
-    ID3v2Tag tag = read;
+void ApplyID3v2Edit(const ID3v2Edit& edit, ID3v2Values& values, const ID3v1Tag& v1,
+                    const QString& name) {
     for (int row = edit.fromV1 ? kID3v2FromV1Rows : 0; row < kID3v2RowCount; ++row) {
         if (edit.ticked[size_t(row)])
-            ID3v2RowField(tag, row) = TrimSpaces(edit.texts[size_t(row)]);
+            values.set(FrameIndexOfEditorRow(row), TrimSpaces(edit.texts[size_t(row)]));
     }
     if (edit.fromV1) {
         // The "N/A" record stands for a missing tag; it is nothing to copy.
         if (!HasID3v1Tag(v1))
-            return tag;
-        for (const FrameDescriptor& frame : kFrameCatalogue)
-            if (const std::optional<QString> text = FromV1(frame.v1, v1))
-                tag.*frame.field = *text;
+            return;
+        for (int i = 0; i < kFrameCount; ++i)
+            if (const std::optional<QString> text = FromV1(kFrameCatalogue[size_t(i)].v1, v1))
+                values.set(i, *text);
     } else if (edit.titleFromFileName) {
-        ID3v2RowField(tag, kV2TitleRow) = TitleFromFileName(name);
+        values.set(FrameIndexOfEditorRow(kV2TitleRow), TitleFromFileName(name));
     }
-    return tag;
+}
+
+ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1Tag& v1,
+                        const QString& name) {
+    ID3v2Values values = ID3v2ValuesFromRecord(read);
+    ApplyID3v2Edit(edit, values, v1, name);
+    return values.record();
 }
 
 EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
@@ -78,14 +83,15 @@ EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
         std::any_of(edit.ticked.begin() + kID3v2FromV1Rows, edit.ticked.end(),
                     [](bool ticked) { return ticked; });
     const auto editOne = [&](const QString& path, const QString& name, EditReport& report) {
-        const ID3v2Tag read = ReadID3v2Tag(path);
+        ID3v2Values values = ReadID3v2Values(path);
         const ID3v1Tag v1 = edit.fromV1 ? ReadID3v1Tag(path) : ID3v1Tag{};
         const bool copyTakesNothing = edit.fromV1 && !HasID3v1Tag(v1);
         if (copyTakesNothing && !rowsBeyondTheCopy) {
             report.withoutID3v1.append(name);
             return FileEdit::Unchanged;
         }
-        WriteID3v2Tag(path, EditedID3v2Tag(edit, read, v1, name));
+        ApplyID3v2Edit(edit, values, v1, name);
+        WriteID3v2Tag(path, values.record());
         if (copyTakesNothing)
             report.withoutID3v1.append(name);
         return FileEdit::Written;

@@ -8,6 +8,7 @@
 #include "store/framecatalogue.h"
 #include "store/id3v1.h"
 #include "store/id3v2.h"
+#include "store/tagvalues.h"
 
 // The ID3v2 batch edit: which frames the user ticked and the texts typed or
 // picked for them. Rows are indexed as the editor's check boxes are
@@ -51,6 +52,10 @@ struct ID3v2Edit {
 // track, leaves TRCK as it was.
 ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1Tag& v1,
                         const QString& name);
+// The same edit applied to the model of one file: the texts it gives are
+// set as the values to write; what was read stays in the model.
+void ApplyID3v2Edit(const ID3v2Edit& edit, ID3v2Values& values, const ID3v1Tag& v1,
+                    const QString& name);
 
 // Rewrites the ID3v2 tag of every ticked file with EditedID3v2Tag, in list
 // order; the ID3v1 tag is read only for the copy and never written.

@@ -5,10 +5,7 @@ int FrameIndexOf(QByteArrayView id) {
 }
 
 const FrameDescriptor& FrameOfEditorRow(int row) {
-    for (const FrameDescriptor& frame : kFrameCatalogue)
-        if (frame.editorRow == row)
-            return frame;
-    return kFrameCatalogue.back();
+    return kFrameCatalogue[size_t(FrameIndexOfEditorRow(row))];
 }
 
 const FrameDescriptor* FrameOfColumn(int code) {

@@ -111,6 +111,13 @@ constexpr int FrameIndex(std::string_view id) {
 }
 int FrameIndexOf(QByteArrayView id);  // the same for an ID read from a tag
 
+// The index of the entry whose editor check box has index `row` (0..11).
+constexpr int FrameIndexOfEditorRow(int row) {
+    for (int i = 0; i < kFrameCount; ++i)
+        if (kFrameCatalogue[size_t(i)].editorRow == row)
+            return i;
+    return -1;
+}
 // The entry whose editor check box has index `row` (0..11).
 const FrameDescriptor& FrameOfEditorRow(int row);
 // The editor's check-box index of the frame of ID `id` (a known ID).

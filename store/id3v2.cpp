@@ -477,10 +477,15 @@ ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString&
     return Parse(src, length, false).tag;
 }
 
-ID3v2Tag ReadID3v2Tag(const QString& path) {
+ID3v2Contents ReadID3v2ShownFrames(const QString& path) {
     struct stat st;
     fileio::Fd fd = fileio::Open(path, O_RDONLY, 0, &st);
     const qint64 length = st.st_size;
     QByteArray head = fileio::ReadAt(fd.get(), 0, std::min<qint64>(length, 4096), path);
-    return ReadID3v2TagFrom(fd.get(), length, std::move(head), path);
+    FileSource src(fd.get(), length, std::move(head), path);
+    return Parse(src, length, false);
+}
+
+ID3v2Tag ReadID3v2Tag(const QString& path) {
+    return ReadID3v2ShownFrames(path).tag;
 }

@@ -88,6 +88,9 @@ ID3v2Contents ParseID3v2Contents(QByteArrayView file, qint64 fileLength = -1);
 ID3v2Tag ReadID3v2Tag(const QString& path);
 // The same from an open file of `length` bytes whose first bytes are `head`.
 ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path);
+// The tag of the file at `path` with the frames that hold the twelve texts
+// (their payloads cut as the reader shows them); other frames are skipped.
+ID3v2Contents ReadID3v2ShownFrames(const QString& path);
 
 // ---- Writing: always version 2.3 ----
 //

@@ -136,7 +136,11 @@ TEST_F(CliListTest, AnUnwritableProgramFolderLeadsToTheWindowsConfigurationFolde
     ASSERT_TRUE(config.isValid());
     const QString window = config.filePath(QStringLiteral("Tamberlo"));
     ASSERT_TRUE(QDir().mkpath(window));
-    WriteBytes(window + QStringLiteral("/clmnhdr.dll"), RenderColumnConfig({306, 104}));
+    WriteBytes(window + QStringLiteral("/clmnhdr.dll"),  // header, then 306 and 104
+               QByteArray("\x00\x00\x20\x00"
+                          "\x32\x01"
+                          "\x68\x00",
+                          8));
     writeSongs();
     for (const QString& folder : {program.path(), music.path(), config.path(), window}) {
         const auto mode = folder == program.path() ? QFile::ReadOwner | QFile::ExeOwner

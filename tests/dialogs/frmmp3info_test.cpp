@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFrame>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -102,7 +103,6 @@ TEST_F(Mp3InfoDialog, FileWithBothTagsFillsAllNineteenValuesAndKeepsPresentMarks
 
     frmMp3Info dialog(dir.path(), name);
 
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Mp3 文件的详细信息"));
     auto* area = dialog.findChild<QGroupBox*>(QStringLiteral("fraTagEditArea"));
     ASSERT_NE(area, nullptr);
     EXPECT_EQ(area->title(), dir.path() + QStringLiteral("/月亮代表我的心.mp3"));
@@ -239,29 +239,56 @@ TEST_F(Mp3InfoDialog, SizeAndAttributesOfTheFile) {
     EXPECT_EQ(Value(dialog, "txtArchive"), QStringLiteral("否"));
 }
 
-TEST_F(Mp3InfoDialog, CaptionsAreBlackValuesDarkBlueCommentsNavy) {
-    const QString name = write(QStringLiteral("c.mp3"), Audio(300) + V1Bytes("t"));
-    frmMp3Info dialog(dir.path(), name);
-
-    for (const char* value : {"labSongTitle", "labTIT2", "labTENC", "txtFileName", "txtArchive"})
-        EXPECT_EQ(TextColour(dialog, value), QColor(0, 0, 192)) << value;
-    EXPECT_EQ(TextColour(dialog, "labComment"), QColor(0, 0, 128));
-    EXPECT_EQ(TextColour(dialog, "labCOMM"), QColor(0, 0, 128));
-    const QStringList captions = {QStringLiteral("歌    名 ："), QStringLiteral("编 码 者 ："),
-                                  QStringLiteral("是否存档 ：")};
-    int found = 0;
-    for (const QLabel* label : dialog.findChildren<QLabel*>()) {
-        if (!captions.contains(label->text()))
+// The captions of a page, top to bottom (the first column of its grid).
+QStringList PageCaptions(const frmMp3Info& dialog, int page) {
+    QStringList captions;
+    auto* grid = qobject_cast<QGridLayout*>(dialog.fraTabs(page)->layout());
+    EXPECT_NE(grid, nullptr);
+    for (int row = 0; grid && row < grid->rowCount(); ++row) {
+        QLayoutItem* item = grid->itemAtPosition(row, 0);
+        auto* label = item ? qobject_cast<QLabel*>(item->widget()) : nullptr;
+        if (!label || label->objectName() == QLatin1String("labProblem"))
             continue;
-        ++found;
-        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+        captions << label->text();
+        EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 0, 0))
+            << label->text().toStdString();
     }
-    EXPECT_EQ(found, 4);  // "歌    名 ：" is on both tag pages
+    return captions;
 }
 
-TEST_F(Mp3InfoDialog, TabsCarryCaptionKeyAndTooltip) {
-    const QString name = write(QStringLiteral("t.mp3"), Audio(300));
+// Every fixed text and colour of the face, as one table: the captions of
+// each page in order (black), the values' colours (dark blue, comments
+// navy), and each tab's caption, key and tooltip.
+TEST_F(Mp3InfoDialog, FaceShowsItsFixedTextsAndColours) {
+    const QString name = write(QStringLiteral("c.mp3"), Audio(300) + V1Bytes("t"));
     frmMp3Info dialog(dir.path(), name);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Mp3 文件的详细信息"));
+
+    const QStringList tagCaptions = {QStringLiteral("歌    名 ："), QStringLiteral("艺 术 家 ："),
+                                     QStringLiteral("专    辑 ："), QStringLiteral("年    份 ："),
+                                     QStringLiteral("类    别 ："), QStringLiteral("曲目编号 ："),
+                                     QStringLiteral("备    注 ：")};
+    const QStringList pages[] = {
+        tagCaptions,
+        tagCaptions + QStringList{QStringLiteral("作    曲 ："), QStringLiteral("原    创 ："),
+                                  QStringLiteral("版    权 ："), QStringLiteral("链    接 ："),
+                                  QStringLiteral("编 码 者 ：")},
+        {QStringLiteral("文 件 名 ："), QStringLiteral("路 径 名 ："),
+         QStringLiteral("文件大小 ："), QStringLiteral("是否只读 ："),
+         QStringLiteral("是否存档 ："), QStringLiteral("文件内容 ：")},
+    };
+    for (int page = 1; page <= 3; ++page)
+        EXPECT_EQ(PageCaptions(dialog, page), pages[page - 1]) << page;
+
+    const QColor blue(0, 0, 192), navy(0, 0, 128);
+    const struct {
+        const char* value;
+        QColor colour;
+    } colours[] = {{"labSongTitle", blue}, {"labComment", navy}, {"labTIT2", blue},
+                   {"labCOMM", navy},      {"labTENC", blue},    {"txtFileName", blue},
+                   {"txtArchive", blue}};
+    for (const auto& c : colours) EXPECT_EQ(TextColour(dialog, c.value), c.colour) << c.value;
+
     QTabWidget* tabs = Tabs(dialog);
     ASSERT_EQ(tabs->count(), 3);
     const struct {

@@ -155,8 +155,11 @@ TEST_F(ID3v1File, ReadsAndOverwritesAnExistingTagInPlace) {
     const QByteArray after = ReadBytes(path());
     ASSERT_EQ(after.size(), 1128);
     EXPECT_EQ(after.left(1000), audio);
-    EXPECT_EQ(after.mid(1000), RenderID3v1Tag(SampleTag()));
-    EXPECT_EQ(ReadID3v1Tag(path()), ParseID3v1Tag(RenderID3v1Tag(SampleTag())));
+    // title, artist, album, year, comment, track, genre: built apart from the writer
+    const QByteArray sample = V1Bytes("abc", Gbk(QStringLiteral("周杰伦")),
+                                      Gbk(QStringLiteral("叶惠美")), "2003", "ok", 7, 17);
+    EXPECT_EQ(after.mid(1000), sample);
+    EXPECT_EQ(ReadID3v1Tag(path()), ParseID3v1Tag(sample));
 }
 
 TEST_F(ID3v1File, AppendsAfterTheLastByteWhenThereIsNoTag) {

@@ -8,6 +8,7 @@
 #include "app/mainwindow.h"
 #include "app/startplace.h"
 #include "batch/storewords.h"
+#include "batch/textsettings.h"
 #include "store/filefacts.h"
 #include "store/programfolder.h"
 #include "ui/prompter.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);  // takes Qt's own options out of argv
     InstallStoreWords();
     SetProgramName();
+    ApplyTextSettings(ReadTextSettings());
     QCoreApplication::setApplicationVersion(QStringLiteral(TAMBERLO_VERSION));
     // Ties the window to its desktop entry and its installed icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TAMBERLO_APP_ID));

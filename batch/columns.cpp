@@ -160,8 +160,10 @@ QList<int> ReadColumnCodes() {
 }
 
 void SaveSetting(const QList<int>& codes) {
-    const QString path = ColumnConfigPath();
-    const QByteArray bytes = RenderColumnConfig(codes);
+    WriteSettingsFile(ColumnConfigPath(), RenderColumnConfig(codes));
+}
+
+void WriteSettingsFile(const QString& path, const QByteArray& bytes) {
     // Written beside the old file and renamed over it: a failure leaves the
     // old settings as they were.
     QSaveFile file(path);

@@ -49,3 +49,7 @@ QList<int> ReadColumnCodes();
 // written beside the old file and renamed over it, so a failure leaves the
 // old file as it was. Throws StoreError when the folder cannot be written.
 void SaveSetting(const QList<int>& codes);
+
+// Replaces the settings file at `path` with `bytes`, written beside it and
+// renamed over it. Throws StoreError when the folder cannot be written.
+void WriteSettingsFile(const QString& path, const QByteArray& bytes);

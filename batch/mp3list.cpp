@@ -177,13 +177,15 @@ QString CellText(int code, const FileRecords& records, const QString& name) {
     }
 }
 
-Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes) {
+Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes,
+                  std::optional<legacytext::CodePage> folderCodePage) {
     Mp3Row row;
     row.name = name;
     row.cells.reserve(codes.size());
     try {
-        const FileRecords records =
-            ReadFileRecords(JoinPath(folder, name), codes.contains(kContentColumn));
+        const FileRecords records = ReadFileRecords(
+            JoinPath(folder, name), codes.contains(kContentColumn), false, folderCodePage);
+        row.legacy = LegacyReadingOf(records);
         for (const int code : codes) row.cells.append(CellText(code, records, name));
     } catch (const StoreError& error) {
         // The row stays so that the list still shows every file of the folder;
@@ -206,5 +208,14 @@ std::vector<Mp3Row> LoadMp3Rows(const QString& folder, const QStringList& names,
         if (progress)
             progress(i + 1, total);
     }
+    // A file whose legacy texts were a close call follows the code page most
+    // of the folder's files were read in: read again with it (only those).
+    legacytext::FolderVote vote;
+    for (const Mp3Row& row : rows) vote.Add(row.legacy);
+    if (const auto majority = vote.Majority())
+        for (Mp3Row& row : rows)
+            if (row.error.isEmpty() && row.legacy.certainty == legacytext::Certainty::Guess &&
+                row.legacy.codePage != *majority)
+                row = LoadMp3Row(folder, row.name, codes, majority);
     return rows;
 }

@@ -49,13 +49,18 @@ struct Mp3Row {
     QString name;       // the exact file name without folder
     QStringList cells;  // one text per column code, in column order
     QString error;      // why the file could not be read; empty when it was
+    // How its legacy texts were decided, for the folder's vote.
+    legacytext::FileReading legacy;
 };
 
 // The row of `name` in `folder`; the content is judged only when `codes`
 // hold the content column. A file that cannot be read (vanished, no
 // permission) still gives a row: its name in the file-name columns, every
 // other cell empty, and the store's reason in `error`.
-Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes);
+// `folderCodePage` settles the legacy code page of a file whose texts
+// are a close call.
+Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes,
+                  std::optional<legacytext::CodePage> folderCodePage = std::nullopt);
 
 // The rows of `names`, in that order; `progress` (when set) is called after
 // each file with the number done and the total.

@@ -8,6 +8,7 @@
 
 #include "batch/id3v1edit.h"
 #include "batch/id3v2edit.h"
+#include "batch/textsettings.h"
 #include "cli/commands.h"
 #include "store/filefacts.h"
 #include "store/id3v1.h"
@@ -40,7 +41,8 @@ QString FromV1Frames() {
 const QString& V2Usage() {
     static const QString usage = [] {
         const QString start = QStringLiteral("usage: tamberlo-cli v2");
-        QStringList words = {QStringLiteral("[--from-v1]"), QStringLiteral("[--title-from-name]")};
+        QStringList words = {QStringLiteral("[--from-v1]"), QStringLiteral("[--title-from-name]"),
+                             QStringLiteral("[--encoding gbk|utf16]")};
         for (const FrameDescriptor& frame : kFrameCatalogue)
             words
                 << QStringLiteral("[--%1 %2]").arg(QString::fromLatin1(frame.id), ValueName(frame));
@@ -265,6 +267,7 @@ QString V2FrameOptionsHelp() {
 int CmdV2(const QStringList& argList) {
     QStringList valued;
     for (const QString& id : ID3v2RowFrameIds()) valued << id;
+    valued << QStringLiteral("encoding");
     Arguments args;
     if (const QString problem = Split(argList, valued, {"from-v1", "title-from-name"}, args);
         !problem.isEmpty()) {
@@ -274,6 +277,14 @@ int CmdV2(const QStringList& argList) {
     edit.fromV1 = Given(args, QStringLiteral("from-v1"));
     edit.titleFromFileName = Given(args, QStringLiteral("title-from-name"));
     for (const auto& [name, value] : args.options) {
+        if (name == QLatin1String("encoding")) {
+            const auto mode = WriteModeFromName(value);
+            if (!mode)
+                return Usage(V2Usage(),
+                             QStringLiteral("--encoding takes gbk or utf16, not %1").arg(value));
+            id3v2text::SetWriteMode(*mode);
+            continue;
+        }
         const auto row = int(std::find(ID3v2RowFrameIds().begin(), ID3v2RowFrameIds().end(), name) -
                              ID3v2RowFrameIds().begin());
         if (row >= kID3v2RowCount)

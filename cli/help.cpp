@@ -59,7 +59,12 @@ const CommandHelp kCommands[] = {
      "  --from-v1           the frames of the ID3v1 fields from each file's ID3v1 tag\n"
      "                      (none of those options given, nor --title-from-name); a\n"
      "                      file without an ID3v1 tag keeps them and is named in the\n"
-     "                      report (status 1)\n"},
+     "                      report (status 1)\n"
+     "  --encoding gbk|utf16\n"
+     "                      how new text is written: gbk (the default) writes text\n"
+     "                      with Chinese characters in code page 936 and accented\n"
+     "                      Latin text in UTF-16; utf16 writes all non-ASCII text\n"
+     "                      in UTF-16\n"},
     {"rename",
      "usage: tamberlo-cli rename --pattern N [--dry-run] FILE...\n"
      "Renames each FILE after its ID3v1 tag. Prints the plan first, one line per\n"

@@ -1,8 +1,10 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <cstring>
 
 #include "batch/storewords.h"
+#include "batch/textsettings.h"
 #include "cli/commands.h"
 #include "store/fileio.h"
 #include "store/programfolder.h"
@@ -18,6 +20,9 @@ const char kUsage[] =
     "  rename --pattern N [--dry-run] FILE...\n"
     "                                     the rename plan and run\n"
     "  help [COMMAND]                     what a command does and takes\n"
+    "  --legacy-codepage auto|936|950|932|949|1252\n"
+    "                                     before COMMAND: how text in a legacy code page\n"
+    "                                     is read (default: the setup's choice, else auto)\n"
     "  --version                          the version\n";
 
 }  // namespace
@@ -40,6 +45,20 @@ int main(int argc, char** argv) {
     // that is not UTF-8 would then name some other file, or none.
     QStringList args;
     for (int i = 1; i < argc; ++i) args.append(fileio::NameFromNative(argv[i]));
+    TextSettings settings = ReadTextSettings();
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--legacy-codepage"))) {
+        QString value = args.takeFirst().mid(int(std::strlen("--legacy-codepage")));
+        if (value.startsWith(QLatin1Char('=')))
+            value = value.mid(1);
+        else if (value.isEmpty() && !args.isEmpty())
+            value = args.takeFirst();
+        if (!LegacyCodePageFromName(value, &settings.legacy)) {
+            Err(QStringLiteral("--legacy-codepage takes auto, 936, 950, 932, 949 or 1252, not %1\n")
+                    .arg(value));
+            return 2;
+        }
+    }
+    ApplyTextSettings(settings);
     if (args.isEmpty()) {
         Err(QString::fromLatin1(kUsage));
         return 2;

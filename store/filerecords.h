@@ -30,4 +30,12 @@ struct FileRecords {
 // the content judgement makes), more only when junk precedes the first frame;
 // the last bytes are then read as 160 instead of 128, to see an APE tag.
 // Throws StoreError when the file cannot be opened or read.
-FileRecords ReadFileRecords(const QString& path, bool judgeContent = false, bool readAudio = false);
+// `folder` is the legacy code page of the folder's other files, which
+// settles a close call; the ID3v2 tag's decided code page settles one in the
+// ID3v1 tag (one tagger usually wrote both).
+FileRecords ReadFileRecords(const QString& path, bool judgeContent = false, bool readAudio = false,
+                            std::optional<legacytext::CodePage> folder = std::nullopt);
+
+// How the file's legacy texts were decided, for a folder's vote: the ID3v2
+// tag's decision when it had legacy text beyond ASCII, else the ID3v1 tag's.
+legacytext::FileReading LegacyReadingOf(const FileRecords& records);

@@ -5,6 +5,9 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <optional>
+
+#include "store/legacytext.h"
 
 // The ID3v2 tag at the start of an MP3 file. The record holds the header
 // and the twelve text frames this program shows and edits; the writer keeps
@@ -16,6 +19,29 @@
 // groups); where a tag only walks cleanly with the other reading, as in tags
 // of this program's earlier versions (v2.3 with 7-bit groups) or of players
 // that wrote v2.4 with plain numbers, that reading is taken.
+
+// How the legacy texts of a record were read. It never makes two records
+// differ: a record is its texts, however they were decoded.
+struct LegacyReading {
+    // Per text of kFrameCatalogue, the code page (legacytext::CodePage as a
+    // number) of a text stored with encoding byte 0 that holds more than
+    // ASCII; 0 for any other.
+    std::array<quint16, 12> codePages{};
+    // The file's decision, for a folder's vote (legacytext::FolderVote).
+    quint16 codePage = 0;
+    legacytext::Certainty certainty = legacytext::Certainty::Ascii;
+
+    std::optional<legacytext::CodePage> of(int index) const {
+        return legacytext::CodePageOf(codePages[size_t(index)]);
+    }
+    legacytext::FileReading file() const {
+        legacytext::FileReading reading;
+        reading.codePage = legacytext::CodePageOf(codePage).value_or(legacytext::CodePage::Gbk);
+        reading.certainty = certainty;
+        return reading;
+    }
+    bool operator==(const LegacyReading&) const { return true; }
+};
 
 struct ID3v2Tag {
     bool Present = false;
@@ -33,6 +59,7 @@ struct ID3v2Tag {
     // The texts of the frames of kFrameCatalogue (framecatalogue.h), named
     // after their frame IDs.
     QString TRCK, TENC, WXXX, TCOP, TOPE, TCOM, COMM, TCON, TYER, TALB, TPE1, TIT2;
+    LegacyReading Legacy;
 
     bool operator==(const ID3v2Tag&) const = default;
 };
@@ -82,15 +109,26 @@ ID3v2Tag ParseID3v2Tag(QByteArrayView file);
 // a file of `fileLength` bytes, as long as it holds the whole tag.
 ID3v2Contents ParseID3v2Contents(QByteArrayView file, qint64 fileLength = -1);
 
+// The text frame `frame` shows for field `index` of kFrameCatalogue, its
+// legacy text read in `codePage`. The writer asks it to tell a text left as
+// it was read, whichever code page the reading chose.
+QString ShownFieldText(int index, const ID3v2Frame& frame, int major, bool unsync,
+                       std::optional<legacytext::CodePage> codePage);
+
 // Reads the tag of the file at `path`. Throws StoreError only when the file
 // cannot be opened or read. Frames that hold none of the twelve texts are
 // skipped, not read, so large pictures cost nothing.
 ID3v2Tag ReadID3v2Tag(const QString& path);
 // The same from an open file of `length` bytes whose first bytes are `head`.
-ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path);
+// Legacy texts (encoding byte 0) are decided together with the default
+// options (legacytext::DefaultOptions); `folder` is the code page of the
+// folder's other files, which settles a close call.
+ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path,
+                          std::optional<legacytext::CodePage> folder = std::nullopt);
 // The tag of the file at `path` with the frames that hold the twelve texts
 // (their payloads cut as the reader shows them); other frames are skipped.
-ID3v2Contents ReadID3v2ShownFrames(const QString& path);
+ID3v2Contents ReadID3v2ShownFrames(const QString& path,
+                                   std::optional<legacytext::CodePage> folder = std::nullopt);
 
 // ---- Writing: always version 2.3 ----
 //

@@ -11,7 +11,7 @@ namespace {
 
 std::vector<Mp3Row> Rows(const QList<QStringList>& cells) {
     std::vector<Mp3Row> rows;
-    for (const QStringList& row : cells) rows.push_back(Mp3Row{row.value(0), row, {}});
+    for (const QStringList& row : cells) rows.push_back(Mp3Row{row.value(0), row, {}, {}});
     return rows;
 }
 
@@ -45,7 +45,8 @@ TEST_F(Mp3ListModelTest, RowsShowTheirCellsInDarkGreenWithACheckBoxFirst) {
 }
 
 TEST_F(Mp3ListModelTest, UnreadableRowSaysWhyInItsTooltip) {
-    model.setRows({Mp3Row{"bad.mp3", {"bad.mp3", ""}, "Permission denied"}, Rows({{"ok.mp3"}})[0]});
+    model.setRows(
+        {Mp3Row{"bad.mp3", {"bad.mp3", ""}, "Permission denied", {}}, Rows({{"ok.mp3"}})[0]});
     EXPECT_TRUE(
         model.data(model.index(0, 1), Qt::ToolTipRole).toString().contains("Permission denied"));
     EXPECT_FALSE(model.data(model.index(0, 0), Qt::DecorationRole).isNull());

@@ -6,9 +6,12 @@ usage: mutagen_interop.py TAMBERLO_CLI FIXTURE_FOLDER
 Two checks, with mutagen as the independent reader:
 
   A  the tags tamberlo-cli writes read back in mutagen as exactly the texts
-     given: a v2.3 tag, our twelve frames first and in order, each text in
-     CP936 (encoding 0) when code page 936 holds it and in UTF-16 with a BOM
-     (encoding 1) otherwise, every frame parseable;
+     given: a v2.3 tag, our twelve frames first and in order, every frame
+     parseable; with --encoding gbk (the default) each text in CP936
+     (encoding 0) when it is ASCII, or holds a CJK character and code page
+     936 holds it, and in UTF-16 with a BOM (encoding 1) otherwise (accented
+     Latin text among them); with --encoding utf16 every text but ASCII in
+     UTF-16;
   B  rewriting one frame of a file tagged by another program keeps the audio
      byte for byte and every other frame's content.
 
@@ -71,6 +74,21 @@ def cp936_holds(text):
         return True
     except UnicodeEncodeError:
         return False
+
+
+def east_asian(text):
+    return any(0x2E80 <= ord(c) <= 0x9FFF or 0xAC00 <= ord(c) <= 0xD7AF or
+               0xF900 <= ord(c) <= 0xFAFF or 0xFE30 <= ord(c) <= 0xFE4F or
+               0xFF00 <= ord(c) <= 0xFFEF for c in text)
+
+
+def expected_encoding(text, mode):
+    """The encoding byte a new text gets under --encoding `mode`."""
+    if all(ord(c) < 0x80 for c in text):
+        return 0
+    if mode == "utf16":
+        return 1
+    return 0 if east_asian(text) and cp936_holds(text) else 1
 
 
 def shown(value, encoding):
@@ -157,8 +175,8 @@ class Cli:
         self.path = os.path.join(folder, "tamberlo-cli")
         shutil.copy2(source, self.path)
 
-    def v2(self, path, texts):
-        args = [self.path, "v2"]
+    def v2(self, path, texts, mode=None):
+        args = [self.path, "v2"] + (["--encoding", mode] if mode else [])
         for frame, text in texts.items():
             args += [f"--{frame}", text]
         run = subprocess.run(args + [path], capture_output=True, timeout=60,
@@ -200,7 +218,7 @@ def our_frame(tag, frame_id):
     return frames[0] if frames else None
 
 
-def check_written(case, path, texts, other_ids=None, tail=None, unchanged=()):
+def check_written(case, path, texts, other_ids=None, tail=None, unchanged=(), mode="gbk"):
     """Check A on a file tamberlo-cli just wrote `texts` into. `other_ids`,
     when known, are the IDs of the frames expected after our twelve, `tail`
     the bytes expected after the tag. Frames in `unchanged` held their text
@@ -254,7 +272,7 @@ def check_written(case, path, texts, other_ids=None, tail=None, unchanged=()):
             values = frame.genres if frame_id == "TCON" else frame.text
             got = [shown(str(v), frame.encoding) for v in values]
             want = [want] if want else []
-            encoding = 0 if cp936_holds(" ".join(want)) else 1
+            encoding = expected_encoding(" ".join(want), mode)
             if frame_id not in unchanged and frame.encoding != encoding:
                 fault(case, f"{frame_id} encoding", encoding, int(frame.encoding))
         if got != want:
@@ -300,21 +318,23 @@ def texts_before(path, texts):
 
 def check_a(cli, work, fixtures):
     cases = 0
-    for n, (set_name, texts) in enumerate(TEXT_SETS):
-        bare = os.path.join(work, f"bare{n}.mp3")
-        write_bytes(bare, audio(n))
-        old = os.path.join(work, f"old{n}.mp3")
-        write_bytes(old, audio(n))
-        others = old_v23_tag(old)
-        for case, path, other_ids in (("bare", bare, []), ("old v2.3", old, others)):
-            case = f"A {case}, {set_name}:"
-            before = read_bytes(path)
-            status, report = cli.v2(path, texts)
-            if status != 0:
-                fault(case, "edit", "exit status 0", f"{status}: {report}")
-                continue
-            check_written(case, path, texts, other_ids, before[tag_end(before):])
-            cases += 1
+    for mode in ("gbk", "utf16"):
+        for n, (set_name, texts) in enumerate(TEXT_SETS):
+            bare = os.path.join(work, f"bare{n}.mp3")
+            write_bytes(bare, audio(n))
+            old = os.path.join(work, f"old{n}.mp3")
+            write_bytes(old, audio(n))
+            others = old_v23_tag(old)
+            for case, path, other_ids in (("bare", bare, []), ("old v2.3", old, others)):
+                case = f"A {case}, {set_name}, --encoding {mode}:"
+                before = read_bytes(path)
+                status, report = cli.v2(path, texts, mode)
+                if status != 0:
+                    fault(case, "edit", "exit status 0", f"{status}: {report}")
+                    continue
+                check_written(case, path, texts, other_ids, before[tag_end(before):],
+                              mode=mode)
+                cases += 1
     for n, fixture in enumerate(fixtures):
         set_name, texts = TEXT_SETS[n % len(TEXT_SETS)]
         path = os.path.join(work, "A-" + os.path.basename(fixture))

@@ -7,6 +7,7 @@
 
 #include "app/mainwindow.h"
 #include "app/startplace.h"
+#include "app/windowsettings.h"
 #include "batch/storewords.h"
 #include "batch/textsettings.h"
 #include "store/filefacts.h"
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
     Main window(prompter);
     prompter.setParent(&window);
     window.show();
-    window.openStartPlace(ChooseStartPlace(StartSources{line.path, CurrentFolder()}));
+    window.openStartPlace(ChooseStartPlace(
+        StartSources{line.path, CurrentFolder(), ReadWindowSettings().lastFolder}));
     return app.exec();
 }

@@ -1,18 +1,32 @@
 #include "app/mainwindow.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QPersistentModelIndex>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -21,6 +35,8 @@
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
 #include "app/startplace.h"
+#include "app/windowsettings.h"
+#include "batch/audiotext.h"
 #include "batch/columns.h"
 #include "batch/mp3list.h"
 #include "dialogs/frmfilename.h"
@@ -66,6 +82,21 @@ int ColumnWidth(int code, const QFontMetrics& metrics) {
         case 307:  // "不是 MP3（找不到音频帧）"
             chars = 13;
             break;
+        case 401:  // "1:02:03"
+            chars = 4;
+            break;
+        case 404:  // "联合立体声"
+            chars = 6;
+            break;
+        case 402:  // "VBR 平均 192 kbit/s"
+            chars = 11;
+            break;
+        case 405:  // "MPEG-2.5 Layer III"
+            chars = 10;
+            break;
+        case 403:  // "11.025 kHz"
+            chars = 5;
+            break;
         case 105:
         case 305:
             chars = 6;
@@ -107,10 +138,67 @@ void SetHelpNote(QLabel* note) {
     note->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
 }
 
+// The exact path that a dropped file: URL names. A URL carries its bytes
+// percent-encoded; toLocalFile() would decode them as UTF-8 and lose a name
+// that is not.
+QString PathFromUrl(const QUrl& url) {
+    if (!url.isLocalFile())
+        return {};
+    return fileio::NameFromNative(
+        QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
+
+// A file: URL for an exact path, its bytes percent-encoded.
+QUrl UrlOfPath(const QString& path) {
+    return QUrl(QStringLiteral("file://") +
+                QString::fromLatin1(fileio::NativePath(path).toPercentEncoding("/")));
+}
+
+// The files a drop carries; empty unless every URL is a local path.
+QList<QUrl> LocalUrls(const QMimeData* data) {
+    if (!data || !data->hasUrls())
+        return {};
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl& url : urls)
+        if (!url.isLocalFile())
+            return {};
+    return urls;
+}
+
+// The default size: as large as the list wants, within the screen's free
+// area with room for the frame, so the bottom edge shows on 1280x800.
+QRect DefaultGeometry(const QScreen* screen) {
+    const QRect free = screen ? screen->availableGeometry() : QRect(0, 0, 1280, 800);
+    const QSize size(qMin(1240, free.width() - 40), qMin(720, free.height() - 60));
+    return QRect(free.center() - QPoint(size.width() / 2, size.height() / 2), size);
+}
+
+// Consecutive rows as ranges, for one selection command.
+QItemSelection RowRanges(const QAbstractItemModel& model, QList<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    QItemSelection selection;
+    const int last = model.columnCount() - 1;
+    for (qsizetype i = 0; i < rows.size();) {
+        qsizetype j = i;
+        while (j + 1 < rows.size() && rows.at(j + 1) <= rows.at(j) + 1) ++j;
+        selection.select(model.index(rows.at(i), 0), model.index(rows.at(j), last));
+        i = j + 1;
+    }
+    return selection;
+}
+
+// Files the watcher follows one by one, on top of the folders: a tag
+// written in place changes no folder. Past this many only the folders are
+// watched, as every watch costs the system a kernel object.
+constexpr int kWatchedFilesLimit = 4096;
+
 }  // namespace
 
 Main::Main(Prompter& prompter, QWidget* parent)
-    : QWidget(parent), prompter_(prompter), runDialog_([](QDialog& dialog) { dialog.exec(); }) {
+    : QWidget(parent),
+      prompter_(prompter),
+      runDialog_([](QDialog& dialog) { dialog.exec(); }),
+      openUrl_([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
     buildFace();
 
     // Start-up order: the prompt, the flag, the program-wide tables, then
@@ -123,6 +211,8 @@ Main::Main(Prompter& prompter, QWidget* parent)
     FilePropertyNames();
     GenreNames();
     SetColumnHeader();
+    buildMenu();
+    restoreSettings();
 
     // The tree shows the process's current folder; the list stays empty
     // until start-up opens its place or the user moves to a folder.
@@ -138,6 +228,7 @@ void Main::buildFace() {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Tamberlo 2.0 （简体中文版） — Tamberlo 开发组"));
     setFont(WindowFont());
+    setAcceptDrops(true);
 
     // Left column: the folder tree and a note where help is found.
     auto* fraPath = new QGroupBox(QStringLiteral("请选择 Mp3 文件所在的目录"), this);
@@ -156,11 +247,16 @@ void Main::buildFace() {
     tree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // The tree reads folders in the background; when a parent of the
     // current folder arrives, its rows push the current folder out of view.
+    // That is followed only until the user touches the tree: scrolling
+    // under the pointer would turn the user's next click into a click on a
+    // neighbour.
     connect(folders_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
         const QModelIndex current = tree_->currentIndex();
-        if (current.isValid() && folders_->filePath(current).startsWith(loaded))
+        if (revealInTree_ && current.isValid() && folders_->filePath(current).startsWith(loaded))
             tree_->scrollTo(current, QAbstractItemView::PositionAtCenter);
     });
+    tree_->installEventFilter(this);
+    tree_->viewport()->installEventFilter(this);
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { onTreeCurrentChanged(current); });
 
@@ -179,14 +275,25 @@ void Main::buildFace() {
     auto* pathLayout = new QVBoxLayout(fraPath);
     pathLayout->addWidget(tree_, 1);
     pathLayout->addWidget(contact);
-    fraPath->setFixedWidth(300);
+    fraPath->setMinimumWidth(180);
 
     // Right column, top: the list with the selection buttons and the prompt.
+    auto* right = new QWidget(this);
     auto* fraMp3Files = new QGroupBox(
         QStringLiteral("从下表中选择需要修改（标签或文件名）的 Mp3 文件。 "
                        "点击表头可按字段正、反向排序。双击某行可查看该文件的详细信息。"),
-        this);
+        right);
     fraMp3Files->setObjectName(QStringLiteral("fraMp3Files"));
+    subFolders_ = new QCheckBox(QStringLiteral("包含子文件夹"), fraMp3Files);
+    subFolders_->setObjectName(QStringLiteral("chkSubFolders"));
+    subFolders_->setToolTip(QStringLiteral(
+        "列出此目录及其所有子文件夹中的 Mp3 文件；文件名一栏显示相对于此目录的路径。"));
+    auto* cmdRefresh = Button("cmdRefresh", QStringLiteral("刷新"), fraMp3Files);
+    cmdRefresh->setToolTip(QStringLiteral("重新读取此目录（F5），保留勾选和选中的行"));
+    auto* optionLayout = new QHBoxLayout;
+    optionLayout->addWidget(subFolders_);
+    optionLayout->addStretch(1);
+    optionLayout->addWidget(cmdRefresh);
     list_ = new Mp3ListView(fraMp3Files);
     list_->setObjectName(QStringLiteral("lvwMp3List"));
     auto* cmdCheckAll = Button("cmdCheckAll", QStringLiteral("全    选（&S）"), fraMp3Files);
@@ -204,12 +311,13 @@ void Main::buildFace() {
     selectLayout->addSpacing(12);
     selectLayout->addWidget(prompt_, 1);
     auto* filesLayout = new QVBoxLayout(fraMp3Files);
+    filesLayout->addLayout(optionLayout);
     filesLayout->addWidget(list_, 1);
     filesLayout->addLayout(selectLayout);
 
     // Right column, bottom: the batch operations, then set-up and exit.
     auto* fraTagEditArea = new QGroupBox(
-        QStringLiteral("针对上表中选中的 Mp3 文件，进行以下操作，请选择相应按钮"), this);
+        QStringLiteral("针对上表中选中的 Mp3 文件，进行以下操作，请选择相应按钮"), right);
     fraTagEditArea->setObjectName(QStringLiteral("fraTagEditArea"));
     auto* cmdID3v1 = Button("cmdID3v1", QStringLiteral("修改 ID3v1 标签"), fraTagEditArea);
     auto* cmdID3v2 = Button("cmdID3v2", QStringLiteral("修改 ID3v2 标签"), fraTagEditArea);
@@ -219,8 +327,8 @@ void Main::buildFace() {
         button->setMinimumHeight(36);
         batchLayout->addWidget(button);
     }
-    auto* cmdSetup = Button("cmdSetup", QStringLiteral("修改表头设定"), this);
-    auto* cmdExit = Button("cmdExit", QStringLiteral("退出程序（&E）"), this);
+    auto* cmdSetup = Button("cmdSetup", QStringLiteral("修改表头设定"), right);
+    auto* cmdExit = Button("cmdExit", QStringLiteral("退出程序（&E）"), right);
     auto* endLayout = new QVBoxLayout;
     endLayout->addStretch(1);
     endLayout->addWidget(cmdSetup);
@@ -229,14 +337,34 @@ void Main::buildFace() {
     bottomLayout->addWidget(fraTagEditArea, 1);
     bottomLayout->addLayout(endLayout);
 
-    auto* rightLayout = new QVBoxLayout;
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->addWidget(fraMp3Files, 1);
     rightLayout->addLayout(bottomLayout);
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setObjectName(QStringLiteral("splitter"));
+    splitter_->setChildrenCollapsible(false);
+    splitter_->addWidget(fraPath);
+    splitter_->addWidget(right);
+    splitter_->setStretchFactor(1, 1);
+    splitter_->setSizes({300, 900});
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(fraPath);
-    layout->addLayout(rightLayout, 1);
-    resize(1240, 760);
+    layout->addWidget(splitter_);
 
+    watcher_ = new QFileSystemWatcher(this);
+    refreshTimer_ = new QTimer(this);
+    refreshTimer_->setSingleShot(true);
+    // Gathers the burst of changes one copy or tag write makes.
+    refreshTimer_->setInterval(300);
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, refreshTimer_,
+            qOverload<>(&QTimer::start));
+    connect(watcher_, &QFileSystemWatcher::fileChanged, refreshTimer_, qOverload<>(&QTimer::start));
+    connect(refreshTimer_, &QTimer::timeout, this, &Main::onFolderChanged);
+
+    auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(f5, &QShortcut::activated, this, &Main::refresh);
+    connect(cmdRefresh, &QPushButton::clicked, this, &Main::refresh);
+    connect(subFolders_, &QCheckBox::toggled, this, [this] { FillList(Keep::TicksAndSelection); });
     connect(cmdCheckAll, &QPushButton::clicked, this, [this] { model_->checkAll(); });
     connect(cmdClearAll, &QPushButton::clicked, this, [this] { model_->clearAll(); });
     connect(cmdReverseSelection, &QPushButton::clicked, this, [this] { model_->invertAll(); });
@@ -246,9 +374,72 @@ void Main::buildFace() {
     connect(cmdSetup, &QPushButton::clicked, this, [this] { runSetup(); });
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
     connect(list_, &Mp3ListView::rowClicked, this, [this](int row) { model_->toggle(row); });
+    connect(list_, &Mp3ListView::spaceToggled, this, &Main::toggleSelectedTicks);
     connect(list_, &Mp3ListView::detailsRequested, this, [this] { openDetails(); });
+    connect(list_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { menu_->popup(list_->viewport()->mapToGlobal(at)); });
     connect(list_->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { onHeaderClicked(column); });
+}
+
+void Main::buildMenu() {
+    menu_ = new QMenu(this);
+    menu_->setObjectName(QStringLiteral("mnuList"));
+    const auto add = [this](const char* name, const QString& text, auto slot) {
+        QAction* action = menu_->addAction(text, this, slot);
+        action->setObjectName(QLatin1String(name));
+        return action;
+    };
+    QAction* check =
+        add("mnuCheckSelected", QStringLiteral("勾选所选"), [this] { setSelectedTicks(true); });
+    QAction* uncheck = add("mnuUncheckSelected", QStringLiteral("取消勾选所选"),
+                           [this] { setSelectedTicks(false); });
+    menu_->addSeparator();
+    QAction* details = add("mnuDetails", QStringLiteral("查看详细信息"), [this] { openDetails(); });
+    QAction* reveal = add("mnuOpenFolder", QStringLiteral("在文件管理器中打开所在文件夹"),
+                          [this] { openContainingFolder(); });
+    QAction* copy = add("mnuCopyPath", QStringLiteral("复制文件路径"), [this] { copyFilePaths(); });
+    menu_->addSeparator();
+    QAction* last = add("mnuCheckLastBatch", QStringLiteral("勾选上次操作的文件"),
+                        [this] { checkLastBatchFiles(); });
+    QAction* reload = add("mnuRefresh", QStringLiteral("刷新"), [this] { refresh(); });
+    reload->setShortcut(QKeySequence(Qt::Key_F5));
+    reload->setShortcutVisibleInContextMenu(true);
+    // The entries that act on rows are enabled only when there are rows to
+    // act on, whenever the menu opens.
+    connect(menu_, &QMenu::aboutToShow, this, [=, this] {
+        const bool rows = !actedRows().isEmpty();
+        for (QAction* action : {check, uncheck, details, reveal, copy}) action->setEnabled(rows);
+        last->setEnabled(!lastBatchNames_.isEmpty());
+    });
+}
+
+void Main::restoreSettings() {
+    const WindowSettings settings = ReadWindowSettings();
+    if (settings.geometry.isEmpty() || !restoreGeometry(settings.geometry))
+        setGeometry(DefaultGeometry(screen()));
+    if (!settings.splitter.isEmpty())
+        splitter_->restoreState(settings.splitter);
+    const QList<int>& codes = model_->columnCodes();
+    for (int column = 0; column < codes.size(); ++column) {
+        const auto width = settings.widths.constFind(codes.at(column));
+        if (width != settings.widths.cend())
+            list_->header()->resizeSection(column, *width);
+    }
+}
+
+void Main::closeEvent(QCloseEvent* event) {
+    WindowSettings settings;
+    settings.geometry = saveGeometry();
+    settings.splitter = splitter_->saveState();
+    // A code shown twice keeps the width of its first column.
+    settings.widths = ReadWindowSettings().widths;
+    const QList<int>& codes = model_->columnCodes();
+    for (int column = codes.size() - 1; column >= 0; --column)
+        settings.widths.insert(codes.at(column), list_->header()->sectionSize(column));
+    settings.lastFolder = folder_;
+    WriteWindowSettings(settings);
+    QWidget::closeEvent(event);
 }
 
 void Main::SetColumnHeader() {
@@ -286,6 +477,7 @@ void Main::showFolderInTree(const QString& path) {
     followTree_ = false;
     tree_->setCurrentIndex(index);
     followTree_ = true;
+    revealInTree_ = true;
     // scrollTo opens the folder's parents. The folder itself stays closed:
     // opening it would have the tree read every entry of a folder of tens
     // of thousands of files alongside the list's own reading.
@@ -293,9 +485,25 @@ void Main::showFolderInTree(const QString& path) {
         tree_->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
+bool Main::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tree_ || watched == tree_->viewport()) {
+        switch (event->type()) {
+            case QEvent::MouseButtonPress:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+                revealInTree_ = false;
+                break;
+            default:
+                break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void Main::onTreeCurrentChanged(const QModelIndex& current) {
     if (!followTree_ || !current.isValid())
         return;
+    revealInTree_ = false;
     const QString shown = folders_->filePath(current);
     const std::optional<QString> exact = FolderFromShownPath(shown);
     if (!exact) {
@@ -321,24 +529,49 @@ void Main::changeFolder(const QString& path) {
     FillList();
 }
 
+void Main::refresh() {
+    FillList(Keep::TicksAndSelection);
+}
+
+bool Main::includesSubFolders() const {
+    return subFolders_->isChecked();
+}
+
+void Main::setIncludesSubFolders(bool include) {
+    subFolders_->setChecked(include);
+}
+
 void Main::openStartPlace(const StartPlace& place) {
     changeFolder(place.folder);
     if (!place.notice.isEmpty())
         prompt_->setText(place.notice + QLatin1Char('\n') + prompt_->text());
     if (place.fileName.isEmpty())
         return;
-    for (int row = 0; row < model_->rowCount(); ++row) {
-        if (model_->fileName(row) == place.fileName) {
-            const QModelIndex index = model_->index(row, 0);
-            list_->setCurrentIndex(index);
-            list_->scrollTo(index, QAbstractItemView::PositionAtCenter);
-            list_->setFocus();
-            return;
-        }
-    }
+    const int row = model_->rowOf(place.fileName);
+    if (row < 0)
+        return;
+    const QModelIndex index = model_->index(row, 0);
+    list_->setCurrentIndex(index);
+    list_->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    list_->setFocus();
 }
 
-void Main::FillList() {
+void Main::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalUrls(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Main::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = LocalUrls(event->mimeData());
+    if (urls.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The first item decides: a folder is listed, a file lists its folder
+    // with the file selected, as on the command line.
+    openStartPlace(ChooseStartPlace(StartSources{PathFromUrl(urls.first()), folder_}));
+}
+
+void Main::FillList(Keep keep) {
     // The progress window lets events through while a large folder loads;
     // one of them may move the tree (a folder removed meanwhile). Such a
     // change is loaded once the current load is done, never inside it.
@@ -350,23 +583,29 @@ void Main::FillList() {
     QString notice;
     do {
         reloadPending_ = false;
-        loadFolder(notice);
+        loadFolder(notice, keep);
     } while (reloadPending_);
     loading_ = false;
+    // Changes seen while loading are in what was just read.
+    refreshTimer_->stop();
+    refreshPending_ = false;
     if (!notice.isEmpty())
         prompt_->setText(notice + QLatin1Char('\n') + prompt_->text());
 }
 
-void Main::loadFolder(QString& notice) {
+void Main::loadFolder(QString& notice, Keep keep) {
     const QString folder = folder_;
-    QStringList names;
+    FolderRows loaded;
     try {
-        names = ListMp3Files(folder);
+        BusyProgress progress(this, QStringLiteral("正在读取 Mp3 文件：已读取 %1 / %2 个"));
+        loaded = LoadFolderRows(folder, ListOptions{subFolders_->isChecked()},
+                                model_->columnCodes(), progress.callback());
     } catch (const StoreError& error) {
         // The list empties, so no row can be joined to a folder it does not
         // belong to; the tree and the current folder still name one folder.
         fileCount_ = 0;
         model_->setRows({});
+        watchFolder({});
         if (IsFolder(folder)) {
             prompt_->setText(
                 QStringLiteral("无法读取此目录（%1），列表中没有 Mp3 文件。").arg(error.reason()));
@@ -381,38 +620,122 @@ void Main::loadFolder(QString& notice) {
         reloadPending_ = true;
         return;
     }
-
-    std::vector<Mp3Row> rows;
-    {
-        BusyProgress progress(this, QStringLiteral("正在读取 Mp3 文件：已读取 %1 / %2 个"));
-        rows = LoadMp3Rows(folder, names, model_->columnCodes(), progress.callback());
-    }
     if (folder_ != folder) {
         reloadPending_ = true;
         return;
     }
-    fileCount_ = int(names.size());
-    model_->setRows(std::move(rows));
+
+    // What to keep, by file name: rows are found again wherever the new
+    // load puts them, and files that have gone are simply not there.
+    QSet<QString> ticked;
+    QStringList selected;
+    QString current;
+    if (keep == Keep::TicksAndSelection) {
+        const QStringList names = model_->checkedNames();
+        ticked = QSet<QString>(names.begin(), names.end());
+        for (const int row : list_->selectedRowNumbers()) selected << model_->fileName(row);
+        if (list_->currentIndex().isValid())
+            current = model_->fileName(list_->currentIndex().row());
+    }
+    fileCount_ = int(loaded.rows.size());
+    model_->setRows(std::move(loaded.rows), ticked);
+    if (!selected.isEmpty() || !current.isEmpty())
+        selectNames(selected, current);
+    if (!loaded.unreadable.isEmpty())
+        notice = QStringLiteral("有 %1 个子文件夹无法读取，其中的文件没有列出：%2")
+                     .arg(loaded.unreadable.size())
+                     .arg(DisplayFileName(loaded.unreadable.first()) +
+                          (loaded.unreadable.size() > 1 ? QStringLiteral(" 等") : QString()));
+    watchFolder(loaded.folders);
+    WriteLastFolder(folder);
+    if (subFolders_->isChecked())
+        widenNameColumns();
+}
+
+void Main::widenNameColumns() {
+    // Paths below the folder are longer than names: the file-name columns
+    // grow to show them, up to half the list, and never shrink here, so a
+    // width the user chose stays.
+    const QFontMetrics metrics(list_->font());
+    int widest = 0;
+    const int sample = qMin(model_->rowCount(), 2000);
+    for (int row = 0; row < sample; ++row)
+        widest = qMax(widest, metrics.horizontalAdvance(DisplayFileName(model_->fileName(row))));
+    const int wanted = qMin(widest + 48, qMax(list_->viewport()->width() / 2, 240));
+    const QList<int>& codes = model_->columnCodes();
+    for (int column = 0; column < codes.size(); ++column)
+        if (codes.at(column) == 306 && list_->header()->sectionSize(column) < wanted)
+            list_->header()->resizeSection(column, wanted);
+}
+
+void Main::selectNames(const QStringList& names, const QString& current) {
+    QHash<QString, int> rows;
+    rows.reserve(model_->rowCount());
+    for (int row = 0; row < model_->rowCount(); ++row) rows.insert(model_->fileName(row), row);
+    QList<int> found;
+    for (const QString& name : names)
+        if (const auto row = rows.constFind(name); row != rows.cend())
+            found << *row;
+    if (const auto row = rows.constFind(current); row != rows.cend())
+        list_->selectionModel()->setCurrentIndex(model_->index(*row, 0),
+                                                 QItemSelectionModel::NoUpdate);
+    list_->selectionModel()->select(RowRanges(*model_, found), QItemSelectionModel::ClearAndSelect);
+}
+
+void Main::watchFolder(const QStringList& subFolders) {
+    const QStringList old = watcher_->directories() + watcher_->files();
+    if (!old.isEmpty())
+        watcher_->removePaths(old);
+    // The watcher knows paths by Qt's own encoding of names, which cannot
+    // carry bytes that are not UTF-8; such paths are not watched.
+    QStringList paths;
+    const auto add = [&paths](const QString& path) {
+        if (!fileio::HasEscapedBytes(path))
+            paths << path;
+    };
+    if (!IsFolder(folder_))
+        return;
+    add(folder_);
+    for (const QString& sub : subFolders) add(JoinPath(folder_, sub));
+    if (model_->rowCount() <= kWatchedFilesLimit)
+        for (int row = 0; row < model_->rowCount(); ++row)
+            add(JoinPath(folder_, model_->fileName(row)));
+    if (!paths.isEmpty())
+        watcher_->addPaths(paths);
+}
+
+void Main::onFolderChanged() {
+    // Never inside a dialog: a batch run lets events through while it writes
+    // the very files listed, and the dialog works on the names it was given.
+    if (inDialog_ || loading_) {
+        refreshPending_ = true;
+        return;
+    }
+    refresh();
 }
 
 void Main::onHeaderClicked(int column) {
+    // The first click on a column sorts it ascending; clicking it again
+    // flips the direction.
     const Qt::SortOrder order =
-        model_->sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+        column == model_->sortColumn() && model_->sortOrder() == Qt::AscendingOrder
+            ? Qt::DescendingOrder
+            : Qt::AscendingOrder;
     BusyCursor busy;
     model_->sort(column, order);
     list_->header()->setSortIndicator(column, order);
 }
 
 void Main::execDialog(QDialog& dialog) {
+    inDialog_ = true;
     runDialog_(dialog);
-    moveToTopEdge();
+    inDialog_ = false;
 }
 
 void Main::runBatch(Batch which) {
     if (CheckedCount() <= 0) {
         prompter_.tell(QStringLiteral("可是，您并没有选择 Mp3 文件呀？"),
                        QStringLiteral("没有选择文件"));
-        moveToTopEdge();
         return;
     }
     const TickedFiles files = tickedFiles();
@@ -429,42 +752,85 @@ void Main::runBatch(Batch which) {
             break;
     }
     execDialog(*dialog);
+    if (FillListFlag) {
+        // A rename gives its files new names; "勾选上次操作的文件" finds
+        // them by those.
+        const auto* renamer = qobject_cast<frmFileName*>(dialog.get());
+        lastBatchNames_ =
+            renamer && !renamer->namesAfterRun().isEmpty() ? renamer->namesAfterRun() : files.names;
+    }
     dialog.reset();
     if (FillListFlag)
         FillList();
+    else if (refreshPending_)
+        refresh();
 }
 
 void Main::runSetup() {
     frmSetup dialog(prompter_, this);
     execDialog(dialog);
+    if (refreshPending_)
+        refresh();
+}
+
+void Main::checkLastBatchFiles() {
+    model_->checkNames(lastBatchNames_);
+}
+
+QList<int> Main::actedRows() const {
+    QList<int> rows = list_->selectedRowNumbers();
+    if (rows.isEmpty() && list_->currentIndex().isValid())
+        rows << list_->currentIndex().row();
+    return rows;
+}
+
+void Main::setSelectedTicks(bool checked) {
+    const QList<int> rows = actedRows();
+    if (!rows.isEmpty())
+        model_->setCheckedRows(rows, checked);
+}
+
+void Main::toggleSelectedTicks() {
+    // One state for all: ticked unless the current row already is, so a
+    // selection of mixed rows ends up alike rather than each inverted.
+    const QModelIndex current = list_->currentIndex();
+    const QList<int> rows = actedRows();
+    if (rows.isEmpty())
+        return;
+    const int lead = current.isValid() ? current.row() : rows.first();
+    model_->setCheckedRows(rows, !model_->isChecked(lead));
+}
+
+void Main::openContainingFolder() {
+    const QList<int> rows = actedRows();
+    if (rows.isEmpty())
+        return;
+    const QModelIndex current = list_->currentIndex();
+    const int row =
+        current.isValid() && rows.contains(current.row()) ? current.row() : rows.first();
+    openUrl_(UrlOfPath(FolderOf(JoinPath(folder_, model_->fileName(row)))));
+}
+
+void Main::copyFilePaths() {
+    QStringList paths;
+    for (const int row : actedRows())
+        paths << DisplayFileName(JoinPath(folder_, model_->fileName(row)));
+    if (!paths.isEmpty())
+        QGuiApplication::clipboard()->setText(paths.join(QLatin1Char('\n')));
 }
 
 void Main::openDetails() {
-    const QModelIndexList selected = list_->selectionModel()->selectedRows();
-    if (selected.isEmpty())
-        return;
-    // The row is found again after the dialog; nothing reorders the list
-    // meanwhile, but a persistent index does not depend on that.
-    const QPersistentModelIndex row(selected.first());
-    model_->setChecked(row.row(), false);
-    {
-        frmMp3Info dialog(folder_, model_->fileName(row.row()), this);
-        execDialog(dialog);
+    // The current row: the one double-clicked, or Return's. Ticks stay as
+    // they are; the list is not reloaded.
+    QModelIndex index = list_->currentIndex();
+    if (!index.isValid()) {
+        const QList<int> rows = list_->selectedRowNumbers();
+        if (rows.isEmpty())
+            return;
+        index = model_->index(rows.first(), 0);
     }
-    if (row.isValid())
-        model_->setChecked(row.row(), false);
-}
-
-void Main::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    moveToTopEdge();
-}
-
-void Main::moveToTopEdge() {
-    if (!isVisible() || isMinimized() || isMaximized() || isFullScreen())
-        return;
-    const int top = screen() ? screen()->geometry().top() : 0;
-    // For a top-level window, pos() and move() address the frame's corner.
-    if (pos().y() != top)
-        move(pos().x(), top);
+    frmMp3Info dialog(folder_, model_->fileName(index.row()), this);
+    execDialog(dialog);
+    if (refreshPending_)
+        refresh();
 }

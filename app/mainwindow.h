@@ -6,11 +6,17 @@
 
 #include "batch/tickedfiles.h"
 
+class QCheckBox;
 class QDialog;
 class QFileSystemModel;
+class QFileSystemWatcher;
 class QLabel;
+class QMenu;
 class QModelIndex;
+class QSplitter;
+class QTimer;
 class QTreeView;
+class QUrl;
 class Mp3ListModel;
 class Mp3ListView;
 class Prompter;
@@ -23,6 +29,13 @@ struct StartPlace;
 // The current folder (the path the rows' file names are joined to) and the
 // tree always name the same folder. A new window shows the process's current
 // folder in the tree and lists nothing; start-up then opens its start place.
+// With "包含子文件夹" ticked the rows are the MP3 files of the folder and of
+// all its sub-folders, named by their paths relative to the folder.
+//
+// The folder is watched: files added, removed or changed by other programs
+// show within a second, as after F5 ("刷新"); both keep the ticks and the
+// selection of the files still there. Size, place, column widths and the
+// tree's width are kept between starts (windowsettings.h).
 class Main : public QWidget {
     Q_OBJECT
   public:
@@ -46,6 +59,17 @@ class Main : public QWidget {
 
     // A change of folder: the tree moves to `path` and the list reloads.
     void changeFolder(const QString& path);
+    // Reloads the current folder keeping the ticks and the selection of the
+    // files still listed (F5, "刷新", a change seen by the watcher).
+    void refresh();
+    // Whether sub-folders are listed ("包含子文件夹"); setting it reloads.
+    bool includesSubFolders() const;
+    void setIncludesSubFolders(bool include);
+    // Ticks the files the last batch left with OK worked on, by the names
+    // they have now ("勾选上次操作的文件").
+    void checkLastBatchFiles();
+    // The right-click menu of the list as it would open now.
+    QMenu* contextMenu() const { return menu_; }
 
     // Lists the start-up folder, selects the file asked for (when the
     // folder lists it) and puts the place's notice in the prompt.
@@ -55,21 +79,36 @@ class Main : public QWidget {
     // to answer dialogs without an event loop of their own).
     using DialogRunner = std::function<void(QDialog&)>;
     void setDialogRunner(DialogRunner runner) { runDialog_ = std::move(runner); }
+    // How a folder is shown in the file manager; QDesktopServices::openUrl
+    // unless replaced (tests).
+    using UrlOpener = std::function<void(const QUrl&)>;
+    void setUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
 
     Mp3ListModel* listModel() const { return model_; }
     Mp3ListView* listView() const { return list_; }
 
   protected:
-    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     enum class Batch { ID3v1, ID3v2, FileName };
+    // What a reload keeps: nothing (a change of folder, the reload after a
+    // batch) or the ticks and the selection (a refresh).
+    enum class Keep { Nothing, TicksAndSelection };
 
     void buildFace();
-    void FillList();
+    void buildMenu();
+    void restoreSettings();
+    void FillList(Keep keep = Keep::Nothing);
     // One load of the current folder; asks for another when the folder
     // changed meanwhile. `notice` receives a note for the prompt.
-    void loadFolder(QString& notice);
+    void loadFolder(QString& notice, Keep keep);
+    void watchFolder(const QStringList& subFolders);
+    void widenNameColumns();
+    void onFolderChanged();
     void writePrompt();
     void onTreeCurrentChanged(const QModelIndex& current);
     void showFolderInTree(const QString& path);
@@ -78,19 +117,38 @@ class Main : public QWidget {
     void openDetails();
     void onHeaderClicked(int column);
     void execDialog(QDialog& dialog);
-    void moveToTopEdge();
+    void toggleSelectedTicks();
+    void setSelectedTicks(bool checked);
+    void openContainingFolder();
+    void copyFilePaths();
+    void selectNames(const QStringList& names, const QString& current);
+    // The rows the menu and Space act on: the selected ones, else the
+    // current one.
+    QList<int> actedRows() const;
 
     Prompter& prompter_;
     DialogRunner runDialog_;
+    UrlOpener openUrl_;
     QString folder_;
     int fileCount_ = 0;
     bool followTree_ = true;
+    // Whether the tree still scrolls to its current folder as the folders
+    // above it load; the user's first touch of the tree ends it.
+    bool revealInTree_ = true;
     bool loading_ = false;
     bool reloadPending_ = false;
+    bool inDialog_ = false;
+    bool refreshPending_ = false;
+    QStringList lastBatchNames_;
 
     QFileSystemModel* folders_ = nullptr;
     QTreeView* tree_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QCheckBox* subFolders_ = nullptr;
     Mp3ListModel* model_ = nullptr;
     Mp3ListView* list_ = nullptr;
     QLabel* prompt_ = nullptr;
+    QMenu* menu_ = nullptr;
+    QFileSystemWatcher* watcher_ = nullptr;
+    QTimer* refreshTimer_ = nullptr;
 };

@@ -123,25 +123,69 @@ QStringList Mp3ListModel::checkedNames() const {
     return names;
 }
 
+namespace {
+
+// Natural order in Chinese (pinyin) collation, letter case ignored.
+QCollator ListCollator() {
+    QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    return collator;
+}
+
+}  // namespace
+
+void Mp3ListModel::rankNames() {
+    if (namesRanked_)
+        return;
+    // Sort keys turn each comparison into a byte compare: a sort of tens of
+    // thousands of rows would otherwise collate every text again and again.
+    const QCollator collator = ListCollator();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(rows_.size());
+    for (const Entry& entry : rows_) keys.push_back(collator.sortKey(entry.row.name));
+    std::vector<int> order(rows_.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = int(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return keys[size_t(a)].compare(keys[size_t(b)]) < 0; });
+    for (size_t i = 0; i < order.size(); ++i) rows_[size_t(order[i])].nameRank = int(i);
+    namesRanked_ = true;
+}
+
 std::vector<int> Mp3ListModel::sortedOrder() const {
     std::vector<int> order(rows_.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = int(i);
     if (sortColumn_ < 0 || sortColumn_ >= codes_.size())
         return order;
 
-    // Sort keys turn each comparison into a byte compare: a sort of tens of
-    // thousands of rows would otherwise collate every text again and again.
-    QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const bool ascending = sortOrder_ == Qt::AscendingOrder;
+    const auto tie = [this](int a, int b) {
+        return rows_[size_t(a)].nameRank < rows_[size_t(b)].nameRank;
+    };
+    if (SortsByValue(codes_.at(sortColumn_))) {
+        std::vector<qint64> values;
+        values.reserve(rows_.size());
+        for (const Entry& entry : rows_) values.push_back(entry.row.values.value(sortColumn_, -1));
+        std::sort(order.begin(), order.end(), [&](int a, int b) {
+            const qint64 x = values[size_t(a)];
+            const qint64 y = values[size_t(b)];
+            if (x != y)
+                return ascending ? x < y : x > y;
+            return tie(a, b);
+        });
+        return order;
+    }
+
+    const QCollator collator = ListCollator();
     std::vector<QCollatorSortKey> keys;
     keys.reserve(rows_.size());
     for (const Entry& entry : rows_)
         keys.push_back(collator.sortKey(entry.row.cells.value(sortColumn_)));
-
-    const bool ascending = sortOrder_ == Qt::AscendingOrder;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
         const int c = keys[size_t(a)].compare(keys[size_t(b)]);
-        return ascending ? c < 0 : c > 0;
+        if (c != 0)
+            return ascending ? c < 0 : c > 0;
+        return tie(a, b);
     });
     return order;
 }
@@ -163,6 +207,7 @@ void Mp3ListModel::sort(int column, Qt::SortOrder order) {
         return;
     sortColumn_ = column;
     sortOrder_ = order;
+    rankNames();
 
     const std::vector<int> newOrder = sortedOrder();
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
@@ -179,14 +224,53 @@ void Mp3ListModel::sort(int column, Qt::SortOrder order) {
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void Mp3ListModel::setRows(std::vector<Mp3Row> rows) {
+void Mp3ListModel::setRows(std::vector<Mp3Row> rows, const QSet<QString>& ticked) {
     beginResetModel();
     rows_.clear();
     rows_.reserve(rows.size());
-    for (Mp3Row& row : rows) rows_.push_back(Entry{std::move(row), false});
     checkedCount_ = 0;
-    if (sortColumn_ >= 0)
+    for (Mp3Row& row : rows) {
+        const bool checked = !ticked.isEmpty() && ticked.contains(row.name);
+        checkedCount_ += checked ? 1 : 0;
+        rows_.push_back(Entry{std::move(row), checked});
+    }
+    namesRanked_ = false;
+    if (sortColumn_ >= 0) {
+        rankNames();
         reorder(sortedOrder());
+    }
     endResetModel();
     emit ticksChanged();
+}
+
+int Mp3ListModel::rowOf(const QString& name) const {
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].row.name == name)
+            return int(i);
+    return -1;
+}
+
+void Mp3ListModel::setCheckedRows(const QList<int>& rows, bool checked) {
+    int first = int(rows_.size());
+    int last = -1;
+    for (const int row : rows) {
+        Entry& entry = rows_.at(size_t(row));
+        if (entry.checked != checked) {
+            entry.checked = checked;
+            checkedCount_ += checked ? 1 : -1;
+        }
+        first = std::min(first, row);
+        last = std::max(last, row);
+    }
+    emitTicksChanged(first, last);
+}
+
+int Mp3ListModel::checkNames(const QStringList& names) {
+    const QSet<QString> wanted(names.begin(), names.end());
+    QList<int> rows;
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (wanted.contains(rows_[i].row.name))
+            rows.append(int(i));
+    setCheckedRows(rows, true);
+    return int(rows.size());
 }

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace {
 
@@ -20,6 +21,10 @@ class CheckBoxDelegate : public QStyledItemDelegate {
     }
 };
 
+bool Checked(const QModelIndex& box) {
+    return box.data(Qt::CheckStateRole).toInt() == Qt::Checked;
+}
+
 }  // namespace
 
 Mp3ListView::Mp3ListView(QWidget* parent) : QTreeView(parent) {
@@ -29,14 +34,14 @@ Mp3ListView::Mp3ListView(QWidget* parent) : QTreeView(parent) {
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAlternatingRowColors(true);
+    setContextMenuPolicy(Qt::CustomContextMenu);
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(true);
     header()->setStretchLastSection(false);
     connect(this, &QAbstractItemView::clicked, this, &Mp3ListView::onClicked);
-    connect(this, &QAbstractItemView::doubleClicked, this, &Mp3ListView::detailsRequested);
 }
 
 void Mp3ListView::setModel(QAbstractItemModel* model) {
@@ -47,10 +52,14 @@ void Mp3ListView::setModel(QAbstractItemModel* model) {
     // toggles the tick) and then still emits clicked(); noting the toggle
     // here keeps that one click from also counting as a row click.
     connect(model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
-                if (inRelease_ && roles.contains(Qt::CheckStateRole))
+            [this](const QModelIndex& first, const QModelIndex&, const QList<int>& roles) {
+                if (inRelease_ && roles.contains(Qt::CheckStateRole)) {
                     checkBoxToggled_ = true;
+                    lastToggledRow_ = first.row();
+                }
             });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] { lastToggledRow_ = -1; });
+    connect(model, &QAbstractItemModel::layoutChanged, this, [this] { lastToggledRow_ = -1; });
 }
 
 QRect Mp3ListView::checkBoxRect(int row) const {
@@ -61,16 +70,54 @@ QRect Mp3ListView::checkBoxRect(int row) const {
     return static_cast<CheckBoxDelegate*>(itemDelegate())->checkRect(option, index);
 }
 
+QList<int> Mp3ListView::selectedRowNumbers() const {
+    QList<int> rows;
+    if (!selectionModel())
+        return rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 void Mp3ListView::mouseReleaseEvent(QMouseEvent* event) {
     inRelease_ = true;
     checkBoxToggled_ = false;
+    releaseModifiers_ = event->modifiers();
+    lastToggledRow_ = -1;
     QTreeView::mouseReleaseEvent(event);
     inRelease_ = false;
+}
+
+void Mp3ListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const int toggled = lastToggledRow_;
+    const bool byBox = checkBoxToggled_;
+    lastToggledRow_ = -1;
+    // The base class keeps its click state right: the release that ends a
+    // double-click is no click, and the delegate eats a double-click on a
+    // check box.
+    QTreeView::mouseDoubleClickEvent(event);
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() != Qt::LeftButton || !index.isValid())
+        return;
+    // The first click of the pair toggled the row; the pair as a whole
+    // asks for details and leaves the tick as it was before.
+    if (toggled == index.row() && model()->columnCount() > 0) {
+        const QModelIndex box = model()->index(index.row(), 0);
+        if (byBox)
+            model()->setData(box, int(Checked(box) ? Qt::Unchecked : Qt::Checked),
+                             Qt::CheckStateRole);
+        else
+            emit rowClicked(index.row());
+    }
+    emit detailsRequested();
 }
 
 void Mp3ListView::onClicked(const QModelIndex& index) {
     if (checkBoxToggled_ || !index.isValid())
         return;
+    if (releaseModifiers_ & (Qt::ControlModifier | Qt::ShiftModifier))
+        return;
+    lastToggledRow_ = index.row();
     emit rowClicked(index.row());
 }
 
@@ -79,11 +126,9 @@ void Mp3ListView::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Space:
         case Qt::Key_Select:
-            if (current.isValid() && model()->columnCount() > 0) {
-                const QModelIndex box = model()->index(current.row(), 0);
-                const bool checked = box.data(Qt::CheckStateRole).toInt() == Qt::Checked;
-                model()->setData(box, int(checked ? Qt::Unchecked : Qt::Checked),
-                                 Qt::CheckStateRole);
+            if (current.isValid() && model()->columnCount() > 0 &&
+                !(event->modifiers() & Qt::ControlModifier)) {
+                emit spaceToggled();
                 event->accept();
                 return;
             }

@@ -7,10 +7,14 @@ class QStyledItemDelegate;
 // The view of lvwMp3List: report form, whole-row selection, one row height
 // for all rows (so tens of thousands of rows scroll without measuring each).
 //
-// A click on a row's check box toggles the tick through the model
-// (setData); a click anywhere else on the row is reported as rowClicked,
-// never both for one click. Space toggles the current row's tick like its
-// check box; Return and a double-click ask for the row's details.
+// Ticks and the selection are two things. A plain click on a row toggles
+// its tick (on its check box through the model's setData, elsewhere as
+// rowClicked, never both for one click) and selects it; Ctrl and Shift
+// clicks only select, as Ctrl+A selects every row. Space ticks every
+// selected row, or unticks them all when the current row is ticked
+// (spaceToggled). Return and a double-click ask for the current row's
+// details (detailsRequested); the double-click first takes back the tick
+// its own first click changed, so the row keeps the tick it had.
 class Mp3ListView : public QTreeView {
     Q_OBJECT
   public:
@@ -20,13 +24,17 @@ class Mp3ListView : public QTreeView {
 
     // Where the check box of `row` is drawn, in viewport coordinates.
     QRect checkBoxRect(int row) const;
+    // The selected rows, in list order.
+    QList<int> selectedRowNumbers() const;
 
   signals:
     void rowClicked(int row);
+    void spaceToggled();
     void detailsRequested();
 
   protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
@@ -34,4 +42,8 @@ class Mp3ListView : public QTreeView {
 
     bool inRelease_ = false;
     bool checkBoxToggled_ = false;
+    Qt::KeyboardModifiers releaseModifiers_;
+    // The row whose tick the last plain click changed, by either route; -1
+    // when the last click changed none. A double-click on it changes it back.
+    int lastToggledRow_ = -1;
 };

@@ -59,7 +59,8 @@ QString WindowUsage() {
         "Opens the window that edits the tags and the names of MP3 files in batches.\n"
         "  FOLDER         list this folder at start\n"
         "  FILE           list the file's folder with the file selected\n"
-        "                 (without either: the current folder)\n"
+        "                 (without either: the folder listed last, else the\n"
+        "                 current folder)\n"
         "  -h, --help     print this text and exit\n"
         "  -v, --version  print the version and exit\n"
         "  --             the next argument is a FOLDER or FILE, even with a leading dash\n"
@@ -72,8 +73,13 @@ QString WindowVersion() {
 }
 
 StartPlace ChooseStartPlace(const StartSources& sources) {
-    if (sources.argument.isEmpty())
+    if (sources.argument.isEmpty()) {
+        // A last folder that has gone (an unplugged drive) is passed over
+        // without a word: nobody asked for it this time.
+        if (sources.lastFolder.startsWith(QLatin1Char('/')) && IsFolder(sources.lastFolder))
+            return StartPlace{QDir::cleanPath(sources.lastFolder), {}, {}};
         return StartPlace{QDir::cleanPath(sources.currentFolder), {}, {}};
+    }
     // Clean and absolute, so the folder is everything before the last "/".
     // String work only: cleanPath keeps every character of an exact name.
     const QString path = QDir::cleanPath(sources.argument.startsWith(QLatin1Char('/'))

@@ -24,11 +24,12 @@ QString WindowUsage();
 QString WindowVersion();
 
 // Where start-up may take the first folder from, in the order of preference
-// ChooseStartPlace applies: the command line, then the process's current
-// folder.
+// ChooseStartPlace applies: the command line, then the last folder listed
+// when it is still a folder, then the process's current folder.
 struct StartSources {
-    QString argument;       // the FOLDER or FILE of the command line, or empty
-    QString currentFolder;  // the process's current folder (absolute)
+    QString argument;         // the FOLDER or FILE of the command line, or empty
+    QString currentFolder;    // the process's current folder (absolute)
+    QString lastFolder = {};  // the folder listed when the window last closed
 };
 
 // The folder listed at start, and the file to select in it.

@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <cerrno>
 
+#include "batch/audiotext.h"
 #include "store/error.h"
 #include "store/framecatalogue.h"
 #include "store/programfolder.h"
@@ -52,7 +53,8 @@ struct Group {
 
 const Group kGroups[] = {{101, ID3v1FieldNames, u"ID3v1 - "},
                          {201, ID3v2FieldNames, u"ID3v2 - "},
-                         {301, FilePropertyNames, u"文件属性 - "}};
+                         {301, FilePropertyNames, u"文件属性 - "},
+                         {kFirstAudioColumn, AudioFieldNames, u"音频 - "}};
 
 const Group* GroupOf(int code) {
     for (const Group& g : kGroups)

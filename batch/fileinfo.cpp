@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "batch/audiotext.h"
 #include "batch/text.h"
 #include "store/error.h"
 
@@ -56,11 +57,26 @@ void FillContent(FileInfo& info, ContentKind kind) {
         info.ContentProblem = info.Content + QStringLiteral("，本程序不会往里面写标签。");
 }
 
+void FillAudio(FileInfo& info, const std::optional<AudioProperties>& audio) {
+    if (!audio)
+        return;
+    info.Duration = AudioFieldText(AudioField::Duration, audio) + QStringLiteral("（") +
+                    LengthSourceText(*audio) + QStringLiteral("）");
+    info.Bitrate = AudioFieldText(AudioField::Bitrate, audio);
+    info.SampleRate = AudioFieldText(AudioField::SampleRate, audio);
+    info.ChannelMode = AudioFieldText(AudioField::ChannelMode, audio);
+    info.VersionLayer = AudioFieldText(AudioField::VersionLayer, audio);
+}
+
 FileInfo NamesOnly(const QString& folder, const QString& fileName) {
     FileInfo info;
-    info.FullPath = DisplayFileName(JoinPath(folder, fileName));
-    info.FileName = DisplayFileName(fileName);
-    info.Path = DisplayFileName(folder);
+    // A name from a listing of sub-folders ("专辑/01.mp3") shows its own
+    // folder beside its last part.
+    const QString full = JoinPath(folder, fileName);
+    info.FullPath = DisplayFileName(full);
+    info.FileName =
+        DisplayFileName(fileName.contains(QLatin1Char('/')) ? FileNameOf(full) : fileName);
+    info.Path = DisplayFileName(fileName.contains(QLatin1Char('/')) ? FolderOf(full) : folder);
     return info;
 }
 
@@ -92,6 +108,7 @@ FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
     FillID3v1(info, records.v1);
     FillID3v2(info, records.v2);
     FillContent(info, records.content);
+    FillAudio(info, records.audio);
     if (!records.v2.Unwritable.isEmpty())
         info.ID3v2Problem =
             QStringLiteral("这个 ID3v2 标签已损坏，本程序不会改写它，以免丢失数据。\n原因：") +
@@ -102,7 +119,7 @@ FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
 FileInfo ReadFileInfo(const QString& folder, const QString& fileName) {
     const QString path = JoinPath(folder, fileName);
     try {
-        return FileInfoFromRecords(folder, fileName, ReadFileRecords(path, true));
+        return FileInfoFromRecords(folder, fileName, ReadFileRecords(path, true, true));
     } catch (const std::exception& e) {
         // The file vanished since the list was loaded, or it cannot be opened
         // (no permission, a folder by that name). Its status may still be

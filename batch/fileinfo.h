@@ -30,6 +30,10 @@ struct FileInfo {
     // what it holds: "MP3 音频" or why it is not MP3 ("不是 MP3 文件（看起来是
     // PNG 图片）").
     QString FileName, Path, FileSize, ReadOnly, Archive, Content;
+    // Page 3, the audio as the audio columns show it; the length says where
+    // it came from ("3:45（Xing 头记录的帧数）"). Empty when no MPEG audio
+    // frame was found.
+    QString Duration, Bitrate, SampleRate, ChannelMode, VersionLayer;
 
     // Why the tags are not shown, when the file could not be read (vanished,
     // no permission, not a regular file); empty when they were read.
@@ -48,7 +52,8 @@ struct FileInfo {
 // ("不是 MP3 文件（找不到音频帧）"); empty when not judged.
 QString ContentText(ContentKind kind);
 
-// The texts of a file whose records were read (the content judged).
+// The texts of a file whose records were read (the content judged, the
+// audio read).
 FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
                              const FileRecords& records);
 

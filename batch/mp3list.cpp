@@ -1,6 +1,7 @@
 #include "batch/mp3list.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <QFile>
@@ -8,7 +9,11 @@
 #include <cerrno>
 #include <cstring>
 #include <functional>
+#include <set>
+#include <utility>
 
+#include "batch/audiotext.h"
+#include "batch/columns.h"
 #include "batch/text.h"
 #include "store/error.h"
 #include "store/fileio.h"
@@ -46,31 +51,106 @@ void ForEachEntry(const QString& folder, const std::function<void(DIR*, const di
     }
 }
 
-}  // namespace
-
-QStringList ListMp3Files(const QString& folder) {
-    QStringList names;
-    ForEachEntry(folder, [&names](DIR* dir, const dirent* entry) {
-        const char* name = entry->d_name;
-        const size_t length = std::strlen(name);
-        if (name[0] == '.' || !EndsWithMp3(name, length))
-            return;
-        // d_type saves a stat per file where the file system fills it in; a
-        // link is listed when it leads to a regular file.
-        bool regular = entry->d_type == DT_REG;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            struct stat st;
-            regular = fstatat(dirfd(dir), name, &st, 0) == 0 && S_ISREG(st.st_mode);
-        }
-        if (regular)
-            names.append(fileio::NameFromNative(QByteArrayView(name, qsizetype(length))));
-    });
-
+void SortByName(QStringList& names) {
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int c = QString::compare(a, b, Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
     });
+}
+
+// The visible MP3 files of one folder and, when `folders` is given, its
+// visible sub-folders that are real folders (links to folders are not),
+// each with the device and inode that tell whether it was entered before.
+struct SubFolder {
+    QString name;
+    dev_t device;
+    ino_t inode;
+};
+
+void ListFolder(const QString& folder, QStringList& files, std::vector<SubFolder>* folders) {
+    ForEachEntry(folder, [&](DIR* dir, const dirent* entry) {
+        const char* name = entry->d_name;
+        if (name[0] == '.')
+            return;
+        const size_t length = std::strlen(name);
+        const bool mp3 = EndsWithMp3(name, length);
+        if (!mp3 && !folders)
+            return;
+        // d_type saves a stat per entry where the file system fills it in; a
+        // link is listed when it leads to a regular file, never entered when
+        // it leads to a folder.
+        unsigned char type = entry->d_type;
+        struct stat st;
+        if (type == DT_UNKNOWN || (type == DT_DIR && folders)) {
+            if (fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                return;
+            type = S_ISREG(st.st_mode)   ? DT_REG
+                   : S_ISDIR(st.st_mode) ? DT_DIR
+                   : S_ISLNK(st.st_mode) ? DT_LNK
+                                         : DT_UNKNOWN;
+        }
+        if (type == DT_LNK && mp3)
+            type =
+                fstatat(dirfd(dir), name, &st, 0) == 0 && S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+        const QString exact = fileio::NameFromNative(QByteArrayView(name, qsizetype(length)));
+        if (type == DT_REG && mp3)
+            files.append(exact);
+        else if (type == DT_DIR && folders)
+            folders->push_back(SubFolder{exact, st.st_dev, st.st_ino});
+    });
+}
+
+}  // namespace
+
+QStringList ListMp3Files(const QString& folder) {
+    QStringList names;
+    ListFolder(folder, names, nullptr);
+    SortByName(names);
     return names;
+}
+
+Mp3Listing ListMp3Files(const QString& folder, const ListOptions& options) {
+    Mp3Listing listing;
+    if (!options.recursive) {
+        listing.names = ListMp3Files(folder);
+        return listing;
+    }
+    struct stat top;
+    if (::stat(fileio::NativePath(folder).constData(), &top) != 0)
+        throw StoreError::fromErrno(folder, StoreOp::List, errno);
+    std::set<std::pair<dev_t, ino_t>> entered{{top.st_dev, top.st_ino}};
+
+    // Depth first with an explicit stack: a deep tree cannot exhaust the
+    // thread's stack. `relative` is empty for the folder itself.
+    std::vector<QString> pending{QString()};
+    while (!pending.empty()) {
+        const QString relative = std::move(pending.back());
+        pending.pop_back();
+        const QString path = relative.isEmpty() ? folder : JoinPath(folder, relative);
+        const QString prefix = relative.isEmpty() ? QString() : relative + QLatin1Char('/');
+        QStringList files;
+        std::vector<SubFolder> folders;
+        try {
+            ListFolder(path, files, &folders);
+        } catch (const StoreError&) {
+            if (relative.isEmpty())
+                throw;
+            listing.unreadable.append(relative);
+            continue;
+        }
+        if (!relative.isEmpty())
+            listing.folders.append(relative);
+        SortByName(files);
+        for (const QString& file : files) listing.names.append(prefix + file);
+        QStringList names;
+        for (const SubFolder& sub : folders)
+            if (entered.insert({sub.device, sub.inode}).second)
+                names.append(sub.name);
+        SortByName(names);
+        // Pushed last to first, so the first sub-folder is walked first.
+        for (qsizetype i = names.size() - 1; i >= 0; --i) pending.push_back(prefix + names.at(i));
+    }
+    return listing;
 }
 
 std::optional<QString> FolderFromShownPath(const QString& shown) {
@@ -173,8 +253,42 @@ QString CellText(int code, const FileRecords& records, const QString& name) {
         case kContentColumn:
             return ContentCellText(records.content);
         default:
+            if (IsAudioColumn(code))
+                return AudioFieldText(AudioField(code - kFirstAudioColumn), records.audio);
             return {};
     }
+}
+
+bool SortsByValue(int code) {
+    return code == 104 || code == 106 || code == 305 || IsAudioColumn(code);
+}
+
+qint64 CellSortValue(int code, const FileRecords& records) {
+    const ID3v1Tag& v1 = records.v1;
+    switch (code) {
+        case 104: {
+            if (!HasID3v1Tag(v1))
+                return -1;
+            const QString year = ShownText(v1.Year);
+            qint64 value = 0;
+            qsizetype digits = 0;
+            while (digits < year.size() && year.at(digits).isDigit() && digits < 9)
+                value = value * 10 + year.at(digits++).digitValue();
+            return digits > 0 ? value : -1;
+        }
+        case 106:
+            return HasID3v1Tag(v1) && !IsID3v10Tag(v1) ? qint64(v1.Track) : -1;
+        case 305:
+            return records.facts.Length;
+        default:
+            if (IsAudioColumn(code))
+                return AudioFieldSortKey(AudioField(code - kFirstAudioColumn), records.audio);
+            return 0;
+    }
+}
+
+bool NeedsAudio(const QList<int>& codes) {
+    return std::any_of(codes.begin(), codes.end(), IsAudioColumn);
 }
 
 Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes,
@@ -183,14 +297,20 @@ Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& 
     row.name = name;
     row.cells.reserve(codes.size());
     try {
-        const FileRecords records = ReadFileRecords(
-            JoinPath(folder, name), codes.contains(kContentColumn), false, folderCodePage);
+        const FileRecords records =
+            ReadFileRecords(JoinPath(folder, name), codes.contains(kContentColumn),
+                            NeedsAudio(codes), folderCodePage);
         row.legacy = LegacyReadingOf(records);
-        for (const int code : codes) row.cells.append(CellText(code, records, name));
+        row.values.reserve(codes.size());
+        for (const int code : codes) {
+            row.cells.append(CellText(code, records, name));
+            row.values.append(CellSortValue(code, records));
+        }
     } catch (const StoreError& error) {
         // The row stays so that the list still shows every file of the folder;
         // tag cells stay empty rather than pretending the file has no tags.
         row.cells.clear();
+        row.values.clear();
         for (const int code : codes)
             row.cells.append(code == 306 ? DisplayFileName(name) : QString());
         row.error = error.reason().isEmpty() ? error.message() : error.reason();
@@ -218,4 +338,14 @@ std::vector<Mp3Row> LoadMp3Rows(const QString& folder, const QStringList& names,
                 row.legacy.codePage != *majority)
                 row = LoadMp3Row(folder, row.name, codes, majority);
     return rows;
+}
+
+FolderRows LoadFolderRows(const QString& folder, const ListOptions& options,
+                          const QList<int>& codes, const ProgressFn& progress) {
+    Mp3Listing listing = ListMp3Files(folder, options);
+    FolderRows result;
+    result.rows = LoadMp3Rows(folder, listing.names, codes, progress);
+    result.folders = std::move(listing.folders);
+    result.unreadable = std::move(listing.unreadable);
+    return result;
 }

@@ -193,9 +193,12 @@ QString PreviewNewNameText(const RenameRow& row) {
 
 RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern) {
     RenameRow row;
-    row.folder = folder;
-    row.oldName = name;
-    const QString path = JoinPath(folder, name);
+    // A name listed from a sub-folder ("专辑/01.mp3") is renamed where it
+    // lies: its own folder holds the new name and any sub-folder made for it.
+    const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+    row.folder = slash < 0 ? folder : JoinPath(folder, name.left(slash));
+    row.oldName = slash < 0 ? name : name.mid(slash + 1);
+    const QString path = JoinPath(row.folder, row.oldName);
     // The preview may be built long after the main list was loaded: a file
     // that has gone or cannot be read is shown, blocked, with the reason in
     // place of a name, rather than stopping the whole preview. Only regular
@@ -232,7 +235,7 @@ RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern)
         const QStringList faults = NewNameProblems(row.newName);
         reasons << faults;
         if (faults.isEmpty()) {
-            const QString link = OutsideLinkProblem(folder, row.newName);
+            const QString link = OutsideLinkProblem(row.folder, row.newName);
             if (!link.isEmpty())
                 reasons << link;
         }
@@ -290,6 +293,13 @@ void MarkSameTargets(std::vector<RenameRow>& rows) {
         }
         row.ready = readyAlone && row.sameTargetAs == 0;
     }
+}
+
+QString ListedName(const RenameRow& row, const QString& listed) {
+    const QString prefix = listed.endsWith(QLatin1Char('/')) ? listed : listed + QLatin1Char('/');
+    if (row.folder == listed || !row.folder.startsWith(prefix))
+        return row.oldName;
+    return row.folder.mid(prefix.size()) + QLatin1Char('/') + row.oldName;
 }
 
 std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern,

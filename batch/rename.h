@@ -77,7 +77,10 @@ QString RenameRowReason(const RenameRow& row);
 // the file could not be read.
 QString PreviewNewNameText(const RenameRow& row);
 
-// Plans one file: reads its tag and its read-only bit afresh. Never throws:
+// Plans one file: reads its tag and its read-only bit afresh. A `name` with
+// folders in it ("专辑/01.mp3", from a listing of sub-folders) is planned in
+// its own folder: `folder` of the row is that folder, `oldName` the last
+// part, and the new name lands beside the file. Never throws:
 // a file that has gone, is not a regular file (only regular files are
 // opened) or cannot be read gives a blocked row with `problem` set. Does not
 // look at other rows (see MarkSameTargets).
@@ -89,6 +92,10 @@ RenameRow PlanRenameRow(const QString& folder, const QString& name, int pattern)
 // blocked. Marks from an earlier order are replaced, so a reordered batch is
 // checked again.
 void MarkSameTargets(std::vector<RenameRow>& rows);
+
+// The row's file as the list named it: its path relative to `listed`, the
+// folder the list showed ("专辑/01.mp3"), or its name when it lies there.
+QString ListedName(const RenameRow& row, const QString& listed);
 
 // One row per ticked file, in the order given, checked as a batch.
 // `progress` (may be empty) is called after each file.

@@ -26,14 +26,19 @@ const CommandHelp kCommands[] = {
      "(null when none is found). A FILE that cannot be read is left out of the\n"
      "array and named on stderr.\n"},
     {"list",
-     "usage: tamberlo-cli list [--columns CODES] FOLDER\n"
+     "usage: tamberlo-cli list [--recursive] [--columns CODES] FOLDER\n"
      "Prints the rows of the main list for FOLDER in name order: a line of column\n"
      "names, then one line per MP3 file, cells separated by tabs (a tab, line break\n"
      "or backslash inside a cell is written \\t, \\n, \\r or \\\\). The columns are\n"
      "the window's, from clmnhdr.dll.\n"
+     "  -r, --recursive   the files of every sub-folder too, named by their path\n"
+     "                    relative to FOLDER; hidden folders and links to folders\n"
+     "                    are not entered, unreadable ones are named on stderr\n"
      "  --columns CODES   comma-separated catalogue codes, e.g. 306,101,305:\n"
      "                    101-107 ID3v1 fields, 201-213 ID3v2 frames,\n"
-     "                    301-307 file properties (307: content that is not MP3)\n"},
+     "                    301-307 file properties (307: content that is not MP3),\n"
+     "                    401-405 the audio: length, bitrate, sample rate,\n"
+     "                    channels, MPEG version and layer\n"},
     {"v1",
      "usage: tamberlo-cli v1 [OPTION...] FILE...\n"
      "The ID3v1 batch edit: each option given is a ticked field, written to every\n"

@@ -1,7 +1,9 @@
-// tamberlo-cli list [--columns CODES] FOLDER
+// tamberlo-cli list [--recursive] [--columns CODES] FOLDER
 //
 // The rows of the main list for FOLDER, in the list's name order: a header
 // line of column names, then one line per file, cells separated by tabs.
+// With --recursive the files of the sub-folders too, named by their path
+// relative to FOLDER, as the window lists them with "包含子文件夹".
 // A tab, line break or backslash inside a cell is written as \t, \n, \r or
 // \\ so that every line stays one row.
 #include <QFileInfo>
@@ -14,7 +16,7 @@
 
 namespace {
 
-const char kListUsage[] = "usage: tamberlo-cli list [--columns CODES] FOLDER\n";
+const char kListUsage[] = "usage: tamberlo-cli list [--recursive] [--columns CODES] FOLDER\n";
 
 QString Line(const QStringList& cells) {
     QStringList escaped;
@@ -64,6 +66,7 @@ QString EscapedField(const QString& field) {
 int CmdList(const QStringList& args) {
     QList<int> codes;
     bool codesGiven = false;
+    ListOptions options;
     QStringList folders;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args.at(i);
@@ -74,6 +77,8 @@ int CmdList(const QStringList& args) {
                         .arg(args.at(i)));
                 return 2;
             }
+        } else if (arg == QLatin1String("--recursive") || arg == QLatin1String("-r")) {
+            options.recursive = true;
         } else if (arg.startsWith(QLatin1String("--"))) {
             Err(QString::fromLatin1(kListUsage));
             return 2;
@@ -93,19 +98,23 @@ int CmdList(const QStringList& args) {
     }
 
     const QString folder = folders.first();
-    QStringList names;
+    Mp3Listing listing;
     try {
-        names = ListMp3Files(folder);
+        listing = ListMp3Files(folder, options);
     } catch (const StoreError& error) {
         Err(QStringLiteral("tamberlo-cli list: %1\n").arg(error.message()));
         return 1;
+    }
+    int status = 0;
+    for (const QString& skipped : listing.unreadable) {
+        Err(QStringLiteral("%1: 无法读取此子文件夹\n").arg(DisplayFileName(skipped)));
+        status = 1;
     }
 
     QStringList headers;
     for (const int code : codes) headers.append(ColumnHeaderText(code));
     Out(Line(headers));
-    int status = 0;
-    for (const QString& name : names) {
+    for (const QString& name : listing.names) {
         const Mp3Row row = LoadMp3Row(folder, name, codes);
         Out(Line(row.cells));
         if (!row.error.isEmpty()) {

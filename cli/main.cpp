@@ -14,7 +14,7 @@ namespace {
 const char kUsage[] =
     "usage: tamberlo-cli COMMAND ...\n"
     "  show FILE...                       the three records of each file as a JSON array\n"
-    "  list [--columns CODES] FOLDER      the rows as the main list shows them\n"
+    "  list [-r] [--columns CODES] FOLDER the rows as the main list shows them\n"
     "  v1 [options] FILE...               the ID3v1 batch edit\n"
     "  v2 [options] FILE...               the ID3v2 batch edit\n"
     "  rename --pattern N [--dry-run] FILE...\n"

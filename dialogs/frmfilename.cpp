@@ -182,7 +182,8 @@ void frmFileName::buildPreview(int pattern) {
 void frmFileName::showRow(QTreeWidgetItem* item) const {
     const RenameRow& row = rows_[size_t(item->data(0, kRowRole).toInt())];
     const QString reason = RenameRowReason(row);
-    const QStringList texts = {DisplayFileName(row.oldName), PreviewNewNameText(row), reason};
+    const QStringList texts = {DisplayFileName(ListedName(row, files_.folder)),
+                               PreviewNewNameText(row), reason};
     for (int column = 0; column < texts.size(); ++column) {
         item->setText(column, texts[column]);
         // A blocked row says why wherever the pointer rests on it.
@@ -226,7 +227,18 @@ void frmFileName::modify() {
         report = RunRename(rows, progress.callback());
     }
     QStringList names;
-    for (const RenameRow& row : rows) names << row.oldName;
+    for (const RenameRow& row : rows) names << ListedName(row, files_.folder);
+    namesAfterRun_.clear();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        QString name = names.at(qsizetype(i));
+        if (report.rows[i].outcome == RenameOutcome::Renamed) {
+            QString relative = rows[i].newName;
+            relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
+            const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+            name = name.left(slash + 1) + relative;
+        }
+        namesAfterRun_ << name;
+    }
     prompter_.tellDetailed(RenameReportText(report), kRenameReportCaption,
                            RenameDetailsText(names, report));
     accept();

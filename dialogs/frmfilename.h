@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QIcon>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "batch/rename.h"
@@ -37,6 +38,9 @@ class frmFileName : public QDialog {
 
     // The preview's rows as they stand, in display order.
     std::vector<RenameRow> previewRows() const;
+    // After OK: each file of the run by the name the list will give it,
+    // the new name for a renamed file, in the run's order. Empty before.
+    const QStringList& namesAfterRun() const { return namesAfterRun_; }
 
   private:
     void buildPreview(int pattern);
@@ -63,5 +67,6 @@ class frmFileName : public QDialog {
     // The rows of the last pattern clicked; each preview item keeps its
     // index here, so sorting moves items and the run still finds its row.
     std::vector<RenameRow> rows_;
+    QStringList namesAfterRun_;
     Qt::SortOrder order_ = Qt::DescendingOrder;  // the first click sorts ascending
 };

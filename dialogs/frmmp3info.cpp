@@ -87,6 +87,11 @@ const Row kPage3[] = {
     {"是否只读 ：", "txtReadOnly", &FileInfo::ReadOnly},
     {"是否存档 ：", "txtArchive", &FileInfo::Archive},
     {"文件内容 ：", "txtContent", &FileInfo::Content},
+    {"时    长 ：", "txtDuration", &FileInfo::Duration},
+    {"比 特 率 ：", "txtBitrate", &FileInfo::Bitrate},
+    {"采 样 率 ：", "txtSampleRate", &FileInfo::SampleRate},
+    {"声    道 ：", "txtChannelMode", &FileInfo::ChannelMode},
+    {"格    式 ：", "txtVersionLayer", &FileInfo::VersionLayer},
 };
 
 struct TabFace {

@@ -16,7 +16,9 @@ class QTabWidget;
 // the tab strip "tbsTagsEditing" (tab data = key "ID3v1", "ID3v2",
 // "File Name"), the pages fraTabs(1..3), the value labels "labSongTitle" ..
 // "labComment", "labTIT2" .. "labTENC", "txtFileName", "txtPath",
-// "txtFileSize", "txtReadOnly", "txtArchive", "txtContent", and the close
+// "txtFileSize", "txtReadOnly", "txtArchive", "txtContent", the audio
+// "txtDuration", "txtBitrate", "txtSampleRate", "txtChannelMode",
+// "txtVersionLayer", and the close
 // button "cmdModifyID3v1". A file that cannot be read shows what could be
 // learnt and, on the pages concerned, a note "labProblem" saying why; a file
 // that is not MP3 says so in a note "labContent" above the tabs.

@@ -5,13 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
 #include <QDialog>
 #include <QDir>
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -19,6 +28,7 @@
 #include "app/mp3listmodel.h"
 #include "app/mp3listview.h"
 #include "app/startplace.h"
+#include "app/windowsettings.h"
 #include "batch/columns.h"
 #include "dialogs/frmfilename.h"
 #include "dialogs/frmid3v1tag.h"
@@ -365,7 +375,7 @@ TEST_F(MainTest, CheckBoxClickAndRowClickEachCountOnce) {
     EXPECT_EQ(prompt(), Prompt(3, 1));
 }
 
-TEST_F(MainTest, HeaderClicksFlipOneDirectionForTheWholeList) {
+TEST_F(MainTest, FirstClickOnAColumnSortsAscendingAndTheNextFlipsIt) {
     song(QStringLiteral("a.mp3"), QStringLiteral("b"));
     song(QStringLiteral("b.mp3"), QStringLiteral("c"));
     song(QStringLiteral("c.mp3"), QStringLiteral("a"));
@@ -374,18 +384,18 @@ TEST_F(MainTest, HeaderClicksFlipOneDirectionForTheWholeList) {
     showWindow();
     QHeaderView* header = main->listView()->header();
 
-    clickHeader(1);  // the first click sorts ascending
+    clickHeader(1);
     EXPECT_EQ(column(1), (QStringList{"a", "b", "c"}));
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
     clickHeader(1);
     EXPECT_EQ(column(1), (QStringList{"c", "b", "a"}));
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
-    clickHeader(0);  // another column: the direction flips again
+    clickHeader(0);  // another column starts ascending again
     EXPECT_EQ(column(0), (QStringList{"a.mp3", "b.mp3", "c.mp3"}));
     EXPECT_EQ(header->sortIndicatorSection(), 0);
     EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
     clickHeader(1);
-    EXPECT_EQ(column(1), (QStringList{"c", "b", "a"}));
+    EXPECT_EQ(column(1), (QStringList{"a", "b", "c"}));
 }
 
 TEST_F(MainTest, NoTickedFileMessageOpensNoDialog) {
@@ -461,35 +471,47 @@ TEST_F(MainTest, BatchDialogsGetTheTickedNamesInTheOrderShown) {
     EXPECT_EQ(files.names, (QStringList{"03.mp3", "01.mp3"}));
 }
 
-TEST_F(MainTest, DoubleClickLeavesTheRowUntickedAndOpensItsDetails) {
+TEST_F(MainTest, DoubleClickAndReturnOpenTheDetailsAndKeepTheTick) {
     songs(3);
     start();
     main->changeFolder(music.path());
     showWindow();
     Mp3ListView* view = main->listView();
-    main->listModel()->setChecked(0, true);
-    bool tickedDuringDialog = true;
-    answer = [&](QDialog&) { tickedDuringDialog = main->listModel()->isChecked(1); };
+    Mp3ListModel* model = main->listModel();
+    model->setChecked(0, true);
+    QStringList shownFiles;
+    QList<bool> tickedDuringDialog;
+    answer = [&](QDialog& dialog) {
+        shownFiles << dialog.findChild<QGroupBox*>(QStringLiteral("fraTagEditArea"))->title();
+        tickedDuringDialog << model->isChecked(view->currentIndex().row());
+    };
 
-    const QPoint cell = view->visualRect(main->listModel()->index(1, 1)).center();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell);  // ticks row 1
-    EXPECT_EQ(prompt(), Prompt(3, 2));
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, cell);
-    EXPECT_EQ(opened, QStringList{"frmMp3Info"});
-    EXPECT_FALSE(tickedDuringDialog);
-    EXPECT_FALSE(main->listModel()->isChecked(1));
-    EXPECT_TRUE(main->listModel()->isChecked(0));
+    // On the row's text and on its check box; ticked and unticked rows.
+    for (const int row : {0, 1}) {
+        for (const bool onBox : {false, true}) {
+            SCOPED_TRACE(QStringLiteral("row %1, box %2").arg(row).arg(onBox).toStdString());
+            const bool before = model->isChecked(row);
+            const QPoint at = onBox ? view->checkBoxRect(row).center()
+                                    : view->visualRect(model->index(row, 1)).center();
+            QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);  // the first click
+            QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+            EXPECT_EQ(model->isChecked(row), before);
+            EXPECT_EQ(tickedDuringDialog.last(), before);
+            EXPECT_TRUE(shownFiles.last().endsWith(QStringLiteral("/0%1.mp3").arg(row)));
+        }
+    }
+    EXPECT_EQ(opened.size(), 4);
     EXPECT_EQ(prompt(), Prompt(3, 1));
-    EXPECT_EQ(main->listModel()->rowCount(), 3);
 
     // Return on the current row is the keyboard's double-click.
-    main->listModel()->setChecked(2, true);
+    model->setChecked(2, true);
     view->setFocus();
-    view->setCurrentIndex(main->listModel()->index(2, 0));
+    view->setCurrentIndex(model->index(2, 0));
     QTest::keyClick(view, Qt::Key_Return);
-    EXPECT_EQ(opened, (QStringList{"frmMp3Info", "frmMp3Info"}));
-    EXPECT_FALSE(main->listModel()->isChecked(2));
-    EXPECT_EQ(prompt(), Prompt(3, 1));
+    EXPECT_EQ(opened.size(), 5);
+    EXPECT_TRUE(model->isChecked(2));
+    EXPECT_EQ(prompt(), Prompt(3, 2));
+    EXPECT_EQ(model->rowCount(), 3);
 }
 
 TEST_F(MainTest, VanishedFolderMovesListAndTreeToItsParent) {
@@ -510,16 +532,20 @@ TEST_F(MainTest, VanishedFolderMovesListAndTreeToItsParent) {
     EXPECT_TRUE(prompt().endsWith(Prompt(1, 0)));
 }
 
-TEST_F(MainTest, ClosingADialogPutsTheWindowAtTheTopEdge) {
+TEST_F(MainTest, ClosingADialogLeavesTheWindowWhereItWas) {
     songs(1);
     start();
     main->changeFolder(music.path());
     showWindow();
     main->move(120, 200);
     QCoreApplication::processEvents();
+    const QPoint before = main->pos();
     press("cmdSetup");
-    EXPECT_EQ(main->pos().y(), 0);
-    EXPECT_EQ(main->pos().x(), 120);
+    press("cmdID3v1");  // the message box of nothing ticked
+    main->listModel()->setChecked(0, true);
+    press("cmdID3v2");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main->pos(), before);
 }
 
 TEST_F(MainTest, FoldersBeyond32767FilesLoadAndCount) {
@@ -550,4 +576,272 @@ TEST_F(MainTest, HiddenFolderIsStillTheTreesCurrentFolder) {
     auto* tree = main->findChild<QTreeView*>(QStringLiteral("dirDirList"));
     EXPECT_EQ(qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex()),
               hidden);
+}
+
+// ---- A library of folders: sub-folders, refresh, selection, menus ----
+
+namespace {
+
+QTreeView* Tree(Main& main) {
+    return main.findChild<QTreeView*>(QStringLiteral("dirDirList"));
+}
+
+QString TreeFolder(Main& main) {
+    QTreeView* tree = Tree(main);
+    return qobject_cast<QFileSystemModel*>(tree->model())->filePath(tree->currentIndex());
+}
+
+QAction* MenuEntry(Main& main, const char* name) {
+    return main.contextMenu()->findChild<QAction*>(QLatin1String(name));
+}
+
+}  // namespace
+
+TEST_F(MainTest, SubFoldersListWithRelativeNamesAndBatchesGetThoseNames) {
+    song(QStringLiteral("top.mp3"), QStringLiteral("顶"));
+    ASSERT_TRUE(QDir().mkpath(music.filePath(QStringLiteral("周杰伦/叶惠美"))));
+    song(QStringLiteral("周杰伦/叶惠美/01 晴天.mp3"), QStringLiteral("晴天"));
+    song(QStringLiteral("周杰伦/single.mp3"), QStringLiteral("单曲"));
+    start();
+    main->changeFolder(music.path());
+    auto* box = main->findChild<QCheckBox*>(QStringLiteral("chkSubFolders"));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), QStringLiteral("包含子文件夹"));
+    EXPECT_EQ(column(0), QStringList{"top.mp3"});
+    main->listModel()->setChecked(0, true);
+
+    box->click();  // lists the tree, keeping the tick of top.mp3
+    EXPECT_EQ(column(0), (QStringList{"top.mp3", QStringLiteral("周杰伦/single.mp3"),
+                                      QStringLiteral("周杰伦/叶惠美/01 晴天.mp3")}));
+    EXPECT_EQ(prompt(), Prompt(3, 1));
+    main->listModel()->setChecked(2, true);
+    EXPECT_EQ(main->tickedFiles().names,
+              (QStringList{"top.mp3", QStringLiteral("周杰伦/叶惠美/01 晴天.mp3")}));
+    EXPECT_EQ(main->tickedFiles().folder, music.path());
+    EXPECT_EQ(TreeFolder(*main), music.path());  // the tree stays on the folder listed
+    // The name column grows to show the paths.
+    const QFontMetrics metrics(main->listView()->font());
+    EXPECT_GT(main->listView()->header()->sectionSize(0),
+              metrics.horizontalAdvance(QStringLiteral("周杰伦/叶惠美/01 晴天.mp3")));
+
+    box->click();
+    EXPECT_FALSE(main->includesSubFolders());
+    EXPECT_EQ(column(0), QStringList{"top.mp3"});
+}
+
+TEST_F(MainTest, RefreshSeesNewAndGoneFilesAndKeepsTicksAndSelection) {
+    songs(4);
+    start();
+    main->changeFolder(music.path());
+    showWindow();
+    Mp3ListModel* model = main->listModel();
+    model->setChecked(1, true);
+    model->setChecked(3, true);
+    main->listView()->selectionModel()->select(
+        QItemSelection(model->index(2, 0), model->index(3, model->columnCount() - 1)),
+        QItemSelectionModel::ClearAndSelect);
+    song(QStringLiteral("00a.mp3"), QStringLiteral("新"));
+    ASSERT_TRUE(QFile::remove(music.filePath(QStringLiteral("03.mp3"))));
+
+    QTest::keyClick(main.get(), Qt::Key_F5);
+    EXPECT_EQ(column(0), (QStringList{"00.mp3", "00a.mp3", "01.mp3", "02.mp3"}));
+    EXPECT_EQ(model->checkedNames(), QStringList{"01.mp3"});
+    EXPECT_EQ(prompt(), Prompt(4, 1));
+    EXPECT_EQ(main->listView()->selectedRowNumbers(), QList<int>{3});  // 02.mp3
+
+    // The reload after a batch still clears the ticks; the menu gets the
+    // batch's files back.
+    emit main->contextMenu()->aboutToShow();
+    EXPECT_FALSE(MenuEntry(*main, "mnuCheckLastBatch")->isEnabled());
+    answer = [&](QDialog&) { main->FillListFlag = true; };
+    press("cmdID3v1");
+    EXPECT_EQ(main->CheckedCount(), 0);
+    emit main->contextMenu()->aboutToShow();
+    ASSERT_TRUE(MenuEntry(*main, "mnuCheckLastBatch")->isEnabled());
+    MenuEntry(*main, "mnuCheckLastBatch")->trigger();
+    EXPECT_EQ(model->checkedNames(), QStringList{"01.mp3"});
+}
+
+TEST_F(MainTest, FilesChangedByOtherProgramsShowWithinASecond) {
+    songs(2);
+    start();
+    main->changeFolder(music.path());
+    main->listModel()->setChecked(0, true);
+    song(QStringLiteral("copied in.mp3"), QStringLiteral("拷贝"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return main->FileCount() == 3; }, 5000));
+    EXPECT_EQ(main->listModel()->checkedNames(), QStringList{"00.mp3"});
+
+    // A tag rewritten in place changes no folder entry.
+    song(QStringLiteral("01.mp3"), QStringLiteral("改过"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return column(1).contains(QStringLiteral("改过")); }, 5000));
+    EXPECT_EQ(main->CheckedCount(), 1);
+
+    // The window's own reading changes nothing it watches: no reload follows
+    // a reload.
+    QSignalSpy reloads(main->listModel(), &QAbstractItemModel::modelReset);
+    QTest::qWait(1200);
+    EXPECT_EQ(reloads.size(), 0);
+}
+
+TEST_F(MainTest, CtrlAndShiftSelectWithoutTickingAndSpaceTicksTheSelection) {
+    songs(6);
+    start();
+    main->changeFolder(music.path());
+    showWindow();
+    Mp3ListView* view = main->listView();
+    Mp3ListModel* model = main->listModel();
+    const auto cell = [&](int row) { return view->visualRect(model->index(row, 1)).center(); };
+
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cell(1));  // ticks and selects
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, cell(3));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, cell(5));
+    EXPECT_EQ(view->selectedRowNumbers(), (QList<int>{1, 2, 3, 5}));
+    EXPECT_EQ(model->checkedNames(), QStringList{"01.mp3"});
+
+    // The current row (5) is unticked: Space ticks every selected row.
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Space);
+    EXPECT_EQ(model->checkedNames(), (QStringList{"01.mp3", "02.mp3", "03.mp3", "05.mp3"}));
+    EXPECT_EQ(prompt(), Prompt(6, 4));
+    QTest::keyClick(view, Qt::Key_Space);  // and unticks them all again
+    EXPECT_EQ(main->CheckedCount(), 0);
+
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view->selectedRowNumbers().size(), 6);
+    EXPECT_EQ(main->CheckedCount(), 0);
+}
+
+TEST_F(MainTest, RightClickMenuActsOnTheSelectedRows) {
+    ASSERT_TRUE(QDir().mkpath(music.filePath(QStringLiteral("专辑"))));
+    songs(3);
+    song(QStringLiteral("专辑/深.mp3"), QStringLiteral("深"));
+    start();
+    main->changeFolder(music.path());
+    main->setIncludesSubFolders(true);
+    QList<QUrl> urls;
+    main->setUrlOpener([&](const QUrl& url) { urls << url; });
+
+    QStringList texts;
+    for (QAction* action : main->contextMenu()->actions())
+        if (!action->isSeparator())
+            texts << action->text();
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("勾选所选"), QStringLiteral("取消勾选所选"),
+                                  QStringLiteral("查看详细信息"),
+                                  QStringLiteral("在文件管理器中打开所在文件夹"),
+                                  QStringLiteral("复制文件路径"),
+                                  QStringLiteral("勾选上次操作的文件"), QStringLiteral("刷新")}));
+    // With nothing selected the row entries are off.
+    emit main->contextMenu()->aboutToShow();
+    EXPECT_FALSE(MenuEntry(*main, "mnuCheckSelected")->isEnabled());
+    EXPECT_FALSE(MenuEntry(*main, "mnuCheckLastBatch")->isEnabled());
+
+    Mp3ListModel* model = main->listModel();
+    ASSERT_EQ(column(0).last(), QStringLiteral("专辑/深.mp3"));
+    main->listView()->selectionModel()->select(
+        QItemSelection(model->index(2, 0), model->index(3, 0)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    main->listView()->selectionModel()->setCurrentIndex(model->index(3, 0),
+                                                        QItemSelectionModel::NoUpdate);
+    emit main->contextMenu()->aboutToShow();
+    EXPECT_TRUE(MenuEntry(*main, "mnuCheckSelected")->isEnabled());
+
+    MenuEntry(*main, "mnuCheckSelected")->trigger();
+    EXPECT_EQ(model->checkedNames(), (QStringList{"02.mp3", QStringLiteral("专辑/深.mp3")}));
+    MenuEntry(*main, "mnuUncheckSelected")->trigger();
+    EXPECT_EQ(main->CheckedCount(), 0);
+
+    MenuEntry(*main, "mnuCopyPath")->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(),
+              music.filePath(QStringLiteral("02.mp3")) + QLatin1Char('\n') +
+                  music.filePath(QStringLiteral("专辑/深.mp3")));
+    MenuEntry(*main, "mnuOpenFolder")->trigger();  // the current row's own folder
+    ASSERT_EQ(urls.size(), 1);
+    EXPECT_EQ(urls.first().toLocalFile(), music.filePath(QStringLiteral("专辑")));
+
+    MenuEntry(*main, "mnuDetails")->trigger();
+    EXPECT_EQ(opened, QStringList{"frmMp3Info"});
+    EXPECT_EQ(main->CheckedCount(), 0);
+}
+
+TEST_F(MainTest, WindowKeepsItsPlaceSizeWidthsSplitterAndLastFolder) {
+    songs(1);
+    start();
+    // The first start fits a 1280x800 screen, bottom edge included.
+    const QRect free = main->screen()->availableGeometry();
+    EXPECT_TRUE(free.contains(main->geometry())) << main->geometry().height();
+    main->changeFolder(music.path());
+    showWindow();
+    main->setGeometry(60, 70, 1100, 650);
+    main->listView()->header()->resizeSection(1, 211);
+    auto* splitter = main->findChild<QSplitter*>(QStringLiteral("splitter"));
+    splitter->setSizes({250, 600});
+    const QList<int> sizes = splitter->sizes();
+    main->close();
+    main.reset();
+
+    start();
+    showWindow();
+    EXPECT_EQ(main->size(), QSize(1100, 650));
+    EXPECT_EQ(main->listView()->header()->sectionSize(1), 211);
+    EXPECT_EQ(main->findChild<QSplitter*>(QStringLiteral("splitter"))->sizes(), sizes);
+    EXPECT_EQ(ReadWindowSettings().lastFolder, music.path());
+    const StartPlace place =
+        ChooseStartPlace(StartSources{{}, QStringLiteral("/"), ReadWindowSettings().lastFolder});
+    EXPECT_EQ(place.folder, music.path());
+}
+
+TEST_F(MainTest, DroppedFolderOrFileOpensIt) {
+    ASSERT_TRUE(QDir().mkpath(music.filePath(QStringLiteral("专辑"))));
+    songs(2);
+    song(QStringLiteral("专辑/b.mp3"), QStringLiteral("乙"));
+    song(QStringLiteral("专辑/a.mp3"), QStringLiteral("甲"));
+    start();
+    const auto drop = [&](const QString& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(main.get(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(main.get(), &dropped);
+    };
+    drop(music.filePath(QStringLiteral("专辑")));
+    EXPECT_EQ(main->folder(), music.filePath(QStringLiteral("专辑")));
+    EXPECT_EQ(column(0), (QStringList{"a.mp3", "b.mp3"}));
+    drop(music.filePath(QStringLiteral("01.mp3")));
+    EXPECT_EQ(main->folder(), music.path());
+    EXPECT_EQ(TreeFolder(*main), music.path());
+    EXPECT_EQ(main->listView()->currentIndex().row(), 1);
+    EXPECT_EQ(main->CheckedCount(), 0);
+
+    // Not a local file: refused.
+    QMimeData web;
+    web.setUrls({QUrl(QStringLiteral("https://example.org/a.mp3"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &web, Qt::LeftButton, {});
+    QCoreApplication::sendEvent(main.get(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+}
+
+TEST_F(MainTest, TreeKeepsTheClickedFolderWhileFoldersLoad) {
+    for (const char* name : {"a", "b", "c"})
+        ASSERT_TRUE(QDir().mkpath(music.filePath(QLatin1String(name))));
+    start();
+    main->changeFolder(music.filePath(QStringLiteral("a")));
+    showWindow();
+    QTreeView* tree = Tree(*main);
+    auto* folders = qobject_cast<QFileSystemModel*>(tree->model());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return folders->rowCount(folders->index(music.path())) == 3; }, 3000));
+    // The user clicks a folder: it is listed and stays current, and later
+    // loads of the tree's folders do not scroll the tree under the pointer.
+    const QModelIndex b = folders->index(music.filePath(QStringLiteral("b")));
+    tree->scrollTo(b);
+    const QRect where = tree->visualRect(b);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, where.center());
+    EXPECT_EQ(main->folder(), music.filePath(QStringLiteral("b")));
+    const int scrolled = tree->verticalScrollBar()->value();
+    emit folders->directoryLoaded(music.path());
+    emit folders->directoryLoaded(QStringLiteral("/"));
+    EXPECT_EQ(tree->verticalScrollBar()->value(), scrolled);
+    EXPECT_EQ(TreeFolder(*main), music.filePath(QStringLiteral("b")));
 }

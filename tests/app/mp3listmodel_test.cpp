@@ -9,9 +9,19 @@
 
 namespace {
 
+// Rows named by their first cell; a cell that reads as a number gives that
+// number (in hundredths) as its sort value, as a loaded size column would.
 std::vector<Mp3Row> Rows(const QList<QStringList>& cells) {
     std::vector<Mp3Row> rows;
-    for (const QStringList& row : cells) rows.push_back(Mp3Row{row.value(0), row, {}, {}});
+    for (const QStringList& row : cells) {
+        QList<qint64> values;
+        for (QString cell : row) {
+            bool ok = false;
+            const double number = cell.remove(QLatin1Char(',')).toDouble(&ok);
+            values << (ok ? qint64(number * 100) : 0);
+        }
+        rows.push_back(Mp3Row{row.value(0), row, {}, values});
+    }
     return rows;
 }
 
@@ -76,6 +86,27 @@ TEST_F(Mp3ListModelTest, BulkTickOperationsKeepTheCountAndSignalOneRange) {
     EXPECT_EQ(ticks.size(), 5);
 }
 
+TEST_F(Mp3ListModelTest, RowsAndNamesTickInOneGoAndCountOnce) {
+    model.setRows(Rows({{"a"}, {"b"}, {"c"}, {"d"}, {"e"}}));
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy ticks(&model, &Mp3ListModel::ticksChanged);
+    model.setCheckedRows({3, 1}, true);
+    EXPECT_EQ(model.checkedNames(), (QStringList{"b", "d"}));
+    ASSERT_EQ(changed.size(), 1);  // one range over the rows concerned
+    EXPECT_EQ(changed[0][0].toModelIndex(), model.index(1, 0));
+    EXPECT_EQ(changed[0][1].toModelIndex(), model.index(3, 0));
+    model.setCheckedRows({1, 2}, false);
+    EXPECT_EQ(model.checkedCount(), 1);
+    // Names the list does not hold are passed over; ticks elsewhere stay.
+    EXPECT_EQ(model.checkNames({"e", "a", "renamed away"}), 2);
+    EXPECT_EQ(model.checkedNames(), (QStringList{"a", "d", "e"}));
+    EXPECT_EQ(model.checkNames({"a"}), 1);
+    EXPECT_EQ(model.checkedCount(), 3);
+    EXPECT_EQ(ticks.size(), 4);
+    EXPECT_EQ(model.rowOf("c"), 2);
+    EXPECT_EQ(model.rowOf("z"), -1);
+}
+
 TEST_F(Mp3ListModelTest, TickOperationsOnAnEmptyListStillReport) {
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     QSignalSpy ticks(&model, &Mp3ListModel::ticksChanged);
@@ -96,13 +127,42 @@ TEST_F(Mp3ListModelTest, CheckBoxEditCountsOnce) {
     EXPECT_EQ(model.checkedCount(), 1);
 }
 
-TEST_F(Mp3ListModelTest, SortsByTextNotByNumberAndKeepsEqualTextsInOrder) {
-    model.setRows(Rows({{"a", "9.00"}, {"b", "10.00"}, {"c", "9.00"}, {"d", "100.00"}}));
+TEST_F(Mp3ListModelTest, NumberColumnsSortByValueWithTiesInNameOrderBothWays) {
+    model.setRows(Rows({{"d", "9.00"}, {"b", "1,010.00"}, {"a", "9.00"}, {"c", "100.00"}}));
     model.sort(1, Qt::AscendingOrder);
-    EXPECT_EQ(Column(model, 1), (QStringList{"10.00", "100.00", "9.00", "9.00"}));
-    EXPECT_EQ(Column(model, 0), (QStringList{"b", "d", "a", "c"}));
+    EXPECT_EQ(Column(model, 1), (QStringList{"9.00", "9.00", "100.00", "1,010.00"}));
+    EXPECT_EQ(Column(model, 0), (QStringList{"a", "d", "c", "b"}));
     model.sort(1, Qt::DescendingOrder);
-    EXPECT_EQ(Column(model, 0), (QStringList{"a", "c", "d", "b"}));
+    EXPECT_EQ(Column(model, 0), (QStringList{"b", "c", "a", "d"}));  // ties stay a, d
+}
+
+TEST(Mp3ListModelSort, TextColumnsSortNaturallyAndByPinyin) {
+    const struct {
+        int code;
+        QStringList shuffled;
+        QStringList sorted;
+    } cases[] = {
+        {206, {"10", "2", "1", "02"}, {"1", "2", "02", "10"}},
+        {201,
+         {QStringLiteral("第10集"), QStringLiteral("第2集"), QStringLiteral("第1集")},
+         {QStringLiteral("第1集"), QStringLiteral("第2集"), QStringLiteral("第10集")}},
+        {202,
+         {QStringLiteral("周杰伦"), QStringLiteral("阿杜"), QStringLiteral("邓丽君"), "Beyond"},
+         // Chinese collation puts Han characters before Latin letters.
+         {QStringLiteral("阿杜"), QStringLiteral("邓丽君"), QStringLiteral("周杰伦"), "Beyond"}},
+        {306,
+         {"Track 10.mp3", "track 9.mp3", "Track 1.mp3"},
+         {"Track 1.mp3", "track 9.mp3", "Track 10.mp3"}},
+    };
+    for (const auto& c : cases) {
+        Mp3ListModel model({c.code, 306});
+        std::vector<Mp3Row> rows;
+        for (int i = 0; i < c.shuffled.size(); ++i)
+            rows.push_back(Mp3Row{QString::number(i), {c.shuffled.at(i), QString::number(i)}, {}});
+        model.setRows(std::move(rows));
+        model.sort(0, Qt::AscendingOrder);
+        EXPECT_EQ(Column(model, 0), c.sorted) << c.code;
+    }
 }
 
 TEST_F(Mp3ListModelTest, SortIgnoresLetterCaseAndOrdersChineseByPinyin) {
@@ -135,6 +195,10 @@ TEST_F(Mp3ListModelTest, ReloadClearsTicksAndTakesTheSortOrder) {
     EXPECT_EQ(model.checkedCount(), 0);
     EXPECT_EQ(Column(model, 0), (QStringList{"new", "a", "b"}));
     EXPECT_EQ(model.sortColumn(), 1);
+    // A refresh gives the ticks back by name, wherever the rows now stand.
+    model.setRows(Rows({{"b", "1"}, {"gone?", "5"}, {"a", "2"}}), {"a", "gone"});
+    EXPECT_EQ(model.checkedCount(), 1);
+    EXPECT_EQ(model.checkedNames(), QStringList{"a"});
     EXPECT_EQ(model.sortOrder(), Qt::DescendingOrder);
 }
 

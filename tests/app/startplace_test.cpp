@@ -105,3 +105,31 @@ TEST(StartPlace, PathsResolveAgainstTheCurrentFolder) {
         }
     }
 }
+
+TEST(StartPlace, TheLastFolderServesOnlyWhenNothingIsGivenAndItStillExists) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString root = dir.path();
+    const QString last = root + QStringLiteral("/上次");
+    ASSERT_TRUE(QDir().mkpath(last));
+    WriteBytes(root + QStringLiteral("/不是目录"), "x");
+    const struct {
+        const char* what;
+        QString argument;
+        QString lastFolder;
+        QString folder;
+    } cases[] = {
+        {"last folder", {}, last, last},
+        {"argument wins", QStringLiteral("."), last, root},
+        {"last folder gone", {}, root + QStringLiteral("/已删除"), root},
+        {"last folder a file", {}, root + QStringLiteral("/不是目录"), root},
+        {"last folder relative", {}, QStringLiteral("上次"), root},
+        {"none kept", {}, {}, root},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const StartPlace place = ChooseStartPlace(StartSources{c.argument, root, c.lastFolder});
+        EXPECT_EQ(place.folder, c.folder);
+        EXPECT_TRUE(place.notice.isEmpty());
+    }
+}

@@ -112,6 +112,28 @@ TEST_F(CliListTest, ColumnsOptionChoosesAndRepeatsColumns) {
                                          "0.00\t空.mp3\t0.00\n"));
 }
 
+TEST_F(CliListTest, RecursiveListingAndAudioColumns) {
+    writeSongs();
+    ASSERT_TRUE(QDir().mkpath(music.filePath(QStringLiteral("周杰伦/叶惠美"))));
+    WriteBytes(music.filePath(QStringLiteral("周杰伦/叶惠美/晴天.mp3")), MpegFrames(300));
+    const QStringList codes = {QStringLiteral("--columns"),
+                               QStringLiteral("306,401,402,403,404,405")};
+    const CliRun flat = run(codes + QStringList{music.path()});
+    EXPECT_EQ(flat.status, 0);
+    EXPECT_FALSE(flat.out.contains(QStringLiteral("晴天")));
+    for (const QString& option : {QStringLiteral("--recursive"), QStringLiteral("-r")}) {
+        const CliRun deep = run(codes + QStringList{option, music.path()});
+        EXPECT_EQ(deep.status, 0) << deep.err.toStdString();
+        const QStringList lines = deep.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 6);
+        EXPECT_EQ(lines.first(),
+                  QStringLiteral("文件名\t时长\t比特率\t采样率\t声道\tMPEG 版本/层"));
+        EXPECT_EQ(lines.last(), QStringLiteral("周杰伦/叶惠美/晴天.mp3\t0:08\t128 kbit/s\t44.1 "
+                                               "kHz\t联合立体声\tMPEG-1 Layer III"));
+        EXPECT_EQ(lines.at(4), QStringLiteral("空.mp3\t\t\t\t\t"));  // no audio frame
+    }
+}
+
 TEST_F(CliListTest, BadArgumentsAndUnreadableFolders) {
     EXPECT_EQ(run({}).status, 2);
     EXPECT_EQ(run({music.path(), music.path()}).status, 2);

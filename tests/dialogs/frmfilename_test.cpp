@@ -237,3 +237,26 @@ TEST_F(FileNameDialog, CancelButtonClearsTheFlagAndCloseBoxLeavesIt) {
 }
 
 }  // namespace
+
+// Files listed from sub-folders: the preview names them by their paths,
+// each is renamed in its own folder, and the dialog tells the window the
+// names they have afterwards.
+TEST_F(FileNameDialog, FilesFromSubFoldersAreRenamedWhereTheyLie) {
+    ASSERT_TRUE(QDir().mkpath(Path("专辑/CD1")));
+    WriteBytes(Path("专辑/CD1/01.mp3"), Audio(200) + V1Bytes("Sunny", "Jay"));
+    WriteBytes(Path("top.mp3"), Audio(200) + V1Bytes("Rain", "Jay"));
+    Mp3("ro.mp3", V1Bytes("Stays", "Jay"));
+    SetReadOnly(Path("ro.mp3"), true);
+    frmFileName dialog({dir.path(), {QStringLiteral("专辑/CD1/01.mp3"), "top.mp3", "ro.mp3"}},
+                       fillListFlag, prompter);
+    dialog.optFileNameChangeMode(6)->click();  // artist\title
+    EXPECT_EQ(Column(dialog.lvwFileNamePreview(), 0),
+              (QStringList{QStringLiteral("专辑/CD1/01.mp3"), "top.mp3", "ro.mp3"}));
+    EXPECT_TRUE(dialog.namesAfterRun().isEmpty());
+    prompter.answer(true);
+    dialog.cmdModifyID3v1()->click();
+    EXPECT_TRUE(QFile::exists(Path("专辑/CD1/Jay/Sunny.mp3")));
+    EXPECT_TRUE(QFile::exists(Path("Jay/Rain.mp3")));
+    EXPECT_EQ(dialog.namesAfterRun(),
+              (QStringList{QStringLiteral("专辑/CD1/Jay/Sunny.mp3"), "Jay/Rain.mp3", "ro.mp3"}));
+}

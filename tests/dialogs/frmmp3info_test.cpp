@@ -275,7 +275,10 @@ TEST_F(Mp3InfoDialog, FaceShowsItsFixedTextsAndColours) {
                                   QStringLiteral("编 码 者 ：")},
         {QStringLiteral("文 件 名 ："), QStringLiteral("路 径 名 ："),
          QStringLiteral("文件大小 ："), QStringLiteral("是否只读 ："),
-         QStringLiteral("是否存档 ："), QStringLiteral("文件内容 ：")},
+         QStringLiteral("是否存档 ："), QStringLiteral("文件内容 ："),
+         QStringLiteral("时    长 ："), QStringLiteral("比 特 率 ："),
+         QStringLiteral("采 样 率 ："), QStringLiteral("声    道 ："),
+         QStringLiteral("格    式 ：")},
     };
     for (int page = 1; page <= 3; ++page)
         EXPECT_EQ(PageCaptions(dialog, page), pages[page - 1]) << page;

@@ -9,7 +9,8 @@ a Xing header claiming hours), `tamberlo-cli show` must give the same
 version, layer, sample rate, channel mode and VBR-or-not as mutagen, a
 length within 1 s and a bitrate within 1 kbit/s. Files mutagen cannot read
 are named and not compared; every file in the audio fixture folder must be
-readable by both.
+readable by both. The audio columns `tamberlo-cli list` prints for that
+folder are held to the same bounds.
 
 Works only inside a temporary folder. Exit status: 0 when everything held,
 1 with one line per fault, 2 for a usage error, 77 without mutagen.
@@ -76,6 +77,35 @@ def made_files(audio_folder, work):
     return paths
 
 
+def check_list_columns(cli, folder):
+    """The audio columns of `tamberlo-cli list`, as the main window shows them:
+    the length as m:ss within 1 s, the bitrate within 1 kbit/s ("VBR 平均"
+    exactly for a VBR or ABR file), the sample rate in kHz."""
+    run = subprocess.run([cli, "list", "--recursive", "--columns", "306,401,402,403", folder],
+                         capture_output=True)
+    if run.returncode != 0:
+        fault("list", "exit status", run.returncode, 0)
+        return
+    lines = run.stdout.decode("utf-8").splitlines()
+    if lines[0] != "文件名\t时长\t比特率\t采样率":
+        fault("list", "header", lines[0], "文件名\t时长\t比特率\t采样率")
+    for line in lines[1:]:
+        name, length, bitrate, rate = line.split("\t")
+        info = MP3(os.path.join(folder, name)).info
+        minutes, seconds = length.split(":")
+        if abs(int(minutes) * 60 + int(seconds) - info.length) > 1.0:
+            fault(name, "length column", length, info.length)
+        vbr = info.bitrate_mode in (BitrateMode.VBR, BitrateMode.ABR)
+        prefix = "VBR 平均 " if vbr else ""
+        if not bitrate.startswith(prefix) or not bitrate.endswith(" kbit/s"):
+            fault(name, "bitrate column", bitrate, f"{prefix}N kbit/s")
+        elif abs(int(bitrate[len(prefix):-len(" kbit/s")]) * 1000 - info.bitrate) > 1000:
+            fault(name, "bitrate column", bitrate, info.bitrate)
+        if round(float(rate.removesuffix(" kHz")) * 1000) != info.sample_rate:
+            fault(name, "sample rate column", rate, info.sample_rate)
+        print(f"ok   list {name}: {length}, {bitrate}, {rate}")
+
+
 def main():
     if len(sys.argv) < 3:
         print(__doc__)
@@ -130,6 +160,9 @@ def main():
             print(f"ok   {name}: {ours['Version']} layer {ours['Layer']}, "
                   f"{ours['DurationMs'] / 1000:.3f} s ({info.length:.3f}), "
                   f"{ours['Bitrate']} kbit/s ({info.bitrate / 1000:.3f})")
+
+        if audio_folder:
+            check_list_columns(cli, audio_folder)
 
     if compared < len(must_read):
         faults.append("FAIL fewer files compared than the audio fixtures")

@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     Main window(prompter);
     prompter.setParent(&window);
     window.show();
+    window.recoverInterruptedBatches();
     window.openStartPlace(ChooseStartPlace(
         StartSources{line.path, CurrentFolder(), ReadWindowSettings().lastFolder}));
     return app.exec();

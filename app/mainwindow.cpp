@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -26,6 +27,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
+#include <QThread>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -39,6 +41,8 @@
 #include "batch/audiotext.h"
 #include "batch/columns.h"
 #include "batch/mp3list.h"
+#include "batch/undo.h"
+#include "batch/writesettings.h"
 #include "dialogs/frmfilename.h"
 #include "dialogs/frmid3v1tag.h"
 #include "dialogs/frmid3v2tag.h"
@@ -48,9 +52,12 @@
 #include "store/filefacts.h"
 #include "store/fileio.h"
 #include "store/id3v1.h"
+#include "store/journal.h"
+#include "store/programfolder.h"
 #include "ui/busy.h"
 #include "ui/font.h"
 #include "ui/prompter.h"
+#include "ui/workprogress.h"
 
 namespace {
 
@@ -322,15 +329,36 @@ void Main::buildFace() {
     auto* cmdID3v1 = Button("cmdID3v1", QStringLiteral("修改 ID3v1 标签"), fraTagEditArea);
     auto* cmdID3v2 = Button("cmdID3v2", QStringLiteral("修改 ID3v2 标签"), fraTagEditArea);
     auto* cmdFileName = Button("cmdFileName", QStringLiteral("修改 Mp3 文件名"), fraTagEditArea);
-    auto* batchLayout = new QHBoxLayout(fraTagEditArea);
+    auto* batchLayout = new QHBoxLayout;
     for (QPushButton* button : {cmdID3v1, cmdID3v2, cmdFileName}) {
         button->setMinimumHeight(36);
         batchLayout->addWidget(button);
     }
+    // How files are written, for every batch.
+    const ApplyOptions settings = LoadWriteSettings();
+    keepMtime_ = new QCheckBox(QStringLiteral("保留文件修改时间"), fraTagEditArea);
+    keepMtime_->setObjectName(QStringLiteral("chkKeepMtime"));
+    keepMtime_->setChecked(settings.keepMtime);
+    splitLinks_ = new QCheckBox(QStringLiteral("允许改写有多个硬链接的文件（其他链接保留旧内容）"),
+                                fraTagEditArea);
+    splitLinks_->setObjectName(QStringLiteral("chkSplitHardLinks"));
+    splitLinks_->setChecked(settings.splitHardLinks);
+    auto* optionsLayout = new QHBoxLayout;
+    optionsLayout->addWidget(keepMtime_);
+    optionsLayout->addWidget(splitLinks_);
+    optionsLayout->addStretch(1);
+    auto* areaLayout = new QVBoxLayout;
+    areaLayout->addLayout(batchLayout);
+    areaLayout->addLayout(optionsLayout);
+    fraTagEditArea->setLayout(areaLayout);
+    auto* cmdUndo = Button("cmdUndo", QStringLiteral("撤销上次修改"), right);
+    cmdUndo->setToolTip(QStringLiteral("Ctrl+Z"));
+    auto* undoShortcut = new QShortcut(QKeySequence::Undo, this);
     auto* cmdSetup = Button("cmdSetup", QStringLiteral("修改表头设定"), right);
     auto* cmdExit = Button("cmdExit", QStringLiteral("退出程序（&E）"), right);
     auto* endLayout = new QVBoxLayout;
     endLayout->addStretch(1);
+    endLayout->addWidget(cmdUndo);
     endLayout->addWidget(cmdSetup);
     endLayout->addWidget(cmdExit);
     auto* bottomLayout = new QHBoxLayout;
@@ -372,6 +400,10 @@ void Main::buildFace() {
     connect(cmdID3v2, &QPushButton::clicked, this, [this] { runBatch(Batch::ID3v2); });
     connect(cmdFileName, &QPushButton::clicked, this, [this] { runBatch(Batch::FileName); });
     connect(cmdSetup, &QPushButton::clicked, this, [this] { runSetup(); });
+    connect(cmdUndo, &QPushButton::clicked, this, [this] { undoLastBatch(); });
+    connect(undoShortcut, &QShortcut::activated, this, [this] { undoLastBatch(); });
+    connect(keepMtime_, &QCheckBox::toggled, this, [this] { saveWriteSettings(); });
+    connect(splitLinks_, &QCheckBox::toggled, this, [this] { saveWriteSettings(); });
     connect(cmdExit, &QPushButton::clicked, this, &QWidget::close);
     connect(list_, &Mp3ListView::rowClicked, this, [this](int row) { model_->toggle(row); });
     connect(list_, &Mp3ListView::spaceToggled, this, &Main::toggleSelectedTicks);
@@ -577,6 +609,8 @@ void Main::FillList(Keep keep) {
     // change is loaded once the current load is done, never inside it.
     if (loading_) {
         reloadPending_ = true;
+        if (stopLoad_)
+            *stopLoad_ = true;
         return;
     }
     loading_ = true;
@@ -596,10 +630,49 @@ void Main::FillList(Keep keep) {
 void Main::loadFolder(QString& notice, Keep keep) {
     const QString folder = folder_;
     FolderRows loaded;
+    // The rows are read on a worker while this thread keeps the window
+    // painted and answering; a change of folder meanwhile stops the read
+    // between two files (FillList then loads the new folder).
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    stopLoad_ = stop;
     try {
-        BusyProgress progress(this, QStringLiteral("正在读取 Mp3 文件：已读取 %1 / %2 个"));
-        loaded = LoadFolderRows(folder, ListOptions{subFolders_->isChecked()},
-                                model_->columnCodes(), progress.callback());
+        auto done = std::make_shared<std::atomic<int>>(0);
+        auto total = std::make_shared<std::atomic<int>>(0);
+        const QList<int> codes = model_->columnCodes();
+        const ListOptions options{subFolders_->isChecked()};
+        std::exception_ptr failure;
+        QEventLoop loop;
+        QThread* worker = QThread::create([&, folder, codes, options, stop, done, total] {
+            try {
+                loaded = LoadFolderRows(
+                    folder, options, codes,
+                    [done, total](int n, int of) {
+                        *total = of;
+                        *done = n;
+                    },
+                    [stop] { return stop->load(); });
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+        QTimer ticker;
+        const QString before = prompt_->text();
+        connect(&ticker, &QTimer::timeout, &loop, [this, done, total] {
+            prompt_->setText(QStringLiteral("正在读取 Mp3 文件：已读取 %1 / %2 个")
+                                 .arg(done->load())
+                                 .arg(total->load()));
+        });
+        BusyCursor busy;
+        worker->start();
+        ticker.start(100);
+        loop.exec();
+        worker->wait();
+        delete worker;
+        stopLoad_.reset();
+        prompt_->setText(before);
+        if (failure)
+            std::rethrow_exception(failure);
     } catch (const StoreError& error) {
         // The list empties, so no row can be joined to a folder it does not
         // belong to; the tree and the current folder still name one folder.
@@ -620,7 +693,7 @@ void Main::loadFolder(QString& notice, Keep keep) {
         reloadPending_ = true;
         return;
     }
-    if (folder_ != folder) {
+    if (*stop || folder_ != folder) {
         reloadPending_ = true;
         return;
     }
@@ -733,6 +806,9 @@ void Main::execDialog(QDialog& dialog) {
 }
 
 void Main::runBatch(Batch which) {
+    // The rows on show may belong to the folder that was listed before.
+    if (loading_)
+        return;
     if (CheckedCount() <= 0) {
         prompter_.tell(QStringLiteral("可是，您并没有选择 Mp3 文件呀？"),
                        QStringLiteral("没有选择文件"));
@@ -820,6 +896,8 @@ void Main::copyFilePaths() {
 }
 
 void Main::openDetails() {
+    if (loading_)
+        return;
     // The current row: the one double-clicked, or Return's. Ticks stay as
     // they are; the list is not reloaded.
     QModelIndex index = list_->currentIndex();
@@ -833,4 +911,63 @@ void Main::openDetails() {
     execDialog(dialog);
     if (refreshPending_)
         refresh();
+}
+
+void Main::saveWriteSettings() {
+    ApplyOptions options;
+    options.keepMtime = keepMtime_->isChecked();
+    options.splitHardLinks = splitLinks_->isChecked();
+    SaveWriteSettings(options);
+}
+
+void Main::recoverInterruptedBatches() {
+    if (!QFileInfo::exists(JournalFolder()))
+        return;  // nothing was ever journaled here
+    RecoveryReport report;
+    try {
+        Journal journal(JournalFolder());
+        WorkProgress work(this, QStringLiteral("正在检查上次没有做完的修改……"));
+        work.run([&](const WorkProgress::Control&) { report = journal.recover(); });
+    } catch (const StoreError& error) {
+        prompter_.tell(QStringLiteral("无法读取操作记录：") + error.message(),
+                       QStringLiteral("恢复中断的修改"));
+        return;
+    }
+    if (report.anythingToSay()) {
+        const ReportMessage message = RecoveryMessage(report);
+        prompter_.tell(message.text, message.caption);
+    }
+}
+
+void Main::undoLastBatch() {
+    if (loading_)
+        return;
+    Journal journal(JournalFolder());
+    QList<BatchSummary> batches;
+    try {
+        batches = journal.undoable();
+    } catch (const StoreError& error) {
+        prompter_.tell(QStringLiteral("无法读取操作记录：") + error.message(),
+                       QStringLiteral("撤销上次修改"));
+        return;
+    }
+    if (batches.isEmpty()) {
+        const ReportMessage nothing = NothingToUndoMessage();
+        prompter_.tell(nothing.text, nothing.caption);
+        return;
+    }
+    const ReportMessage question = UndoQuestion(batches.first());
+    if (!prompter_.ask(question.text, question.caption))
+        return;
+    UndoReport report;
+    WorkProgress work(this, QStringLiteral("正在撤销：已完成 %1 / %2 个文件……"));
+    work.run([&](const WorkProgress::Control& control) {
+        BatchOptions options;
+        options.cancelled = control.cancelled;
+        options.progress = control.progress;
+        report = RunUndo(journal, batches.first().number, options);
+    });
+    const ReportMessage message = UndoReportMessage(report);
+    prompter_.tell(message.text, message.caption);
+    FillList();
 }

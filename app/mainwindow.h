@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <QWidget>
+#include <atomic>
 #include <functional>
+#include <memory>
 
 #include "batch/tickedfiles.h"
 
@@ -84,6 +86,12 @@ class Main : public QWidget {
     using UrlOpener = std::function<void(const QUrl&)>;
     void setUrlOpener(UrlOpener opener) { openUrl_ = std::move(opener); }
 
+    // At start-up: finishes batches an earlier run left half done and tells
+    // the user about files it had to leave alone.
+    void recoverInterruptedBatches();
+    // "撤销上次修改": shows what it will undo, asks, and undoes it on a worker.
+    void undoLastBatch();
+
     Mp3ListModel* listModel() const { return model_; }
     Mp3ListView* listView() const { return list_; }
 
@@ -125,6 +133,7 @@ class Main : public QWidget {
     // The rows the menu and Space act on: the selected ones, else the
     // current one.
     QList<int> actedRows() const;
+    void saveWriteSettings();
 
     Prompter& prompter_;
     DialogRunner runDialog_;
@@ -140,6 +149,8 @@ class Main : public QWidget {
     bool inDialog_ = false;
     bool refreshPending_ = false;
     QStringList lastBatchNames_;
+    // Set to stop the load on the worker (the folder changed meanwhile).
+    std::shared_ptr<std::atomic<bool>> stopLoad_;
 
     QFileSystemModel* folders_ = nullptr;
     QTreeView* tree_ = nullptr;
@@ -151,4 +162,6 @@ class Main : public QWidget {
     QMenu* menu_ = nullptr;
     QFileSystemWatcher* watcher_ = nullptr;
     QTimer* refreshTimer_ = nullptr;
+    QCheckBox* keepMtime_ = nullptr;
+    QCheckBox* splitLinks_ = nullptr;
 };

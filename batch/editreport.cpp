@@ -1,8 +1,13 @@
 #include "batch/editreport.h"
 
+#include <optional>
+#include <vector>
+
 #include "batch/text.h"
 #include "store/error.h"
 #include "store/filefacts.h"
+#include "store/journal.h"
+#include "store/programfolder.h"
 
 EditReport& EditReport::operator+=(const EditReport& other) {
     written += other.written;
@@ -10,6 +15,12 @@ EditReport& EditReport::operator+=(const EditReport& other) {
     failures += other.failures;
     withoutID3v1 += other.withoutID3v1;
     cutTitles += other.cutTitles;
+    uncertain += other.uncertain;
+    warnings += other.warnings;
+    notTouched += other.notTouched;
+    cancelled = cancelled || other.cancelled;
+    if (journalFailure.isEmpty())
+        journalFailure = other.journalFailure;
     return *this;
 }
 
@@ -71,43 +82,176 @@ ReportMessage CutTitlesMessage(const QList<EditFailure>& cut) {
             QStringLiteral("歌名被截短的文件")};
 }
 
+ReportMessage UncertainMessage(const QList<EditFailure>& files) {
+    return {QStringLiteral("您选择的文件中有 ") + QString::number(files.size()) +
+                QStringLiteral(" 个文件在写入时出错，新内容可能已写入一部分：") + kMessageBreak +
+                FileLines(NamedLines(files)) + kMessageBreak +
+                QStringLiteral("程序已按操作记录检查这些文件，请您再看一下它们的标签。"),
+            QStringLiteral("写入出错的文件")};
+}
+
+ReportMessage StoppedMessage(const EditReport& report) {
+    if (!report.journalFailure.isEmpty())
+        return {QStringLiteral("无法写入操作记录：") + report.journalFailure + kMessageBreak +
+                    QString::number(report.written) + QStringLiteral(" 个文件已写入，其余 ") +
+                    QString::number(report.notTouched) + QStringLiteral(" 个文件未作改动。"),
+                QStringLiteral("修改已停止")};
+    return {QStringLiteral("修改已取消：") + QString::number(report.written) +
+                QStringLiteral(" 个文件已写入，其余 ") + QString::number(report.notTouched) +
+                QStringLiteral(" 个文件未作改动。") + kMessageBreak +
+                QStringLiteral("已写入的文件可以用“撤销上次修改”恢复原样。"),
+            QStringLiteral("修改已取消")};
+}
+
+ReportMessage WarningsMessage(const QList<EditFailure>& files) {
+    return {QString::number(files.size()) +
+                QStringLiteral(" 个文件的标签已写入，但修改时间未能保留：") + kMessageBreak +
+                FileLines(NamedLines(files)),
+            QStringLiteral("修改时间未能保留")};
+}
+
 QList<ReportMessage> ReportMessages(const EditReport& report) {
     QList<ReportMessage> messages;
+    if (report.notTouched > 0 || !report.journalFailure.isEmpty())
+        messages << StoppedMessage(report);
     if (report.readOnly > 0)
         messages << ReadOnlyMessage(report.readOnly);
     if (!report.failures.isEmpty())
         messages << FailureMessage(report.failures);
+    if (!report.uncertain.isEmpty())
+        messages << UncertainMessage(report.uncertain);
     if (!report.withoutID3v1.isEmpty())
         messages << WithoutID3v1Message(report.withoutID3v1);
     if (!report.cutTitles.isEmpty())
         messages << CutTitlesMessage(report.cutTitles);
+    if (!report.warnings.isEmpty())
+        messages << WarningsMessage(report.warnings);
     return messages;
 }
 
-EditReport EditTickedFiles(const TickedFiles& files, const ProgressFn& progress,
-                           const std::function<FileEdit(const QString& path, const QString& name,
-                                                        EditReport& report)>& edit) {
+EditReport EditTickedFiles(
+    const TickedFiles& files, BatchKind kind, const QString& description,
+    const BatchOptions& options,
+    const std::function<FileEditPlan(const QString& path, const QString& name)>& plan) {
     EditReport report;
     const int total = int(files.names.size());
-    for (int i = 0; i < total; ++i) {
+    enum class Kind : char { Planned, ReadOnly, AlreadyAsAsked, LeftAlone };
+    std::vector<Kind> kinds(static_cast<size_t>(total), Kind::Planned);
+    std::vector<FileEditPlan> notes(static_cast<size_t>(total));
+
+    const PlanFn planOne = [&](int i) {
         const QString& name = files.names[i];
-        const QString path = JoinPath(files.folder, name);
+        const QString& folder = files.folderOf(i);
+        const QString path = JoinPath(folder, name);
+        PlannedItem item;
+        item.path = path;
         try {
             // A file that vanished since the list was loaded fails here,
             // before anything is read.
-            if (const QString outside = LinkLeavesFolder(path, files.folder); !outside.isEmpty()) {
-                report.failures.append({name, outside});
+            if (const QString outside = LinkLeavesFolder(path, folder); !outside.isEmpty()) {
+                item.outcome = FileOutcome::Failed;
+                item.reason = outside;
             } else if (IsReadOnlyFile(path)) {
-                ++report.readOnly;
-            } else if (edit(path, name, report) == FileEdit::Written) {
-                ++report.written;
+                kinds[size_t(i)] = Kind::ReadOnly;
+            } else {
+                FileEditPlan planned = plan(path, name);
+                if (!planned.change.splices.isEmpty())
+                    item.change = planned.change;
+                else
+                    kinds[size_t(i)] =
+                        planned.alreadyAsAsked ? Kind::AlreadyAsAsked : Kind::LeftAlone;
+                planned.change = {};
+                notes[size_t(i)] = std::move(planned);
             }
         } catch (const StoreError& error) {
-            report.failures.append(
-                {name, error.reason().isEmpty() ? error.message() : error.reason()});
+            item.change = std::monostate();
+            item.outcome = FileOutcome::Failed;
+            item.reason = error.reason().isEmpty() ? error.message() : error.reason();
         }
-        if (progress)
-            progress(i + 1, total);
+        return item;
+    };
+    RunControl control;
+    control.apply = options.apply;
+    control.cancelled = options.cancelled;
+    control.progress = options.progress;
+
+    std::optional<Journal> own;
+    Journal* journal = options.journal;
+    RunResult result;
+    try {
+        if (!journal)
+            journal = &own.emplace(JournalFolder());
+        result = journal->run(kind, description, total, planOne, control);
+    } catch (const StoreError& error) {
+        result = {};
+        result.files.resize(total);
+        result.journalFailure = error.message();
+    }
+    if (result.needsRecovery && journal) {
+        // A write failed after new bytes may have reached a file: have the
+        // journal put each such file back to a whole state now rather than
+        // at the next start, and say what it found.
+        try {
+            for (const RecoveredBatch& b : journal->recover().batches) {
+                for (const RecoveredFile& f : b.files) {
+                    for (FileResult& r : result.files) {
+                        if (r.outcome != FileOutcome::Uncertain || r.path != f.path)
+                            continue;
+                        if (f.found == ChangeState::New && f.action == RecoveryAction::None)
+                            r.reason += QStringLiteral("（检查后确认新标签已完整写入）");
+                        else if (f.action == RecoveryAction::RolledBack ||
+                                 f.found == ChangeState::Old)
+                            r.reason += QStringLiteral("（已恢复为原来的内容）");
+                        else
+                            r.reason += QStringLiteral("（无法确定，下次启动时会再检查）");
+                    }
+                }
+            }
+        } catch (const StoreError&) {
+        }
+    }
+    report.cancelled = result.cancelled;
+    report.journalFailure = result.journalFailure;
+    for (int i = 0; i < total; ++i) {
+        const QString name =
+            files.folders.isEmpty() ? files.names[i] : JoinPath(files.folders[i], files.names[i]);
+        const FileResult& r = result.files[i];
+        const FileEditPlan& note = notes[size_t(i)];
+        bool handled = false;
+        switch (r.outcome) {
+            case FileOutcome::Written:
+                ++report.written;
+                handled = true;
+                if (!r.warning.isEmpty())
+                    report.warnings.append({name, r.warning});
+                break;
+            case FileOutcome::Unchanged:
+                if (kinds[size_t(i)] == Kind::ReadOnly) {
+                    ++report.readOnly;
+                } else if (kinds[size_t(i)] == Kind::AlreadyAsAsked) {
+                    ++report.written;
+                    handled = true;
+                } else if (kinds[size_t(i)] == Kind::LeftAlone) {
+                    handled = true;
+                }
+                break;
+            case FileOutcome::Refused:
+            case FileOutcome::Failed:
+                report.failures.append({name, r.reason});
+                break;
+            case FileOutcome::Uncertain:
+                report.uncertain.append({name, r.reason});
+                break;
+            case FileOutcome::NotReached:
+                ++report.notTouched;
+                break;
+        }
+        if (handled) {
+            if (note.withoutID3v1)
+                report.withoutID3v1.append(name);
+            if (!note.cutTitle.isEmpty())
+                report.cutTitles.append({name, note.cutTitle});
+        }
     }
     return report;
 }

@@ -170,13 +170,13 @@ ID3v1Tag EditedID3v1Tag(const ID3v1Edit& edit, const ID3v1Tag& read, const QStri
 }
 
 EditReport RunID3v1Edit(const TickedFiles& files, const ID3v1Edit& edit,
-                        const ProgressFn& progress) {
-    return EditTickedFiles(
-        files, progress, [&](const QString& path, const QString& name, EditReport& report) {
-            QString titleNote;
-            WriteID3v1Tag(path, EditedID3v1Tag(edit, ReadID3v1Tag(path), name, &titleNote));
-            if (!titleNote.isEmpty())
-                report.cutTitles.append({name, titleNote});
-            return FileEdit::Written;
-        });
+                        const BatchOptions& options) {
+    return EditTickedFiles(files, BatchKind::ID3v1, QStringLiteral("修改 ID3v1 标签"), options,
+                           [&](const QString& path, const QString& name) {
+                               FileEditPlan plan;
+                               const ID3v1Tag tag =
+                                   EditedID3v1Tag(edit, ReadID3v1Tag(path), name, &plan.cutTitle);
+                               plan.change = PlanID3v1Tag(sysio::System(), path, tag);
+                               return plan;
+                           });
 }

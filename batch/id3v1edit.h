@@ -79,5 +79,7 @@ ID3v1Tag EditedID3v1Tag(const ID3v1Edit& edit, const ID3v1Tag& read, const QStri
 // alone and named in the report, as is a file whose title from its name was
 // cut (it is written). Callers refuse an edit that ID3v1EditProblems finds
 // fault with before calling this; typed texts are written as given.
+// The run is one journaled batch ("修改 ID3v1 标签"), written in place
+// (see EditTickedFiles and BatchOptions).
 EditReport RunID3v1Edit(const TickedFiles& files, const ID3v1Edit& edit,
-                        const ProgressFn& progress = {});
+                        const BatchOptions& options = {});

@@ -77,24 +77,25 @@ ID3v2Tag EditedID3v2Tag(const ID3v2Edit& edit, const ID3v2Tag& read, const ID3v1
 }
 
 EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
-                        const ProgressFn& progress) {
+                        const BatchOptions& options) {
     // What the copy leaves to write for a file without an ID3v1 tag.
     const bool rowsBeyondTheCopy =
         std::any_of(edit.ticked.begin() + kID3v2FromV1Rows, edit.ticked.end(),
                     [](bool ticked) { return ticked; });
-    const auto editOne = [&](const QString& path, const QString& name, EditReport& report) {
+    const auto planOne = [&](const QString& path, const QString& name) {
+        FileEditPlan plan;
         ID3v2Values values = ReadID3v2Values(path);
         const ID3v1Tag v1 = edit.fromV1 ? ReadID3v1Tag(path) : ID3v1Tag{};
         const bool copyTakesNothing = edit.fromV1 && !HasID3v1Tag(v1);
+        plan.withoutID3v1 = copyTakesNothing;
         if (copyTakesNothing && !rowsBeyondTheCopy) {
-            report.withoutID3v1.append(name);
-            return FileEdit::Unchanged;
+            plan.alreadyAsAsked = false;
+            return plan;
         }
         ApplyID3v2Edit(edit, values, v1, name);
-        WriteID3v2Tag(path, values.record());
-        if (copyTakesNothing)
-            report.withoutID3v1.append(name);
-        return FileEdit::Written;
+        plan.change = PlanID3v2Tag(sysio::System(), path, values.record());
+        return plan;
     };
-    return EditTickedFiles(files, progress, editOne);
+    return EditTickedFiles(files, BatchKind::ID3v2, QStringLiteral("修改 ID3v2 标签"), options,
+                           planOne);
 }

@@ -63,5 +63,8 @@ void ApplyID3v2Edit(const ID3v2Edit& edit, ID3v2Values& values, const ID3v1Tag& 
 // and named in the report. A file the copy finds without an ID3v1 tag is
 // named in the report (withoutID3v1); it is written only when rows beyond
 // the seven are ticked, else left alone and not counted as written.
+// The run is one journaled batch ("修改 ID3v2 标签"): a tag that fits the
+// old one's space is written in place, any other beside the file with
+// padding (PlanID3v2Tag; see EditTickedFiles and BatchOptions).
 EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
-                        const ProgressFn& progress = {});
+                        const BatchOptions& options = {});

@@ -341,10 +341,17 @@ std::vector<Mp3Row> LoadMp3Rows(const QString& folder, const QStringList& names,
 }
 
 FolderRows LoadFolderRows(const QString& folder, const ListOptions& options,
-                          const QList<int>& codes, const ProgressFn& progress) {
+                          const QList<int>& codes, const ProgressFn& progress,
+                          const std::function<bool()>& cancelled) {
     Mp3Listing listing = ListMp3Files(folder, options);
     FolderRows result;
-    result.rows = LoadMp3Rows(folder, listing.names, codes, progress);
+    const int total = int(listing.names.size());
+    result.rows.reserve(size_t(total));
+    for (int i = 0; i < total && !(cancelled && cancelled()); ++i) {
+        result.rows.push_back(LoadMp3Row(folder, listing.names.at(i), codes));
+        if (progress)
+            progress(i + 1, total);
+    }
     result.folders = std::move(listing.folders);
     result.unreadable = std::move(listing.unreadable);
     return result;

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -114,5 +115,8 @@ struct FolderRows {
     QStringList folders;     // sub-folders entered, relative to `folder`
     QStringList unreadable;  // sub-folders skipped, relative to `folder`
 };
+// `cancelled` (may be empty) is asked between files; true stops the read
+// there, with the rows read so far.
 FolderRows LoadFolderRows(const QString& folder, const ListOptions& options,
-                          const QList<int>& codes, const ProgressFn& progress = {});
+                          const QList<int>& codes, const ProgressFn& progress = {},
+                          const std::function<bool()>& cancelled = {});

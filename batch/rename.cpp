@@ -7,12 +7,15 @@
 #include <QHash>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 
 #include "batch/text.h"
 #include "store/codec.h"
 #include "store/error.h"
 #include "store/filefacts.h"
 #include "store/fileio.h"
+#include "store/journal.h"
+#include "store/programfolder.h"
 
 const QString kRenameConfirmText = QStringLiteral("您确认要修改这些文件的文件名吗？");
 const QString kRenameConfirmCaption = QStringLiteral("确认");
@@ -79,32 +82,6 @@ bool NamesPlaceBelowFolder(const QString& newName) {
         }
     }
     return true;
-}
-
-int LinkThenUnlink(const QByteArray& from, const QByteArray& to) {
-    if (::link(from.constData(), to.constData()) != 0) {
-        return errno;
-    }
-    if (::unlink(from.constData()) != 0) {
-        const int err = errno;
-        ::unlink(to.constData());  // back to one name, the old one
-        return err;
-    }
-    return 0;
-}
-
-int MoveNoReplace(const QByteArray& from, const QByteArray& to) {
-    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
-        return 0;
-    }
-    const int err = errno;
-    // EINVAL/ENOSYS: this file system (or kernel) does not offer the
-    // no-replace flag. A plain rename() is no way out: it silently replaces
-    // the target.
-    if (err != EINVAL && err != ENOSYS) {
-        return err;
-    }
-    return LinkThenUnlink(from, to);
 }
 
 namespace {
@@ -302,12 +279,14 @@ QString ListedName(const RenameRow& row, const QString& listed) {
     return row.folder.mid(prefix.size()) + QLatin1Char('/') + row.oldName;
 }
 
-std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern,
-                                  const ProgressFn& progress) {
+std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern, const ProgressFn& progress,
+                                  const std::function<bool()>& cancelled) {
     std::vector<RenameRow> rows;
     rows.reserve(size_t(files.names.size()));
     const int total = int(files.names.size());
     for (int i = 0; i < total; ++i) {
+        if (cancelled && cancelled())
+            break;
         rows.push_back(PlanRenameRow(files.folder, files.names.at(i), pattern));
         if (progress) {
             progress(i + 1, total);
@@ -336,91 +315,128 @@ QString ClashReason(const RenameRow& row) {
     return QStringLiteral("已有同名的文件或文件夹") + Quoted(row.newName);
 }
 
-// Removes on request a sub-folder this row created, when it is still empty
-// (rmdir refuses any other).
-class CreatedFolder {
-  public:
-    void created(QByteArray path) { path_ = std::move(path); }
-    void removeIfEmpty() {
-        if (!path_.isEmpty())
-            ::rmdir(path_.constData());
-    }
-
-  private:
-    QByteArray path_;
+// What the run does with one row, decided just before it is journaled:
+// the rename to make, or why the row is not renamed.
+struct RowPlan {
+    RenameOutcome outcome = RenameOutcome::Renamed;
+    QString reason;
+    RenameChange change;
 };
 
-RenameRowResult RenameOne(const RenameRow& row) {
-    if (!row.ready) {
-        return {RenameOutcome::Blocked, RenameRowReason(row)};
-    }
+RowPlan PlanRow(const RenameRow& row) {
+    RowPlan plan;
+    const auto stop = [&](RenameOutcome outcome, QString reason) {
+        plan.outcome = outcome;
+        plan.reason = std::move(reason);
+        return plan;
+    };
+    if (!row.ready)
+        return stop(RenameOutcome::Blocked, RenameRowReason(row));
     const QString oldPath = JoinPath(row.folder, row.oldName);
     QString relative = row.newName;
     relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
     const QString newPath = JoinPath(row.folder, relative);
-    const QByteArray oldBytes = fileio::NativePath(oldPath);
-    const QByteArray newBytes = fileio::NativePath(newPath);
 
-    if (!NamesPlaceBelowFolder(row.newName)) {
-        return {RenameOutcome::Refused, Refusal(newPath, OpRename(), EINVAL)};
-    }
-    // A file gone since the preview: say so before leaving a new, empty
-    // sub-folder behind for it.
-    if (!Exists(oldBytes)) {
-        return {RenameOutcome::Refused, Refusal(oldPath, OpRename(), ENOENT)};
-    }
+    if (!NamesPlaceBelowFolder(row.newName))
+        return stop(RenameOutcome::Refused, Refusal(newPath, OpRename(), EINVAL));
+    // A file gone since the preview: say so before making a sub-folder for it.
+    struct stat st;
+    if (::lstat(fileio::NativePath(oldPath).constData(), &st) != 0)
+        return stop(RenameOutcome::Refused, Refusal(oldPath, OpRename(), errno));
     // The disk may have changed since the preview looked.
-    if (const QString link = OutsideLinkProblem(row.folder, row.newName); !link.isEmpty()) {
-        return {RenameOutcome::Refused, link};
-    }
+    if (const QString link = OutsideLinkProblem(row.folder, row.newName); !link.isEmpty())
+        return stop(RenameOutcome::Refused, link);
+    // Whatever stands at the target when the rename is made is a clash
+    // (the rename never replaces): a file, a folder, a hidden entry, or the
+    // file itself when the name does not change. It is not judged here:
+    // rows are planned ahead of the renames, and an earlier row may free
+    // the name. Names compare as the file system compares them, so a
+    // case-only change is a real rename on a case-sensitive file system.
 
-    CreatedFolder sub;
+    plan.change.from = oldPath;
+    plan.change.to = newPath;
+    plan.change.device = quint64(st.st_dev);
+    plan.change.inode = quint64(st.st_ino);
     const qsizetype slash = row.newName.indexOf(QLatin1Char('\\'));
     if (slash >= 0) {
+        // The first level of sub-folder is made when missing (and removed
+        // again by an undo once it is empty). Hidden entries are not seen
+        // by the list, so a hidden name is always tried; the rename decides.
         const QString subName = row.newName.left(slash);
         const QString subPath = JoinPath(row.folder, subName);
-        const QByteArray subBytes = fileio::NativePath(subPath);
-        // Hidden entries are not seen by this test, so a hidden name is
-        // always tried; mkdir then finds it (EEXIST) and the rename decides.
-        const bool seen = !subName.startsWith(QLatin1Char('.')) && Exists(subBytes);
-        if (!seen) {
-            if (::mkdir(subBytes.constData(), 0777) == 0) {
-                sub.created(subBytes);
-            } else if (errno != EEXIST) {
-                return {RenameOutcome::Refused, Refusal(subPath, StoreOp::CreateFolder, errno)};
-            }
-        }
+        if (subName.startsWith(QLatin1Char('.')) || !Exists(fileio::NativePath(subPath)))
+            plan.change.createdFolder = subPath;
     }
-
-    // Anything at the target is a clash: a file, a folder, a hidden entry,
-    // or the file itself when the name does not change. Names compare as the
-    // file system compares them, so a case-only change is a real rename on
-    // a case-sensitive file system.
-    if (Exists(newBytes)) {
-        sub.removeIfEmpty();
-        return {RenameOutcome::Clash, ClashReason(row)};
-    }
-
-    const int err = MoveNoReplace(oldBytes, newBytes);
-    if (err == 0) {
-        return {RenameOutcome::Renamed, {}};
-    }
-    sub.removeIfEmpty();
-    if (err == EEXIST) {
-        return {RenameOutcome::Clash, ClashReason(row)};  // appeared since the test
-    }
-    return {RenameOutcome::Refused, Refusal(newPath, OpRename(), err)};
+    return plan;
 }
 
 }  // namespace
 
-RenameReport RunRename(const std::vector<RenameRow>& rows, const ProgressFn& progress) {
-    RenameReport report;
-    report.rows.reserve(rows.size());
+RenameReport RunRename(const std::vector<RenameRow>& rows, const BatchOptions& options) {
     const int total = int(rows.size());
+    std::vector<RowPlan> plans(rows.size());
+    const PlanFn planOne = [&](int i) {
+        RowPlan& plan = plans[size_t(i)] = PlanRow(rows[size_t(i)]);
+        PlannedItem item;
+        item.path = JoinPath(rows[size_t(i)].folder, rows[size_t(i)].oldName);
+        if (plan.outcome == RenameOutcome::Renamed)
+            item.change = plan.change;
+        else
+            item.outcome = FileOutcome::Refused;
+        item.reason = plan.reason;
+        return item;
+    };
+    RunControl control;
+    control.cancelled = options.cancelled;
+    control.progress = options.progress;
+
+    RunResult result;
+    try {
+        std::optional<Journal> own;
+        Journal* journal = options.journal;
+        if (!journal)
+            journal = &own.emplace(JournalFolder());
+        result = journal->run(BatchKind::Rename, QStringLiteral("修改 Mp3 文件名"), total, planOne,
+                              control);
+    } catch (const StoreError& error) {
+        result = {};
+        result.files.resize(total);
+        result.journalFailure = error.message();
+    }
+
+    RenameReport report;
+    report.cancelled = result.cancelled;
+    report.journalFailure = result.journalFailure;
+    report.rows.reserve(rows.size());
     for (int i = 0; i < total; ++i) {
-        const RenameRowResult result = RenameOne(rows[size_t(i)]);
-        switch (result.outcome) {
+        const FileResult& r = result.files[i];
+        RenameRowResult row;
+        switch (r.outcome) {
+            case FileOutcome::Written:
+                row.outcome = RenameOutcome::Renamed;
+                break;
+            case FileOutcome::NotReached:
+                row.outcome = RenameOutcome::NotReached;
+                row.reason = QStringLiteral("未作改动（修改已停止）");
+                break;
+            case FileOutcome::Refused:
+            case FileOutcome::Failed:
+            case FileOutcome::Uncertain:
+            case FileOutcome::Unchanged: {
+                const RowPlan& plan = plans[size_t(i)];
+                if (plan.outcome != RenameOutcome::Renamed) {
+                    row = {plan.outcome, plan.reason};
+                } else if (Exists(fileio::NativePath(plan.change.to)) &&
+                           Exists(fileio::NativePath(plan.change.from))) {
+                    // Something appeared at the target after the plan looked.
+                    row = {RenameOutcome::Clash, ClashReason(rows[size_t(i)])};
+                } else {
+                    row = {RenameOutcome::Refused, r.reason};
+                }
+                break;
+            }
+        }
+        switch (row.outcome) {
             case RenameOutcome::Renamed:
                 ++report.renamed;
                 break;
@@ -433,11 +449,11 @@ RenameReport RunRename(const std::vector<RenameRow>& rows, const ProgressFn& pro
             case RenameOutcome::Refused:
                 ++report.refused;
                 break;
+            case RenameOutcome::NotReached:
+                ++report.notReached;
+                break;
         }
-        report.rows.push_back(result);
-        if (progress) {
-            progress(i + 1, total);
-        }
+        report.rows.push_back(row);
     }
     return report;
 }
@@ -461,6 +477,13 @@ QString RenameReportText(const RenameReport& report) {
                 QStringLiteral(
                     " 个 Mp3 文件的文件名因为文件已不存在、被占用或无权访问等原因无法修改！") +
                 kMessageBreak;
+    }
+    if (!report.journalFailure.isEmpty()) {
+        text += QStringLiteral("无法写入操作记录：") + report.journalFailure + kMessageBreak;
+    }
+    if (report.notReached > 0) {
+        text += QStringLiteral("修改已停止，其余 ") + QString::number(report.notReached) +
+                QStringLiteral(" 个 Mp3 文件未作改动。") + kMessageBreak;
     }
     return text;
 }

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <vector>
 
+#include "batch/batchoptions.h"
 #include "batch/tickedfiles.h"
 #include "store/id3v1.h"
 
@@ -99,14 +100,18 @@ QString ListedName(const RenameRow& row, const QString& listed);
 
 // One row per ticked file, in the order given, checked as a batch.
 // `progress` (may be empty) is called after each file.
+// `cancelled` (may be empty) is asked between files; true stops the plan
+// there, with the rows planned so far.
 std::vector<RenameRow> PlanRename(const TickedFiles& files, int pattern,
-                                  const ProgressFn& progress = {});
+                                  const ProgressFn& progress = {},
+                                  const std::function<bool()>& cancelled = {});
 
 enum class RenameOutcome {
-    Renamed,  // moved to its new name
-    Blocked,  // not ready in the plan; not touched
-    Clash,    // something already stands at the new name; not touched
-    Refused,  // the file system refused the rename; not touched
+    Renamed,     // moved to its new name
+    Blocked,     // not ready in the plan; not touched
+    Clash,       // something already stands at the new name; not touched
+    Refused,     // the file system refused the rename; not touched
+    NotReached,  // the run stopped before it (cancelled, journal failure); not touched
 };
 
 struct RenameRowResult {
@@ -119,29 +124,25 @@ struct RenameReport {
     int blocked = 0;
     int clash = 0;
     int refused = 0;
+    int notReached = 0;
+    bool cancelled = false;
+    QString journalFailure;             // the journal could not be written; later rows not reached
     std::vector<RenameRowResult> rows;  // one per row given, same order
 };
 
-// Renames the ready rows one by one in the order given. The first backslash
-// of a new name creates one level of sub-folder when the file's folder holds
-// nothing visible of that name; every backslash is a folder separator under
-// the file's folder. Nothing is ever replaced: whatever stands at the target
-// (file, folder, hidden entry, or one that appears meanwhile) makes a clash.
-// A folder part that has become a link leading outside the file's folder
-// (OutsideLinkProblem) is refused. A sub-folder created for a row that then
-// clashes or is refused is removed again when it is empty. A refused
-// operation leaves the file where it was; rows renamed before it stay
-// renamed. The four counts add up to rows.size().
-RenameReport RunRename(const std::vector<RenameRow>& rows, const ProgressFn& progress = {});
-
-// Moves the file `from` to `to` unless something stands at `to`, also
-// across folders of one file system; never replaces. Returns 0 or the errno
-// of the refusal, EEXIST when the target exists. Uses renameat2 with
-// RENAME_NOREPLACE, and LinkThenUnlink where the file system refuses that.
-int MoveNoReplace(const QByteArray& from, const QByteArray& to);
-// The same move as a hard link to `to` followed by removing `from`; when
-// the removal fails the link is taken back, so the file keeps one name.
-int LinkThenUnlink(const QByteArray& from, const QByteArray& to);
+// Renames the ready rows one by one in the order given, as one journaled
+// batch ("修改 Mp3 文件名") that undo can take back (see BatchOptions).
+// The first backslash of a new name creates one level of sub-folder when
+// the file's folder holds nothing visible of that name; every backslash is
+// a folder separator under the file's folder. Nothing is ever replaced:
+// whatever stands at the target (file, folder, hidden entry, or one that
+// appears meanwhile) makes a clash; a file moved or replaced since the
+// plan looked is refused. A folder part that has become a link leading
+// outside the file's folder (OutsideLinkProblem) is refused. A sub-folder
+// created for a row that then fails is removed again when it is empty. A
+// refused operation leaves the file where it was; rows renamed before it
+// stay renamed. The five counts add up to rows.size().
+RenameReport RunRename(const std::vector<RenameRow>& rows, const BatchOptions& options = {});
 
 // The confirmation asked before the run, and the captions of the messages.
 extern const QString kRenameConfirmText;

@@ -9,6 +9,12 @@
 struct TickedFiles {
     QString folder;
     QStringList names;
+    // When not empty, the folder of each name, in place of `folder` (the
+    // command line's files, which may come from several folders); reports
+    // then name each file by its path.
+    QStringList folders = {};
+
+    const QString& folderOf(qsizetype i) const { return folders.isEmpty() ? folder : folders[i]; }
 };
 
 // Called after each file of a long run or reload: `done` of `total`.

@@ -23,6 +23,7 @@ struct Folder {
 
     Folder(int count, qint64 size) {
         SetProgramFolder(dir.path());
+        SetJournalFolder(dir.path() + QStringLiteral("/.journal"));
         files.folder = dir.path();
         QByteArray body(size, '\x55');
         body.replace(0, 3, "ID3");

@@ -18,7 +18,8 @@ namespace {
 const char kV1Usage[] =
     "usage: tamberlo-cli v1 [--title TEXT | --title-from-name] [--artist TEXT] [--album TEXT]\n"
     "                       [--year TEXT] [--comment TEXT] [--genre NUMBER] [--track NUMBER]\n"
-    "                       FILE...\n"
+    "                       [--keep-mtime] FILE...\n"
+    "  --keep-mtime gives each written file back its old modification time.\n"
     "  --genre takes a number 0..79 of the genre list, --track a number 0..255.\n"
     "  --title names one file only. Texts must fit their fields in code page 936 (GBK):\n"
     "  title, artist, album 30 bytes, year 4, comment 28.\n";
@@ -46,7 +47,7 @@ const QString& V2Usage() {
         for (const FrameDescriptor& frame : kFrameCatalogue)
             words
                 << QStringLiteral("[--%1 %2]").arg(QString::fromLatin1(frame.id), ValueName(frame));
-        words << QStringLiteral("FILE...");
+        words << QStringLiteral("[--keep-mtime]") << QStringLiteral("FILE...");
         QString text = start;
         qsizetype lineStart = 0;
         for (const QString& word : words) {
@@ -60,6 +61,7 @@ const QString& V2Usage() {
         return text +
                QStringLiteral(
                    "\n"
+                   "  --keep-mtime gives each written file back its old modification time.\n"
                    "  --TCON takes a genre name or number 0..79 of the genre list.\n"
                    "  --TIT2 names one file only. --from-v1 fills %1\n"
                    "  from each file's ID3v1 tag and takes none of those options, nor\n"
@@ -148,23 +150,21 @@ QString TitleProblem(const QString& option, bool given, bool fromName, qsizetype
     return {};
 }
 
-// Runs `edit` over each file as if it were the only one ticked in its folder,
-// prints the report and returns the exit status.
-int RunOverFiles(const QStringList& files,
+// Runs `edit` over the files in the order given, each under its own
+// folder, as one batch (one undo takes it back); prints the report and
+// returns the exit status.
+int RunOverFiles(const QStringList& paths,
                  const std::function<EditReport(const TickedFiles&)>& edit) {
-    EditReport total;
-    for (const QString& file : files) {
-        EditReport report = edit(TickedFiles{FolderOf(file), {FileNameOf(file)}});
-        // Several folders may share a name; the report names the path given.
-        for (EditFailure& failure : report.failures) failure.name = file;
-        for (EditFailure& cut : report.cutTitles) cut.name = file;
-        for (QString& name : report.withoutID3v1) name = file;
-        total += report;
+    TickedFiles files;
+    for (const QString& path : paths) {
+        files.folders << FolderOf(path);
+        files.names << FileNameOf(path);
     }
-    for (const ReportMessage& message : ReportMessages(total)) {
+    const EditReport report = edit(files);
+    for (const ReportMessage& message : ReportMessages(report)) {
         Out(message.caption + QLatin1Char('\n') + message.text + QLatin1Char('\n'));
     }
-    return total.allHandled() ? 0 : 1;
+    return report.allHandled() ? 0 : 1;
 }
 
 }  // namespace
@@ -173,7 +173,7 @@ int CmdV1(const QStringList& argList) {
     static const QStringList valued = {"title",   "artist", "album", "year",
                                        "comment", "genre",  "track"};
     Arguments args;
-    if (const QString problem = Split(argList, valued, {"title-from-name"}, args);
+    if (const QString problem = Split(argList, valued, {"title-from-name", "keep-mtime"}, args);
         !problem.isEmpty()) {
         return Usage(QString::fromUtf8(kV1Usage), problem);
     }
@@ -227,8 +227,10 @@ int CmdV1(const QStringList& argList) {
         Err(refused.caption + QLatin1Char('\n') + refused.text + QLatin1Char('\n'));
         return 2;
     }
-    return RunOverFiles(args.files,
-                        [&](const TickedFiles& files) { return RunID3v1Edit(files, edit); });
+    BatchOptions options;
+    options.apply.keepMtime = Given(args, QStringLiteral("keep-mtime"));
+    return RunOverFiles(
+        args.files, [&](const TickedFiles& files) { return RunID3v1Edit(files, edit, options); });
 }
 
 namespace {
@@ -269,7 +271,8 @@ int CmdV2(const QStringList& argList) {
     for (const QString& id : ID3v2RowFrameIds()) valued << id;
     valued << QStringLiteral("encoding");
     Arguments args;
-    if (const QString problem = Split(argList, valued, {"from-v1", "title-from-name"}, args);
+    if (const QString problem =
+            Split(argList, valued, {"from-v1", "title-from-name", "keep-mtime"}, args);
         !problem.isEmpty()) {
         return Usage(V2Usage(), problem);
     }
@@ -317,6 +320,8 @@ int CmdV2(const QStringList& argList) {
     if (edit.fromV1) {
         for (int row = 0; row < kID3v2FromV1Rows; ++row) edit.ticked[size_t(row)] = true;
     }
-    return RunOverFiles(args.files,
-                        [&](const TickedFiles& files) { return RunID3v2Edit(files, edit); });
+    BatchOptions options;
+    options.apply.keepMtime = Given(args, QStringLiteral("keep-mtime"));
+    return RunOverFiles(
+        args.files, [&](const TickedFiles& files) { return RunID3v2Edit(files, edit, options); });
 }

@@ -51,6 +51,7 @@ const CommandHelp kCommands[] = {
      "                      the other fields\n"
      "  --genre NUMBER      a genre number 0..79 of the genre list\n"
      "  --track NUMBER      a track number 0..255\n"
+     "  --keep-mtime        each written file keeps its modification time\n"
      "Texts must fit their fields in code page 936 (GBK): title, artist, album\n"
      "30 bytes, year 4, comment 28; else nothing is written (status 2). A title\n"
      "from a name is cut to what fits, and the file named in the report.\n"},
@@ -69,7 +70,10 @@ const CommandHelp kCommands[] = {
      "                      how new text is written: gbk (the default) writes text\n"
      "                      with Chinese characters in code page 936 and accented\n"
      "                      Latin text in UTF-16; utf16 writes all non-ASCII text\n"
-     "                      in UTF-16\n"},
+     "                      in UTF-16\n"
+     "  --keep-mtime        each written file keeps its modification time\n"
+     "A tag that fits the old one's space is written in place; any other is\n"
+     "rewritten beside the file with padding for later edits.\n"},
     {"rename",
      "usage: tamberlo-cli rename --pattern N [--dry-run] FILE...\n"
      "Renames each FILE after its ID3v1 tag. Prints the plan first, one line per\n"
@@ -82,6 +86,13 @@ const CommandHelp kCommands[] = {
      "                7 album/title           8 album/track-title\n"
      "                9 artist/album-title    (each with .mp3; 6..9 make the folder)\n"
      "  --dry-run     print the plan only; the status is 0 when every file is ready\n"},
+    {"undo",
+     "usage: tamberlo-cli undo [--list] [--dry-run]\n"
+     "Takes the last batch (v1, v2, rename, of this command or of the window) back,\n"
+     "file by file in reverse order. A file changed since the batch, or a renamed\n"
+     "file that is gone, is not touched and is named in the report (status 1).\n"
+     "  --list        the batches that can be undone, newest first; changes nothing\n"
+     "  --dry-run     what undo would take back; changes nothing\n"},
     {"help",
      "usage: tamberlo-cli help [COMMAND]\n"
      "Prints the commands, or what COMMAND does and takes.\n"},

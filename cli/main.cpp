@@ -1,12 +1,16 @@
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
 #include <cstring>
 
 #include "batch/storewords.h"
 #include "batch/textsettings.h"
+#include "batch/undo.h"
 #include "cli/commands.h"
+#include "store/error.h"
 #include "store/fileio.h"
+#include "store/journal.h"
 #include "store/programfolder.h"
 
 namespace {
@@ -19,11 +23,31 @@ const char kUsage[] =
     "  v2 [options] FILE...               the ID3v2 batch edit\n"
     "  rename --pattern N [--dry-run] FILE...\n"
     "                                     the rename plan and run\n"
+    "  undo [--list] [--dry-run]          takes the last batch back\n"
     "  help [COMMAND]                     what a command does and takes\n"
     "  --legacy-codepage auto|936|950|932|949|1252\n"
     "                                     before COMMAND: how text in a legacy code page\n"
     "                                     is read (default: the setup's choice, else auto)\n"
     "  --version                          the version\n";
+
+// Finishes batches an earlier run left half done (killed, power lost)
+// before anything reads or writes a file, and says so on stderr.
+void RecoverInterruptedBatches() {
+    // No journal yet, nothing to finish: a command that only reads leaves
+    // no folder behind.
+    if (!QFileInfo::exists(JournalFolder()))
+        return;
+    try {
+        Journal journal(JournalFolder());
+        const RecoveryReport report = journal.recover();
+        if (report.anythingToSay()) {
+            const ReportMessage message = RecoveryMessage(report);
+            Err(message.caption + QLatin1Char('\n') + message.text + QLatin1Char('\n'));
+        }
+    } catch (const StoreError& error) {
+        Err(QStringLiteral("tamberlo-cli: ") + error.message() + QLatin1Char('\n'));
+    }
+}
 
 }  // namespace
 
@@ -64,6 +88,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString command = args.takeFirst();
+    if (command != QLatin1String("help") && command != QLatin1String("--help") &&
+        command != QLatin1String("-h") && command != QLatin1String("--version"))
+        RecoverInterruptedBatches();
     int status = 2;
     if (command == QLatin1String("show")) {
         status = CmdShow(args);
@@ -75,6 +102,8 @@ int main(int argc, char** argv) {
         status = CmdV2(args);
     } else if (command == QLatin1String("rename")) {
         status = CmdRename(args);
+    } else if (command == QLatin1String("undo")) {
+        status = CmdUndo(args);
     } else if (command == QLatin1String("help") || command == QLatin1String("--help") ||
                command == QLatin1String("-h")) {
         status = CmdHelp(args, QString::fromLatin1(kUsage));

@@ -16,6 +16,7 @@
 #include "ui/font.h"
 #include "ui/marks.h"
 #include "ui/prompter.h"
+#include "ui/workprogress.h"
 
 namespace {
 
@@ -159,8 +160,14 @@ void frmFileName::buildPreview(int pattern) {
     // Read afresh at every click: the preview shows the disk as it is now.
     preview_->clear();
     {
-        BusyProgress progress(this, QStringLiteral("正在读取标签：%1 / %2"));
-        rows_ = PlanRename(files_, pattern, progress.callback());
+        // The preview is read on the worker too; Cancel keeps the rows read
+        // so far out of it (an empty preview renames nothing).
+        WorkProgress work(this, QStringLiteral("正在读取标签：%1 / %2"));
+        std::vector<RenameRow> rows;
+        work.run([&](const WorkProgress::Control& control) {
+            rows = PlanRename(files_, pattern, control.progress, control.cancelled);
+        });
+        rows_ = work.cancelRequested() ? std::vector<RenameRow>() : std::move(rows);
     }
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(rows_.size()));
@@ -222,10 +229,13 @@ void frmFileName::modify() {
     fillListFlag_ = true;
     const std::vector<RenameRow> rows = previewRows();
     RenameReport report;
-    {
-        BusyProgress progress(this, QStringLiteral("正在修改文件名：%1 / %2"));
-        report = RunRename(rows, progress.callback());
-    }
+    WorkProgress work(this, QStringLiteral("正在修改文件名：%1 / %2"));
+    work.run([&](const WorkProgress::Control& control) {
+        BatchOptions options;
+        options.cancelled = control.cancelled;
+        options.progress = control.progress;
+        report = RunRename(rows, options);
+    });
     QStringList names;
     for (const RenameRow& row : rows) names << ListedName(row, files_.folder);
     namesAfterRun_.clear();

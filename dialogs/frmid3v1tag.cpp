@@ -152,6 +152,6 @@ ID3v1Edit frmID3v1Tag::edit() const {
     return edit;
 }
 
-EditReport frmID3v1Tag::runEdit(const TickedFiles& files, const ProgressFn& progress) {
-    return RunID3v1Edit(files, edit(), progress);
+EditReport frmID3v1Tag::runEdit(const TickedFiles& files, const BatchOptions& options) {
+    return RunID3v1Edit(files, edit(), options);
 }

@@ -40,7 +40,7 @@ class frmID3v1Tag : public TagEditorDialog {
 
   protected:
     std::optional<ReportMessage> refusal() const override;
-    EditReport runEdit(const TickedFiles& files, const ProgressFn& progress) override;
+    EditReport runEdit(const TickedFiles& files, const BatchOptions& options) override;
 
   private:
     // The text row of an input, or -1.

@@ -105,6 +105,6 @@ ID3v2Edit frmID3v2Tag::edit() const {
     return edit;
 }
 
-EditReport frmID3v2Tag::runEdit(const TickedFiles& files, const ProgressFn& progress) {
-    return RunID3v2Edit(files, edit(), progress);
+EditReport frmID3v2Tag::runEdit(const TickedFiles& files, const BatchOptions& options) {
+    return RunID3v2Edit(files, edit(), options);
 }

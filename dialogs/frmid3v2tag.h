@@ -35,7 +35,7 @@ class frmID3v2Tag : public TagEditorDialog {
     ID3v2Edit edit() const;
 
   protected:
-    EditReport runEdit(const TickedFiles& files, const ProgressFn& progress) override;
+    EditReport runEdit(const TickedFiles& files, const BatchOptions& options) override;
 
   private:
     void fromV1Clicked(bool ticked);

@@ -12,11 +12,13 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "batch/writesettings.h"
 #include "store/codec.h"
 #include "store/id3v1.h"
 #include "ui/busy.h"
 #include "ui/font.h"
 #include "ui/prompter.h"
+#include "ui/workprogress.h"
 
 namespace {
 
@@ -166,10 +168,14 @@ void TagEditorDialog::confirm() {
     }
     FillListFlag_ = true;
     EditReport report;
-    {
-        BusyProgress busy(this, QStringLiteral("正在修改 Mp3 标签，已完成 %1 / %2 个文件……"));
-        report = runEdit(files_, busy.callback());
-    }
+    WorkProgress work(this, QStringLiteral("正在修改 Mp3 标签，已完成 %1 / %2 个文件……"));
+    work.run([&](const WorkProgress::Control& control) {
+        BatchOptions options;
+        options.apply = LoadWriteSettings();
+        options.cancelled = control.cancelled;
+        options.progress = control.progress;
+        report = runEdit(files_, options);
+    });
     for (const ReportMessage& message : ReportMessages(report)) {
         prompter_.tell(message.text, message.caption);
     }

@@ -64,7 +64,7 @@ class TagEditorDialog : public QDialog {
     // instead (the dialog then stays open, FillListFlag untouched), or none.
     virtual std::optional<ReportMessage> refusal() const { return std::nullopt; }
     // The batch run over the ticked files.
-    virtual EditReport runEdit(const TickedFiles& files, const ProgressFn& progress) = 0;
+    virtual EditReport runEdit(const TickedFiles& files, const BatchOptions& options) = 0;
 
   private:
     void fileNameBoxClicked(bool ticked);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <utility>
 
 #include "store/codec.h"
@@ -134,6 +136,13 @@ struct stat Stat(int fd, const QString& path) {
     if (::fstat(fd, &st) != 0)
         throw StoreError::fromErrno(path, OpRead(), errno);
     return st;
+}
+
+QString RealFilePath(const QString& path) {
+    char resolved[PATH_MAX];
+    if (!::realpath(NativePath(path).constData(), resolved))
+        throw StoreError::fromErrno(path, OpOpen(), errno);
+    return NameFromNative(resolved);
 }
 
 QByteArray ReadAt(int fd, qint64 offset, qint64 length, const QString& path) {

@@ -8,6 +8,7 @@
 #include "store/codec.h"
 #include "store/filecontent.h"
 #include "store/fileio.h"
+#include "store/safewrite.h"
 
 namespace {
 
@@ -253,27 +254,33 @@ ID3v1Tag ReadID3v1Tag(const QString& path, std::optional<legacytext::CodePage> f
     return ParseID3v1Tag(fileio::ReadAt(fd.get(), length - kTagSize, kTagSize, path), options);
 }
 
-bool WriteID3v1Tag(const QString& path, const ID3v1Tag& tag) {
+FileChange PlanID3v1Tag(sysio::SysIO& io, const QString& path, const ID3v1Tag& tag) {
     const QByteArray bytes = RenderID3v1Tag(tag);
+    const QString real = fileio::RealFilePath(path);
     struct stat st;
-    fileio::Fd fd = fileio::Open(path, O_RDWR, 0, &st);
+    const sysio::File file = OpenForPlanning(io, path, real, &st);
+    const int fd = file.get();
     const qint64 length = st.st_size;
     if (length < kTagSize)
         throw StoreError(path, fileio::OpWrite(), StoreProblem::TooShortForID3v1);
-    const bool hasTag = fileio::ReadAt(fd.get(), length - kTagSize, 3, path) == "TAG";
-    const QByteArray head = fileio::ReadAt(fd.get(), 0, std::min<qint64>(length, 4096), path);
-    RequireMp3(JudgeFileContent(fd.get(), length, head, hasTag ? length - kTagSize : length, path),
-               path, fileio::OpWrite());
-    const qint64 position = hasTag ? length - kTagSize : length;
-    try {
-        fileio::WriteAt(fd.get(), bytes.constData(), bytes.size(), position, path);
-    } catch (const StoreError&) {
-        // An append that failed part-way (disk full) must not leave half a
-        // tag behind the audio.
-        if (!hasTag)
-            (void)::ftruncate(fd.get(), length);
-        throw;
-    }
-    fd.close(path);
+    const QByteArray old = ReadRange(io, fd, length - kTagSize, kTagSize, path);
+    const bool hasTag = old.startsWith("TAG");
+    const QByteArray head = ReadRange(io, fd, 0, std::min<qint64>(length, 4096), path);
+    RequireMp3(JudgeFileContent(fd, length, head, hasTag ? length - kTagSize : length, path), path,
+               fileio::OpWrite());
+
+    FileChange change;
+    change.path = real;
+    change.method = WriteMethod::InPlace;
+    change.before = IdentityOf(st);
+    if (hasTag)
+        change.splices = DiffSplices(length - kTagSize, old, bytes);
+    else
+        change.splices = {Splice{length, WholeSide({}), WholeSide(bytes)}};
+    return change;
+}
+
+bool WriteID3v1Tag(const QString& path, const ID3v1Tag& tag) {
+    ApplyUnjournaled(PlanID3v1Tag(sysio::System(), path, tag), path, fileio::OpWrite());
     return true;
 }

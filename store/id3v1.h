@@ -8,6 +8,9 @@
 
 #include "store/legacytext.h"
 
+#include "store/filechange.h"
+#include "store/sysio.h"
+
 // The ID3v1(.1) tag, the last 128 bytes of an MP3 file:
 //   0 "TAG" | 3 title 30 | 33 artist 30 | 63 album 30 | 93 year 4 |
 //   97 comment 28 | 125 zero byte | 126 track | 127 genre
@@ -105,7 +108,18 @@ QByteArray RenderID3v1Tag(const ID3v1Tag& tag);
 // close call.
 ID3v1Tag ReadID3v1Tag(const QString& path,
                       std::optional<legacytext::CodePage> folder = std::nullopt);
-// Writes `tag` over the file's tag, or appends it when the file has none.
+// The change that gives the file at `path` the tag `tag`, without writing
+// anything: its last 128 bytes overwritten when they hold a tag, else the
+// tag appended; in place either way. The file is read through `io`; a
+// symbolic link is resolved, so the change names the real file, and
+// `before` is the file as read. No splice when the file already holds
+// exactly that tag. Throws StoreError for a file that cannot be written:
+// it cannot be opened or read, it is shorter than 128 bytes ("文件太短，不足
+// 128 字节"), or it does not hold MPEG audio (NotMp3Reason, filecontent.h).
+FileChange PlanID3v1Tag(sysio::SysIO& io, const QString& path, const ID3v1Tag& tag);
+
+// Plans and applies the change at once, without a journal (a single file,
+// as tests and tools write it; batches go through the journal).
 // Returns true once written. A file it does not write is a StoreError with
 // the reason: it cannot be opened or written, it is shorter than 128 bytes
 // ("文件太短，不足 128 字节"), or it does not hold MPEG audio (NotMp3Reason,

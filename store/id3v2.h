@@ -9,6 +9,9 @@
 
 #include "store/legacytext.h"
 
+#include "store/filechange.h"
+#include "store/sysio.h"
+
 // The ID3v2 tag at the start of an MP3 file. The record holds the header
 // and the twelve text frames this program shows and edits; the writer keeps
 // every other frame of the file's tag as it finds it.
@@ -165,17 +168,40 @@ QByteArray RenderID3v2Header(qint64 framesLength);
 // place; nothing reads it back. Throws StoreError when it cannot be written.
 qint64 WriteID3v2Frames(const ID3v2Tag& tag);
 
-// Gives the file at `path` a new tag built from `tag` and the file's current
-// tag: new header, frames as RenderID3v2Frames, then every byte after the old
-// tag (audio, APE tag, ID3v1 tag) unchanged. `tag.Present` and `tag.Size`
-// must still describe the tag the file holds, else the file changed since it
-// was read and is refused. A file the process may not write, or one that
-// does not hold MPEG audio (filecontent.h), is refused too. A copy of the
-// frames goes to `tempv2` as WriteID3v2Frames does, as far as the program's
-// folder allows: failing to write it fails nothing. The new file is built
-// beside the original, flushed and renamed over it, keeping its permission
-// bits (and owner where allowed); a symbolic link stays a link and its
-// target is rewritten. On any failure the original is untouched, the
-// temporary file is gone and StoreError is thrown; a tag whose end cannot be
-// told (ID3v2Tag::Unwritable) is such a failure. Returns true.
+// Padding left after the frames when a tag is rewritten beside the file:
+// 1% of the file, at least 2 KiB and at most 64 KiB. An edit of a few text
+// frames changes tens to hundreds of bytes, so 2 KiB lets many later edits
+// of a small file fit in place; 1% of a song of a few megabytes leaves room
+// for longer comments or a small picture at a cost no listener notices; the
+// cap keeps huge files from carrying dead space, and a picture larger than
+// that would not have fitted anyway.
+inline constexpr qint64 kMinID3v2Padding = 2048;
+inline constexpr qint64 kMaxID3v2Padding = 65536;
+qint64 ID3v2PaddingFor(qint64 fileLength);
+
+// The change that gives the file at `path` a new tag built from `tag` and
+// the file's current tag (frames as RenderID3v2Frames), without writing
+// anything. When the frames fit the old tag's space (header, frames,
+// padding, footer), the region keeps its length and is written in place:
+// a v2.3 header over the whole region, the frames, zero padding; no audio
+// byte is touched, and only the runs that change are in the splices. Else
+// (also for a file without a tag) the file is rewritten beside itself:
+// the new header, the frames and ID3v2PaddingFor(new length) zero bytes
+// replace the old tag; every byte after it (audio, APE tag, ID3v1 tag)
+// stays. No splice when the file already holds exactly those bytes.
+//
+// `tag.Present` and `tag.Size` must still describe the tag the file holds,
+// else the file changed since it was read and is refused. A file the
+// process may not write, one that does not hold MPEG audio
+// (filecontent.h), and one whose tag's end cannot be told
+// (ID3v2Tag::Unwritable) are refused too: each a StoreError. The file is
+// read through `io`; a symbolic link is resolved, so the change names the
+// real file. A copy of the frames goes to `tempv2` as WriteID3v2Frames
+// does, as far as the program's folder allows: failing to write it fails
+// nothing.
+FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& tag);
+
+// Plans and applies the change at once, without a journal (a single file,
+// as tests and tools write it; batches go through the journal). On any
+// failure the file is as it was and StoreError is thrown. Returns true.
 bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag);

@@ -18,6 +18,7 @@
 #include "store/id3v2frames.h"
 #include "store/id3v2text.h"
 #include "store/programfolder.h"
+#include "store/safewrite.h"
 
 namespace {
 
@@ -86,100 +87,16 @@ bool StandardLink(const QByteArray& content) {
            id3v2text::FindTerminator(quint8(content[0]), QByteArrayView(content).sliced(1)) >= 0;
 }
 
-// Removes the temporary file unless it was renamed into place.
-class TempFile {
-  public:
-    TempFile(QString path, fileio::Fd fd) : path_(std::move(path)), fd_(std::move(fd)) {}
-    ~TempFile() {
-        if (!path_.isEmpty())
-            ::unlink(fileio::NativePath(path_).constData());
-    }
-    int fd() const { return fd_.get(); }
-    fileio::Fd& handle() { return fd_; }
-    const QString& path() const { return path_; }
-    void committed() { path_.clear(); }
-
-  private:
-    QString path_;
-    fileio::Fd fd_;
-};
-
-TempFile CreateTempBeside(const QString& target) {
-    const QString folder = FolderOf(target);
-    QByteArray pattern = fileio::NativePath(folder + QStringLiteral("/.tamberlo-XXXXXX"));
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
-        throw StoreError::fromErrno(folder, StoreOp::CreateTempIn, errno);
-    return TempFile(fileio::NameFromNative(pattern), fileio::Fd(fd));
-}
-
-// Copies `length` bytes of `from` starting at `offset` to the end of `to`,
-// in large blocks: copy_file_range where the kernel offers it, else 1 MiB
-// reads and writes.
-void CopyRange(int from, qint64 offset, qint64 length, int to, const QString& fromPath,
-               const QString& toPath) {
-    loff_t in = offset;
-    qint64 left = length;
-    while (left > 0) {
-        const ssize_t n = ::copy_file_range(from, &in, to, nullptr, size_t(left), 0);
-        if (n > 0) {
-            left -= n;
-            continue;
-        }
-        if (n == 0)
-            break;  // the file got shorter meanwhile
-        if (errno == EINTR)
-            continue;
-        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-            errno == EBADF)
-            break;  // fall back to plain reads and writes
-        throw StoreError::fromErrno(toPath, fileio::OpWrite(), errno);
-    }
-    constexpr qint64 kBlock = 1 << 20;
-    while (left > 0) {
-        const QByteArray block = fileio::ReadAt(from, in, std::min(left, kBlock), fromPath);
-        if (block.isEmpty())
-            break;
-        fileio::WriteAt(to, block.constData(), block.size(), -1, toPath);
-        in += block.size();
-        left -= block.size();
-    }
-    if (left > 0)
-        throw StoreError(fromPath, fileio::OpRead(), StoreProblem::ShrankWhileWriting);
-}
-
-// Gives `to` the extended attributes of `from`: access control lists, the
-// DOS attributes a Samba share keeps, desktop tags. Best effort: a name the
-// process may not set (security.*, trusted.*) or a file system without them
-// does not stop the rewrite; the permission bits are already in place.
-void CopyExtendedAttributes(int from, int to) {
-    const ssize_t listSize = ::flistxattr(from, nullptr, 0);
-    if (listSize <= 0)
-        return;
-    QByteArray names(listSize, '\0');
-    const ssize_t got = ::flistxattr(from, names.data(), size_t(names.size()));
-    if (got <= 0)
-        return;
-    names.truncate(got);
-    QByteArray value;
-    for (const QByteArray& name : names.split('\0')) {
-        if (name.isEmpty())
-            continue;
-        const ssize_t size = ::fgetxattr(from, name.constData(), nullptr, 0);
-        if (size < 0)
-            continue;
-        value.resize(size);
-        const ssize_t read = ::fgetxattr(from, name.constData(), value.data(), size_t(size));
-        if (read < 0)
-            continue;
-        (void)::fsetxattr(to, name.constData(), value.constData(), size_t(read), 0);
-    }
-}
-
+// Overwritten and then cut to length rather than opened with O_TRUNC: ext4
+// flushes a file that was truncated to zero when it is closed
+// (auto_da_alloc), which made this scratch copy cost a disk write per file
+// of a batch, more than the edit itself.
 void WriteScratchFrames(const QByteArray& frames) {
     const QString path = ProgramFolder() + QStringLiteral("/tempv2");
-    fileio::Fd fd = fileio::Open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    fileio::WriteAt(fd.get(), frames.constData(), frames.size(), -1, path);
+    fileio::Fd fd = fileio::Open(path, O_WRONLY | O_CREAT, 0644);
+    fileio::WriteAt(fd.get(), frames.constData(), frames.size(), 0, path);
+    if (::ftruncate(fd.get(), frames.size()) != 0)
+        throw StoreError::fromErrno(path, fileio::OpWrite(), errno);
     fd.close(path);
 }
 
@@ -285,45 +202,49 @@ qint64 WriteID3v2Frames(const ID3v2Tag& tag) {
     return frames.size();
 }
 
+qint64 ID3v2PaddingFor(qint64 fileLength) {
+    return std::clamp<qint64>(fileLength / 100, kMinID3v2Padding, kMaxID3v2Padding);
+}
+
 // The current tag of the open file `fd` whose first bytes are `head`, with
 // every frame.
-static ID3v2Contents CurrentTag(int fd, qint64 length, QByteArray head, const QString& path) {
+static ID3v2Contents CurrentTag(sysio::SysIO& io, int fd, qint64 length, QByteArray head,
+                                const QString& path) {
     if (head.size() >= 10 && head.startsWith("ID3")) {
         const qint64 extent =
             10 + qint64(DecodeSizeBytes(reinterpret_cast<const quint8*>(head.constData()) + 6)) +
             10;
         const qint64 need = std::min(extent, length);
         if (need > head.size())
-            head += fileio::ReadAt(fd, head.size(), need - head.size(), path);
+            head += ReadRange(io, fd, head.size(), need - head.size(), path);
     }
     return ParseID3v2Contents(head, length);
 }
 
-bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
+FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& tag) {
     const StoreOp opRewrite = StoreOp::RewriteID3v2;
-    // Rewrite the file a link points to, not the link.
-    char resolved[PATH_MAX];
-    if (!::realpath(fileio::NativePath(path).constData(), resolved))
-        throw StoreError::fromErrno(path, fileio::OpOpen(), errno);
-    const QString target = fileio::NameFromNative(resolved);
+    // The file a link points to is changed, not the link.
+    const QString target = fileio::RealFilePath(path);
+    const QByteArray native = fileio::NativePath(target);
 
-    // The file is replaced, not opened for writing, so the folder's
-    // permissions would let through a file the process may not write (one
-    // of another user, an immutable one).
-    if (::faccessat(AT_FDCWD, resolved, W_OK, AT_EACCESS) != 0)
+    // A rewrite replaces the file rather than opening it for writing, so
+    // the folder's permissions would let through a file the process may not
+    // write (one of another user, an immutable one).
+    if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0)
         throw StoreError::fromErrno(path, fileio::OpWrite(), errno);
 
     struct stat st;
-    fileio::Fd source = fileio::Open(target, O_RDONLY, 0, &st);
+    const sysio::File source = OpenForPlanning(io, path, target, &st);
+    const int fd = source.get();
     const qint64 length = st.st_size;
-    const QByteArray head = fileio::ReadAt(source.get(), 0, std::min<qint64>(length, 4096), path);
+    const QByteArray head = ReadRange(io, fd, 0, std::min<qint64>(length, 4096), path);
     // Judged before the whole tag is read: a crafted file's tag may claim
     // a quarter of a gigabyte.
     const bool hasID3v1 =
-        length >= 128 && fileio::ReadAt(source.get(), length - 128, 3, path) == "TAG";
-    RequireMp3(JudgeFileContent(source.get(), length, head, length - (hasID3v1 ? 128 : 0), path),
-               path, opRewrite);
-    const ID3v2Contents old = CurrentTag(source.get(), length, head, path);
+        length >= 128 && ReadRange(io, fd, length - 128, 3, path) == QByteArrayView("TAG");
+    RequireMp3(JudgeFileContent(fd, length, head, length - (hasID3v1 ? 128 : 0), path), path,
+               opRewrite);
+    const ID3v2Contents old = CurrentTag(io, fd, length, head, path);
     if (!old.tag.Unwritable.isEmpty())
         throw StoreError(path, opRewrite, StoreProblem::TagUnwritable, 0, old.tag.Unwritable);
     if (tag.Present != old.tag.Present || (tag.Present && tag.Size != old.tag.Size))
@@ -343,37 +264,35 @@ bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
         WriteScratchFrames(frames);
     } catch (const StoreError&) {
     }
+
+    FileChange change;
+    change.path = target;
+    change.before = IdentityOf(st);
     const qint64 oldExtent = old.tag.Present ? old.extent : 0;
-
-    TempFile temp = CreateTempBeside(target);
-    const QByteArray header = RenderID3v2Header(frames.size());
-    fileio::WriteAt(temp.fd(), header.constData(), header.size(), -1, temp.path());
-    fileio::WriteAt(temp.fd(), frames.constData(), frames.size(), -1, temp.path());
-    CopyRange(source.get(), oldExtent, length - oldExtent, temp.fd(), target, temp.path());
-
-    if (::fchmod(temp.fd(), st.st_mode & 07777) != 0)
-        throw StoreError::fromErrno(temp.path(), fileio::OpWrite(), errno);
-    // Owner and group only where the process may set them.
-    if (::fchown(temp.fd(), st.st_uid, st.st_gid) != 0 && errno != EPERM)
-        throw StoreError::fromErrno(temp.path(), fileio::OpWrite(), errno);
-    // After the mode: an access control list carries its own mask.
-    CopyExtendedAttributes(source.get(), temp.fd());
-    if (::fsync(temp.fd()) != 0)
-        throw StoreError::fromErrno(temp.path(), fileio::OpWrite(), errno);
-    temp.handle().close(temp.path());
-
-    if (::rename(fileio::NativePath(temp.path()).constData(),
-                 fileio::NativePath(target).constData()) != 0)
-        throw StoreError::fromErrno(path, StoreOp::Replace, errno);
-    temp.committed();
-
-    // Make the rename itself durable.
-    const QString folder = FolderOf(target);
-    const int dir =
-        ::open(fileio::NativePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
+    const QByteArray oldRegion = head.left(oldExtent).size() == oldExtent
+                                     ? head.left(oldExtent)
+                                     : ReadRange(io, fd, 0, oldExtent, path);
+    if (old.tag.Present && 10 + frames.size() <= oldExtent) {
+        // The new frames fit the old tag's space: the region keeps its
+        // length, the rest of it becomes padding, and the audio is not touched.
+        QByteArray region = RenderID3v2Header(oldExtent - 10) + frames;
+        region.append(QByteArray(oldExtent - region.size(), '\0'));
+        change.method = WriteMethod::InPlace;
+        change.splices = DiffSplices(0, oldRegion, region);
+        return change;
     }
+    // Rewritten beside, with room for later edits to fit in place.
+    const qint64 lengthAfter = length - oldExtent + 10 + frames.size();
+    const qint64 padding =
+        std::min(ID3v2PaddingFor(lengthAfter), qint64(kMaxSynchsafeSize) - frames.size());
+    QByteArray region = RenderID3v2Header(frames.size() + padding) + frames;
+    region.append(QByteArray(padding, '\0'));
+    change.method = WriteMethod::Beside;
+    change.splices = {Splice{0, WholeSide(oldRegion), WholeSide(region)}};
+    return change;
+}
+
+bool WriteID3v2Tag(const QString& path, const ID3v2Tag& tag) {
+    ApplyUnjournaled(PlanID3v2Tag(sysio::System(), path, tag), path, StoreOp::RewriteID3v2);
     return true;
 }

@@ -1,6 +1,5 @@
 #include "store/journalformat.h"
 
-#include <QFile>
 #include <QtEndian>
 
 #include "store/fileio.h"
@@ -147,8 +146,7 @@ QByteArray PathBytes(const QString& path) {
 }
 
 QString PathFromBytes(QByteArrayView bytes) {
-    // The inverse of fileio::NativePath.
-    return QFile::decodeName(bytes.toByteArray());
+    return fileio::NameFromNative(bytes);
 }
 
 QByteArray FrameRecord(RecordType type, QByteArrayView payload) {

@@ -54,3 +54,25 @@ void SetProgramName() {
 void SetProgramFolder(const QString& folder) {
     Override() = folder;
 }
+
+namespace {
+
+QString& JournalOverride() {
+    static QString folder;
+    return folder;
+}
+
+}  // namespace
+
+QString JournalFolder() {
+    if (!JournalOverride().isEmpty())
+        return JournalOverride();
+    QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (data.isEmpty())
+        data = QDir::homePath() + QStringLiteral("/.local/share/Tamberlo");
+    return data + QStringLiteral("/journal");
+}
+
+void SetJournalFolder(const QString& folder) {
+    JournalOverride() = folder;
+}

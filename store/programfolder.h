@@ -16,3 +16,10 @@ void SetProgramName();
 // Points ProgramFolder() at `folder` (tests, benchmarks); an empty text
 // restores the normal choice.
 void SetProgramFolder(const QString& folder);
+
+// The folder of the write-ahead journal that makes batches crash-safe and
+// undoable: QStandardPaths::AppDataLocation + "/journal" (not created here).
+QString JournalFolder();
+// Points JournalFolder() at `folder` (tests, benchmarks); an empty text
+// restores the normal choice.
+void SetJournalFolder(const QString& folder);

@@ -244,6 +244,27 @@ QByteArray FolderOfPath(const QByteArray& path) {
     return slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
+void ApplyUnjournaled(const FileChange& change, const QString& path, StoreOp operation) {
+    if (change.splices.isEmpty())
+        return;
+    const ApplyResult applied = ApplyFileChange(sysio::System(), change);
+    if (applied.status != ApplyStatus::Written)
+        throw StoreError(path, operation, StoreProblem::Text, 0, applied.reason);
+}
+
+sysio::File OpenForPlanning(sysio::SysIO& io, const QString& path, const QString& real,
+                            struct stat* st) {
+    const int fd = io.open(PathBytes(real).constData(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0)
+        throw StoreError::fromErrno(path, fileio::OpOpen(), errno);
+    sysio::File file(io, fd);
+    if (io.fstat(fd, st) != 0)
+        throw StoreError::fromErrno(path, fileio::OpRead(), errno);
+    if (!S_ISREG(st->st_mode))
+        throw StoreError(path, fileio::OpOpen(), StoreProblem::NotRegularFile);
+    return file;
+}
+
 QString ChangedMeanwhileReason() {
     return StoreReasonText(StoreProblem::ChangedMeanwhile);
 }

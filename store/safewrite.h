@@ -114,6 +114,18 @@ int RemoveStrayTemps(sysio::SysIO& io, const QString& path);
 // makes a hole at the end. 0 or the errno; EIO when `in` ends early.
 int CopyKeepingHoles(sysio::SysIO& io, int in, qint64 from, qint64 length, int out, qint64 to);
 
+// Applies `change` on its own, without a journal (a single file, as tests
+// and tools write one; batches go through the journal). Nothing happens for
+// a change without splices. Throws StoreError(path, operation, reason)
+// unless the file was written.
+void ApplyUnjournaled(const FileChange& change, const QString& path, StoreOp operation);
+
+// Opens `real`, the resolved path of `path`, for reading as a planner does:
+// through `io`, a regular file only, its status in `st`. Failures are
+// StoreErrors naming `path`.
+sysio::File OpenForPlanning(sysio::SysIO& io, const QString& path, const QString& real,
+                            struct stat* st);
+
 // Small pieces the journal shares.
 
 // "operation “path” 时出错：reason" for a failed system call.

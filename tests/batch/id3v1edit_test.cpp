@@ -337,11 +337,11 @@ TEST_F(Id3v1Run, VanishedFileFailsAloneAndIsNamed) {
     edit.album = QStringLiteral("X");
     int calls = 0;
 
-    const EditReport report =
-        RunID3v1Edit(ticked({"a.mp3", "b.mp3", "c.mp3"}), edit, [&](int done, int total) {
-            EXPECT_EQ(done, ++calls);
-            EXPECT_EQ(total, 3);
-        });
+    const EditReport report = RunID3v1Edit(ticked({"a.mp3", "b.mp3", "c.mp3"}), edit,
+                                           {.progress = [&](int done, int total) {
+                                               EXPECT_EQ(done, ++calls);
+                                               EXPECT_EQ(total, 3);
+                                           }});
 
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(report.written, 2);

@@ -1,5 +1,6 @@
 // The rename run over real folders, and its report.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,8 @@
 #include "batch/rename.h"
 #include "batch/rename_fixture.h"
 #include "batch/text.h"
+#include "store/faultyio.h"
+#include "store/safewrite.h"
 
 namespace {
 
@@ -203,10 +206,11 @@ TEST_F(RenameRun, ExistingSubFolderIsUsedAndBlockedRowsAreNotTouched) {
     Mp3("s.mp3", V1Bytes("Hello", "Band"));
     Mp3("bad.mp3", V1Bytes("Why?", "Band"));
     int calls = 0;
-    const RenameReport report = RunRename(Plan({"s.mp3", "bad.mp3"}, 6), [&](int done, int total) {
-        EXPECT_EQ(done, ++calls);
-        EXPECT_EQ(total, 2);
-    });
+    const RenameReport report =
+        RunRename(Plan({"s.mp3", "bad.mp3"}, 6), {.progress = [&](int done, int total) {
+                      EXPECT_EQ(done, ++calls);
+                      EXPECT_EQ(total, 2);
+                  }});
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(report.renamed, 1);
     EXPECT_EQ(report.blocked, 1);
@@ -215,20 +219,35 @@ TEST_F(RenameRun, ExistingSubFolderIsUsedAndBlockedRowsAreNotTouched) {
 }
 
 TEST_F(RenameRun, BothWaysOfMovingNeverReplaceTheTarget) {
-    using Move = int (*)(const QByteArray&, const QByteArray&);
-    for (const Move move : {Move(&MoveNoReplace), Move(&LinkThenUnlink)}) {
+    // The no-replace rename, and the link-then-unlink a file system that
+    // refuses the flag gets instead.
+    for (const bool flagRefused : {false, true}) {
+        SCOPED_TRACE(flagRefused);
+        sysio::FaultyIO io;
+        if (flagRefused)
+            io.failFrom(sysio::Call::RenameNoReplace, 1, EINVAL);
         const QByteArray song = Mp3("s.mp3", V1Bytes("Hello"));
         WriteBytes(Path("taken.mp3"), "taken");
-        const QByteArray from = QFile::encodeName(Path("s.mp3"));
-        EXPECT_EQ(move(from, QFile::encodeName(Path("taken.mp3"))), EEXIST);
+        const auto move = [&](const QString& to) {
+            struct stat st;
+            RenameChange change;
+            change.from = Path("s.mp3");
+            change.to = to;
+            if (::lstat(QFile::encodeName(change.from).constData(), &st) == 0) {
+                change.device = st.st_dev;
+                change.inode = st.st_ino;
+            }
+            return ApplyRename(io, change).status;
+        };
+        EXPECT_EQ(move(Path("taken.mp3")), ApplyStatus::Refused);
         EXPECT_EQ(ReadBytes(Path("taken.mp3")), "taken");
         EXPECT_EQ(ReadBytes(Path("s.mp3")), song);
 
         ASSERT_TRUE(QDir(dir.path()).mkpath("sub"));
-        EXPECT_EQ(move(from, QFile::encodeName(Path("sub/new.mp3"))), 0);
+        EXPECT_EQ(move(Path("sub/new.mp3")), ApplyStatus::Written);
         EXPECT_EQ(ReadBytes(Path("sub/new.mp3")), song);
         EXPECT_FALSE(QFile::exists(Path("s.mp3")));
-        EXPECT_EQ(move(from, QFile::encodeName(Path("again.mp3"))), ENOENT);
+        EXPECT_EQ(move(Path("again.mp3")), ApplyStatus::Refused);
         ASSERT_TRUE(QFile::remove(Path("sub/new.mp3")));
     }
 }

@@ -13,7 +13,9 @@ Two checks, with mutagen as the independent reader:
      Latin text among them); with --encoding utf16 every text but ASCII in
      UTF-16;
   B  rewriting one frame of a file tagged by another program keeps the audio
-     byte for byte and every other frame's content.
+     byte for byte and every other frame's content;
+  C  a new tag leaves zero padding, and a later edit that fits is written in
+     place (same inode, same length, audio untouched); mutagen reads both.
 
 Works only inside a temporary folder. Exit status: 0 when everything held,
 1 with one line per fault, 2 for a usage error, 77 without mutagen.
@@ -170,17 +172,18 @@ def audio(seed):
 class Cli:
     def __init__(self, source, folder):
         # A copy of its own, so the scratch file it keeps beside itself stays
-        # inside the temporary folder.
+        # inside the temporary folder; so does its journal (the data folder).
         os.makedirs(folder)
         self.path = os.path.join(folder, "tamberlo-cli")
         shutil.copy2(source, self.path)
+        self.env = dict(os.environ, XDG_DATA_HOME=os.path.join(folder, "data"))
 
     def v2(self, path, texts, mode=None):
         args = [self.path, "v2"] + (["--encoding", mode] if mode else [])
         for frame, text in texts.items():
             args += [f"--{frame}", text]
         run = subprocess.run(args + [path], capture_output=True, timeout=60,
-                             cwd=os.path.dirname(self.path))
+                             cwd=os.path.dirname(self.path), env=self.env)
         return run.returncode, (run.stdout + run.stderr).decode("utf-8", "replace").strip()
 
 
@@ -491,6 +494,46 @@ def check_b(cli, work, fixtures):
 
 # ---- Stand-ins while the fixture folder is missing ----
 
+# ---- Check C: padding, and edits written in place ----
+
+def check_c(cli, work):
+    """Returns how many files were checked."""
+    path = os.path.join(work, "in-place.mp3")
+    body = audio(42)
+    write_bytes(path, body)
+    if cli.v2(path, GBK_TEXTS)[0] != 0:
+        fault("C new tag", "run", "status 0", "failure")
+        return 0
+    first = read_bytes(path)
+    end = tag_end(first)
+    frames_end = 10 + sum(10 + len(payload) for _, payload in walk_v23(first))
+    if end is None or first[end:] != body:
+        fault("C new tag", "audio", "kept after the tag", "changed")
+        return 0
+    if end - frames_end < 2048 or first[frames_end:end].strip(b"\x00"):
+        fault("C new tag", "padding", "at least 2048 zero bytes", end - frames_end)
+    before = os.stat(path)
+    texts = dict(GBK_TEXTS, TIT2="短", COMM="新的注释", TPE1="另一位歌手")
+    if cli.v2(path, texts)[0] != 0:
+        fault("C in place", "run", "status 0", "failure")
+        return 1
+    after = os.stat(path)
+    second = read_bytes(path)
+    if (after.st_ino, after.st_size) != (before.st_ino, before.st_size):
+        fault("C in place", "file", "same inode and length", "rewritten")
+    if tag_end(second) != end or second[end:] != body:
+        fault("C in place", "audio", "untouched", "changed")
+    tag = id3.ID3(path)
+    for frame_id in ("TIT2", "COMM", "TPE1", "TALB"):
+        frame = our_frame(tag, frame_id)
+        got = shown(str(frame.text[0]), frame.encoding) if frame is not None else None
+        if got != texts[frame_id]:
+            fault("C in place", frame_id, texts[frame_id], got)
+    if tag.size != end:
+        fault("C in place", "tag size", end, tag.size)
+    return 2
+
+
 def stand_in_fixtures(folder):
     """Files tagged by mutagen, for a checkout without the fixture folder:
     v2.4 in UTF-8 with a picture, lyrics, several comments and a full date;
@@ -548,6 +591,7 @@ def main(argv):
             fault(f"{folder}:", "fixtures", "MP3 files tagged by other programs", "none")
         written = check_a(cli, work, fixtures)
         rewritten, refused = check_b(cli, work, fixtures)
+        written += check_c(cli, work)
     print(f"mutagen {mutagen.version_string}: checked {written} written files; "
           f"{len(fixtures)} fixtures: {rewritten} rewritten, {refused} refused; "
           f"{len(faults)} faults")

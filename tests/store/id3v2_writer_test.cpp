@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
+#include <cstring>
 
 #include "store/error.h"
 #include "store/id3v1.h"
@@ -151,8 +152,11 @@ TEST_F(ID3v2Writer, AFileWithoutATagGetsOneInFrontOfEveryByte) {
     WriteBytes(path(), old);
     EXPECT_TRUE(WriteID3v2Tag(path(), ReadID3v2Tag(path())));
     const QByteArray after = ReadBytes(path());
-    EXPECT_EQ(after.size(), 147 + old.size());
-    EXPECT_EQ(after.mid(147), old);  // audio and the ID3v1 tag carried over
+    // Header and the twelve frames, then 2 KiB of padding for later edits.
+    EXPECT_EQ(after.size(), 147 + 2048 + old.size());
+    EXPECT_EQ(after.left(10), QByteArray("ID3\x03\x00\x00\x00\x00\x11\x09", 10));  // 137 + 2048
+    EXPECT_EQ(after.mid(147, 2048), QByteArray(2048, '\0'));
+    EXPECT_EQ(after.mid(147 + 2048), old);  // audio and the ID3v1 tag carried over
     EXPECT_TRUE(QFile::exists(programDir.filePath(QStringLiteral("tempv2"))));
     EXPECT_FALSE(QFile::exists(programDir.filePath(QStringLiteral("temp"))));
     EXPECT_EQ(ReadBytes(programDir.filePath(QStringLiteral("tempv2"))), after.mid(10, 137));
@@ -178,18 +182,63 @@ TEST_F(ID3v2Writer, AnOldTagIsReplacedItsOtherFramesAndEverythingAfterItKept) {
     EXPECT_EQ(contents.frames.back().payload, '\0' + QByteArray(900, 'p'));
 }
 
-TEST_F(ID3v2Writer, ShorterRewriteSizesTheTagToItsOwnFrames) {
+TEST_F(ID3v2Writer, ATagThatFitsIsWrittenInPlaceAndTheRestBecomesPadding) {
     WriteBytes(path(), Audio(2000));
     ID3v2Tag tag = ReadID3v2Tag(path());
     tag.COMM = QString(300, QLatin1Char('c'));
+    WriteID3v2Tag(path(), tag);  // beside: 137 + 300 bytes of frames, 2 KiB padding
+    const qint64 extent = 10 + 437 + 2048;
+    ASSERT_EQ(ReadBytes(path()).size(), extent + 2000);
+    ASSERT_EQ(::link(QFile::encodeName(path()).constData(),
+                     QFile::encodeName(path(QStringLiteral("other.mp3"))).constData()),
+              0);
+    struct stat before;
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &before), 0);
+
+    for (const char* comment : {"short", "a longer comment than before", ""}) {
+        SCOPED_TRACE(comment);
+        tag = ReadID3v2Tag(path());
+        tag.COMM = QString::fromLatin1(comment);
+        WriteID3v2Tag(path(), tag);
+        const QByteArray after = ReadBytes(path());
+        const qint64 frames = 137 + qint64(std::strlen(comment));
+        struct stat now;
+        ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &now), 0);
+        EXPECT_EQ(now.st_ino, before.st_ino);  // the same file: links and attributes stay
+        EXPECT_EQ(now.st_nlink, 2u);
+        EXPECT_EQ(after.size(), extent + 2000);
+        EXPECT_EQ(ReadID3v2Tag(path()).Size, extent - 10);  // the header spans the padding
+        EXPECT_EQ(ReadID3v2Tag(path()).COMM, QString::fromLatin1(comment));
+        EXPECT_EQ(after.mid(10 + frames, extent - 10 - frames),
+                  QByteArray(extent - 10 - frames, '\0'));
+        EXPECT_EQ(after.mid(extent), Audio(2000));
+        EXPECT_EQ(ReadBytes(path(QStringLiteral("other.mp3"))), after);
+    }
+    EXPECT_TRUE(strayFiles().filter(QStringLiteral("tamberlo")).isEmpty());
+}
+
+TEST_F(ID3v2Writer, PaddingIsOnePercentOfTheFileBetweenTwoAndSixtyFourKiB) {
+    const struct {
+        qint64 length;
+        qint64 padding;
+    } cases[] = {
+        {0, 2048},        {204800, 2048},   {204900, 2049},
+        {1000000, 10000}, {6553600, 65536}, {qint64(5) << 30, 65536},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ID3v2PaddingFor(c.length), c.padding) << c.length;
+
+    // A tag that grows past its space moves beside, with the padding of the
+    // new length: here 1% of about a megabyte.
+    WriteBytes(path(), V2Tag(V2Text("TIT2", "old"), 0) + Audio(1000000));
+    ID3v2Tag tag = ReadID3v2Tag(path());
+    tag.COMM = QString(500, QLatin1Char('c'));
     WriteID3v2Tag(path(), tag);
-    tag = ReadID3v2Tag(path());
-    tag.COMM = QStringLiteral("short");
-    WriteID3v2Tag(path(), tag);
-    const ID3v2Tag read = ReadID3v2Tag(path());
-    EXPECT_EQ(read.Size, 137 + 5);
-    EXPECT_EQ(ReadBytes(path()).size(), 147 + 5 + 2000);
-    EXPECT_EQ(ReadBytes(path()).mid(152), Audio(2000));
+    const QByteArray after = ReadBytes(path());
+    const qint64 frames = 137 + 3 + 500;  // the twelve with "old" and the comment
+    const qint64 padding = (1000000 + 10 + frames) / 100;
+    EXPECT_EQ(after.size(), 10 + frames + padding + 1000000);
+    EXPECT_EQ(ReadID3v2Tag(path()).Size, frames + padding);
+    EXPECT_EQ(after.mid(10 + frames + padding), Audio(1000000));
 }
 
 TEST_F(ID3v2Writer, KeepsPermissionsAndRewritesTheTargetOfALink) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #ifdef TAMBERLO_TEST_WIDGETS
 #include <QApplication>
 using TestApplication = QApplication;
@@ -16,6 +18,11 @@ using TestApplication = QCoreApplication;
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Every batch goes through the journal in the program's data folder; the
+    // tests' batches (and those of the command lines they start) keep theirs
+    // in a folder of their own that goes away with the run.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
     TestApplication app(argc, argv);
     // The program's own words for store failures, which tests pin.
     InstallStoreWords();

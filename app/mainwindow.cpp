@@ -521,8 +521,11 @@ bool Main::eventFilter(QObject* watched, QEvent* event) {
     if (watched == tree_ || watched == tree_->viewport()) {
         switch (event->type()) {
             case QEvent::MouseButtonPress:
-            case QEvent::Wheel:
             case QEvent::KeyPress:
+                treeInput_.start();
+                revealInTree_ = false;
+                break;
+            case QEvent::Wheel:
                 revealInTree_ = false;
                 break;
             default:
@@ -535,6 +538,14 @@ bool Main::eventFilter(QObject* watched, QEvent* event) {
 void Main::onTreeCurrentChanged(const QModelIndex& current) {
     if (!followTree_ || !current.isValid())
         return;
+    if (!treeInput_.isValid() || treeInput_.elapsed() > 1000) {
+        // Not the user's doing: the listed folder stays, and so does its
+        // highlight.
+        followTree_ = false;
+        tree_->setCurrentIndex(folders_->index(QFile::decodeName(fileio::NativePath(folder_))));
+        followTree_ = true;
+        return;
+    }
     revealInTree_ = false;
     const QString shown = folders_->filePath(current);
     const std::optional<QString> exact = FolderFromShownPath(shown);

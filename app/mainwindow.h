@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <atomic>
@@ -144,6 +145,11 @@ class Main : public QWidget {
     // Whether the tree still scrolls to its current folder as the folders
     // above it load; the user's first touch of the tree ends it.
     bool revealInTree_ = true;
+    // When the user last pressed a key or a mouse button on the tree. The
+    // tree also moves its current folder by itself when its model re-reads a
+    // folder (a row removed and added again); only a move right after the
+    // user's own input opens a folder.
+    QElapsedTimer treeInput_;
     bool loading_ = false;
     bool reloadPending_ = false;
     bool inDialog_ = false;

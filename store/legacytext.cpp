@@ -441,7 +441,7 @@ Score Analyse(CodePage cp, QByteArrayView bytes, qsizetype end, int limit) {
     // Each character is scored once the next one is known, for the context
     // rule: accented letters stand next to letters; ideographs and symbols
     // seldom stand inside a Latin word.
-    char32_t held = 0;
+    char32_t held = 0, before = 0;
     quint8 heldFlags = 0, beforeHeld = 0;
     bool holding = false;
     const auto score = [&](quint8 after) {
@@ -456,6 +456,10 @@ Score Analyse(CodePage cp, QByteArrayView bytes, qsizetype end, int limit) {
             // Korean writes hanja as words of their own, not inside Hangul ones.
             if ((heldFlags & kHangul) && ((beforeHeld | after) & kIdeograph))
                 extra += Q(3);
+            // Chinese doubles characters (乐乐, 星星); Korean seldom says one
+            // syllable twice running, so a doubled one hints at Chinese bytes.
+            if ((heldFlags & kHangul) && held == before)
+                extra += Q(4);
         }
         if (held > 0xFFFF) {
             for (int& sum : sums) sum += Q(14) + extra;
@@ -478,6 +482,7 @@ Score Analyse(CodePage cp, QByteArrayView bytes, qsizetype end, int limit) {
         if (holding) {
             score(f);
             beforeHeld = heldFlags;
+            before = held;
             if (held >= 0x80 && total() > limit) {
                 s.out = true;
                 return false;

@@ -26,6 +26,7 @@
 #include "batch/id3v2edit.h"
 #include "batch/rename.h"
 #include "batch/storewords.h"
+#include "crash/crash_child.h"
 #include "store/id3v2.h"
 #include "store/journal.h"
 #include "store/programfolder.h"
@@ -121,22 +122,11 @@ QString CheckRecovered(const QString& music) {
     return {};
 }
 
-pid_t StartChild(const QString& self, const QString& root) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const QByteArray exe = QFile::encodeName(self);
-        const QByteArray dir = QFile::encodeName(root);
-        ::execl(exe.constData(), exe.constData(), "--child", dir.constData(), nullptr);
-        ::_exit(127);
-    }
-    return pid;
-}
-
 // Kills the child after `killAfterUs`, recovers, checks, undoes everything.
 // Empty when all went well.
 QString OneKill(const QString& self, const QString& root, qint64 killAfterUs, int* recovered) {
     MakeFolder(root);
-    const pid_t pid = StartChild(self, root);
+    const pid_t pid = StartCrashChild(self, root);
     ::usleep(useconds_t(killAfterUs));
     ::kill(pid, SIGKILL);
     int status = 0;
@@ -182,11 +172,7 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && args[1] == QLatin1String("--child"))
         return Child(args[2]);
 
-    int kills = qEnvironmentVariableIntValue("TAMBERLO_CRASH_KILLS");
-    if (args.size() > 1)
-        kills = args[1].toInt();
-    if (kills <= 0)
-        kills = 3;
+    const int kills = CrashKills(args, 3);
     QTemporaryDir temp;
     const QString root = temp.path();
     const QString self = QCoreApplication::applicationFilePath();
@@ -196,7 +182,7 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     timer.start();
     int status = 0;
-    ::waitpid(StartChild(self, root), &status, 0);
+    ::waitpid(StartCrashChild(self, root), &status, 0);
     const qint64 fullUs = timer.nsecsElapsed() / 1000;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "the child failed on its own\n");

@@ -31,6 +31,7 @@
 #include <map>
 
 #include "batch/storewords.h"
+#include "crash/crash_child.h"
 #include "store/journal.h"
 #include "support/journal_fixture.h"
 
@@ -161,13 +162,7 @@ struct Tally {
 
 bool OneKill(const QString& self, const QString& root, qint64 killAfterUs, Tally& tally) {
     MakeFolder(root);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const QByteArray exe = QFile::encodeName(self);
-        const QByteArray dir = QFile::encodeName(root);
-        ::execl(exe.constData(), exe.constData(), "--child", dir.constData(), nullptr);
-        ::_exit(127);
-    }
+    const pid_t pid = StartCrashChild(self, root);
     ::usleep(useconds_t(killAfterUs));
     ::kill(pid, SIGKILL);
     int status = 0;
@@ -250,11 +245,7 @@ int main(int argc, char** argv) {
     if (args.size() == 3 && args[1] == QLatin1String("--child"))
         return Child(args[2]);
 
-    int kills = qEnvironmentVariableIntValue("TAMBERLO_CRASH_KILLS");
-    if (args.size() > 1)
-        kills = args[1].toInt();
-    if (kills <= 0)
-        kills = 5;
+    const int kills = CrashKills(args, 5);
     QTemporaryDir temp;
     const QString root = temp.path();
     const QString self = QCoreApplication::applicationFilePath();
@@ -263,14 +254,9 @@ int main(int argc, char** argv) {
     MakeFolder(root);
     QElapsedTimer timer;
     timer.start();
-    if (const pid_t pid = ::fork(); pid == 0) {
-        const QByteArray exe = QFile::encodeName(self);
-        const QByteArray dir = QFile::encodeName(root);
-        ::execl(exe.constData(), exe.constData(), "--child", dir.constData(), nullptr);
-        ::_exit(127);
-    } else {
+    {
         int status = 0;
-        ::waitpid(pid, &status, 0);
+        ::waitpid(StartCrashChild(self, root), &status, 0);
         if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             std::fprintf(stderr, "the child failed on its own\n");
             return 1;

@@ -120,6 +120,19 @@ TEST(LegacyText, ReadsTwoCharacterTraps) {
     for (const Case& c : cases) ExpectReads(c);
 }
 
+// Chinese doubles characters all the time (乐乐, 星星, 慢慢); Korean seldom
+// says one syllable twice running, so such pairs must not read as Hangul.
+TEST(LegacyText, ReadsDoubledCharacters) {
+    const Case cases[] = {
+        {"936 doubled, also 949", Bytes("\xC0\xD6\xC0\xD6"), "乐乐", CodePage::Gbk},
+        {"936 tripled, also 949", Bytes("\xC0\xD6\xC0\xD6\xC0\xD6"), "乐乐乐", CodePage::Gbk},
+        {"936 doubled, also 949", Bytes("\xD0\xC7\xD0\xC7"), "星星", CodePage::Gbk},
+        {"936 doubled, also 949", Bytes("\xC2\xFD\xC2\xFD"), "慢慢", CodePage::Gbk},
+        {"949, also 936", Bytes("\xBB\xE7\xB6\xFB\xC7\xD8"), "사랑해", CodePage::Korean},
+    };
+    for (const Case& c : cases) ExpectReads(c);
+}
+
 // An ID3v1 field is 30 bytes, padded with zeros or spaces, and a writer
 // that fills it cuts the text anywhere, a character in half included.
 TEST(LegacyText, ReadsFixedWidthFields) {

@@ -9,7 +9,7 @@
 #include "app/startplace.h"
 #include "app/windowsettings.h"
 #include "batch/storewords.h"
-#include "batch/textsettings.h"
+#include "batch/writesettings.h"
 #include "store/filefacts.h"
 #include "store/programfolder.h"
 #include "ui/prompter.h"
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);  // takes Qt's own options out of argv
     InstallStoreWords();
     SetProgramName();
-    ApplyTextSettings(ReadTextSettings());
+    ApplyTextSettings(LoadTextSettings());
     QCoreApplication::setApplicationVersion(QStringLiteral(TAMBERLO_VERSION));
     // Ties the window to its desktop entry and its installed icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TAMBERLO_APP_ID));

@@ -1,10 +1,5 @@
 #include "batch/textsettings.h"
 
-#include <QFile>
-
-#include "batch/columns.h"
-#include "store/programfolder.h"
-
 using legacytext::CodePage;
 
 namespace {
@@ -80,44 +75,6 @@ QString CodePageShortName(CodePage codePage) {
             return QStringLiteral("UTF-8(旧)");
     }
     return {};
-}
-
-TextSettings ParseTextSettings(QByteArrayView bytes) {
-    TextSettings settings;
-    for (const QByteArray& raw : bytes.toByteArray().split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq < 0)
-            continue;
-        const QString key = line.left(eq).trimmed(), value = line.mid(eq + 1).trimmed();
-        if (key == QLatin1String("legacy")) {
-            LegacyCodePageFromName(value, &settings.legacy);
-        } else if (key == QLatin1String("write")) {
-            if (const auto mode = WriteModeFromName(value))
-                settings.write = *mode;
-        }
-    }
-    return settings;
-}
-
-QByteArray RenderTextSettings(const TextSettings& settings) {
-    return "legacy=" + LegacyCodePageName(settings.legacy).toUtf8() +
-           "\nwrite=" + WriteModeName(settings.write).toUtf8() + "\n";
-}
-
-QString TextSettingsPath() {
-    return ProgramFolder() + QStringLiteral("/textcode.ini");
-}
-
-TextSettings ReadTextSettings() {
-    QFile file(TextSettingsPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return ParseTextSettings(file.readAll());
-}
-
-void SaveTextSettings(const TextSettings& settings) {
-    WriteSettingsFile(TextSettingsPath(), RenderTextSettings(settings));
 }
 
 void ApplyTextSettings(const TextSettings& settings) {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QByteArray>
-#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -9,11 +7,8 @@
 #include "store/id3v2text.h"
 #include "store/legacytext.h"
 
-// How the program reads legacy text and writes new text, kept in the file
-// textcode.ini in the program's folder beside clmnhdr.dll:
-//   legacy=auto|936|950|932|949|1252
-//   write=gbk|utf16
-// Unknown lines and values are ignored, leaving the default (auto, gbk).
+// How the program reads legacy text and writes new text; kept in the
+// settings file (LoadTextSettings, batch/writesettings.h).
 struct TextSettings {
     std::optional<legacytext::CodePage> legacy;  // none: decided per file
     id3v2text::WriteMode write = id3v2text::WriteMode::Gbk;
@@ -38,14 +33,5 @@ QStringList WriteModeCaptions();
 // "Shift-JIS", "CP949", "Latin-1", "UTF-8(旧)".
 QString CodePageShortName(legacytext::CodePage codePage);
 
-TextSettings ParseTextSettings(QByteArrayView bytes);
-QByteArray RenderTextSettings(const TextSettings& settings);
-
-QString TextSettingsPath();
-// The settings of the file; the defaults when it is missing or unreadable.
-TextSettings ReadTextSettings();
-// Replaces the file (written beside it and renamed over it). Throws
-// StoreError when the folder cannot be written.
-void SaveTextSettings(const TextSettings& settings);
 // Makes the store read and write by `settings` from now on.
 void ApplyTextSettings(const TextSettings& settings);

@@ -1,26 +1,57 @@
 #include "batch/writesettings.h"
 
-#include <QSettings>
+#include <cerrno>
 
+#include "store/error.h"
 #include "store/programfolder.h"
 
 namespace {
 
 const QString kKeepMtime = QStringLiteral("write/keepModificationTime");
 const QString kSplitLinks = QStringLiteral("write/splitHardLinks");
+const QString kLegacy = QStringLiteral("text/legacy");
+const QString kWriteMode = QStringLiteral("text/write");
 
 }  // namespace
 
+QString SettingsFilePath() {
+    return ProgramFolder() + QStringLiteral("/tamberlo.ini");
+}
+
+std::unique_ptr<QSettings> OpenSettingsFile() {
+    return std::make_unique<QSettings>(SettingsFilePath(), QSettings::IniFormat);
+}
+
 ApplyOptions LoadWriteSettings() {
-    QSettings settings(ProgramFolder() + QStringLiteral("/tamberlo.ini"), QSettings::IniFormat);
+    const auto settings = OpenSettingsFile();
     ApplyOptions options;
-    options.keepMtime = settings.value(kKeepMtime, false).toBool();
-    options.splitHardLinks = settings.value(kSplitLinks, false).toBool();
+    options.keepMtime = settings->value(kKeepMtime, false).toBool();
+    options.splitHardLinks = settings->value(kSplitLinks, false).toBool();
     return options;
 }
 
 void SaveWriteSettings(const ApplyOptions& options) {
-    QSettings settings(ProgramFolder() + QStringLiteral("/tamberlo.ini"), QSettings::IniFormat);
-    settings.setValue(kKeepMtime, options.keepMtime);
-    settings.setValue(kSplitLinks, options.splitHardLinks);
+    const auto settings = OpenSettingsFile();
+    settings->setValue(kKeepMtime, options.keepMtime);
+    settings->setValue(kSplitLinks, options.splitHardLinks);
+}
+
+TextSettings LoadTextSettings() {
+    const auto file = OpenSettingsFile();
+    TextSettings settings;
+    LegacyCodePageFromName(file->value(kLegacy).toString(), &settings.legacy);
+    if (const auto mode = WriteModeFromName(file->value(kWriteMode).toString()))
+        settings.write = *mode;
+    return settings;
+}
+
+void SaveTextSettings(const TextSettings& settings) {
+    const auto file = OpenSettingsFile();
+    file->setValue(kLegacy, LegacyCodePageName(settings.legacy));
+    file->setValue(kWriteMode, WriteModeName(settings.write));
+    // QSettings writes through a file beside the old one and renames it
+    // over, so a failure leaves the old settings as they were.
+    file->sync();
+    if (file->status() != QSettings::NoError)
+        throw StoreError::fromErrno(SettingsFilePath(), StoreOp::SaveSettings, EACCES);
 }

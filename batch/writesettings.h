@@ -1,12 +1,32 @@
 #pragma once
 
+#include <QSettings>
+#include <QString>
+#include <memory>
+
+#include "batch/textsettings.h"
 #include "store/safewrite.h"
 
-// The settings of how files are written, kept in "tamberlo.ini" in the
-// program's folder (ProgramFolder()); both off by default.
+// The program's settings file "tamberlo.ini" in the program's folder
+// (ProgramFolder()), beside clmnhdr.dll. The window, the writes and the
+// text settings each keep their own group in it; unknown keys and values
+// are ignored, leaving the defaults.
+QString SettingsFilePath();
+// The file opened for reading or writing; a missing or unreadable file
+// reads as empty. Changes are written when the object goes.
+std::unique_ptr<QSettings> OpenSettingsFile();
+
+// How files are written; both off by default.
 //   "保留文件修改时间": each written file gets back its old modification time.
 //   "允许拆开硬链接": a file with other hard links whose new tag does not fit
 //     in place is rewritten anyway (the other names keep the old contents);
 //     off, such a file is refused with its reason.
 ApplyOptions LoadWriteSettings();
 void SaveWriteSettings(const ApplyOptions& options);
+
+// How legacy text is read and new text written:
+//   text/legacy=auto|936|950|932|949|1252   (default auto)
+//   text/write=gbk|utf16                    (default gbk)
+TextSettings LoadTextSettings();
+// Throws StoreError when the file cannot be written.
+void SaveTextSettings(const TextSettings& settings);

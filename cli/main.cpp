@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "batch/storewords.h"
-#include "batch/textsettings.h"
 #include "batch/undo.h"
+#include "batch/writesettings.h"
 #include "cli/commands.h"
 #include "store/error.h"
 #include "store/fileio.h"
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     // that is not UTF-8 would then name some other file, or none.
     QStringList args;
     for (int i = 1; i < argc; ++i) args.append(fileio::NameFromNative(argv[i]));
-    TextSettings settings = ReadTextSettings();
+    TextSettings settings = LoadTextSettings();
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--legacy-codepage"))) {
         QString value = args.takeFirst().mid(int(std::strlen("--legacy-codepage")));
         if (value.startsWith(QLatin1Char('=')))

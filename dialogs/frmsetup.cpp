@@ -12,6 +12,7 @@
 
 #include "batch/columns.h"
 #include "batch/text.h"
+#include "batch/writesettings.h"
 #include "store/error.h"
 #include "ui/font.h"
 #include "ui/prompter.h"
@@ -98,7 +99,7 @@ frmSetup::frmSetup(Prompter& prompter, QWidget* parent) : QDialog(parent), promp
     lists->addLayout(arrows);
     lists->addWidget(lvwSelectedColumns, 1);
 
-    const TextSettings text = ReadTextSettings();
+    const TextSettings text = LoadTextSettings();
     cboLegacyCodePage = new QComboBox;
     cboLegacyCodePage->setObjectName(QStringLiteral("cboLegacyCodePage"));
     cboLegacyCodePage->addItems(LegacyCodePageCaptions());

@@ -25,7 +25,7 @@ class QPushButton;
 // start; when the file cannot be written it says so and stays open. Cancel
 // ("cmdCancel"), Escape and the close box write nothing.
 // Below, "旧编码文字按…解读" ("cboLegacyCodePage": 自动判断 or one code page)
-// and "ID3v2 文字编码" ("cboWriteEncoding"), kept in textcode.ini; OK saves
+// and "ID3v2 文字编码" ("cboWriteEncoding"), kept in tamberlo.ini; OK saves
 // them too and they apply at once.
 class frmSetup : public QDialog {
     Q_OBJECT

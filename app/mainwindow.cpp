@@ -89,6 +89,9 @@ int ColumnWidth(int code, const QFontMetrics& metrics) {
         case 307:  // "不是 MP3（找不到音频帧）"
             chars = 13;
             break;
+        case 308:  // "UTF-8(旧)"
+            chars = 5;
+            break;
         case 401:  // "1:02:03"
             chars = 4;
             break;

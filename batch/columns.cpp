@@ -39,7 +39,7 @@ const QStringList& FilePropertyNames() {
         QStringLiteral("有无 ID3v1"),   QStringLiteral("有无 ID3v2"),
         QStringLiteral("是否只读文件"), QStringLiteral("是否存档文件"),
         QStringLiteral("文件大小(K)"),  QStringLiteral("文件名"),
-        QStringLiteral("文件内容")};
+        QStringLiteral("文件内容"),     QStringLiteral("文字编码")};
     return names;
 }
 

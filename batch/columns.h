@@ -10,7 +10,7 @@
 // stores the chosen columns.
 //
 // A column code names a catalogue entry: 101..107 the ID3v1 fields,
-// 201..213 the ID3v2 frames, 301..307 file properties, 401..405 the audio
+// 201..213 the ID3v2 frames, 301..308 file properties, 401..405 the audio
 // (AudioFieldNames, read from the first MPEG frame only when one of them is
 // shown).
 //
@@ -21,7 +21,7 @@
 
 const QStringList& ID3v1FieldNames();    // 7 names, code 101 + index
 const QStringList& ID3v2FieldNames();    // 13 names, code 201 + index
-const QStringList& FilePropertyNames();  // 7 names, code 301 + index
+const QStringList& FilePropertyNames();  // 8 names, code 301 + index
 // The audio columns' names are AudioFieldNames (batch/audiotext.h), code
 // 401 + index.
 inline constexpr int kFirstAudioColumn = 401;
@@ -30,7 +30,7 @@ inline bool IsAudioColumn(int code) {
     return code >= kFirstAudioColumn && code <= kLastAudioColumn;
 }
 
-// The 32 codes in code order.
+// The 33 codes in code order.
 const QList<int>& CatalogueCodes();
 bool IsCatalogueCode(int code);
 // The header text of a column ("歌名"); empty for an unknown code.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QHash>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "batch/audiotext.h"
 #include "batch/columns.h"
 #include "batch/text.h"
+#include "batch/textencoding.h"
 #include "store/error.h"
 #include "store/fileio.h"
 #include "store/framecatalogue.h"
@@ -252,6 +254,8 @@ QString CellText(int code, const FileRecords& records, const QString& name) {
             return DisplayFileName(name);
         case kContentColumn:
             return ContentCellText(records.content);
+        case kTextEncodingColumn:
+            return TextEncodingCellText(records);
         default:
             if (IsAudioColumn(code))
                 return AudioFieldText(AudioField(code - kFirstAudioColumn), records.audio);
@@ -291,6 +295,32 @@ bool NeedsAudio(const QList<int>& codes) {
     return std::any_of(codes.begin(), codes.end(), IsAudioColumn);
 }
 
+namespace {
+
+// A file whose legacy texts were a close call follows the code page most
+// of its folder's files were read in: such files are read again with it
+// (only those). In a recursive listing each sub-folder votes on its own:
+// one folder usually holds one album, tagged by one program.
+void SettleByFolderVote(const QString& folder, std::vector<Mp3Row>& rows, const QList<int>& codes) {
+    const auto folderOf = [](const QString& name) {
+        const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+        return slash < 0 ? QString() : name.left(slash);
+    };
+    QHash<QString, legacytext::FolderVote> votes;
+    for (const Mp3Row& row : rows)
+        if (row.error.isEmpty())
+            votes[folderOf(row.name)].Add(row.legacy);
+    for (Mp3Row& row : rows) {
+        if (!row.error.isEmpty() || row.legacy.certainty != legacytext::Certainty::Guess)
+            continue;
+        const auto majority = votes.value(folderOf(row.name)).Majority();
+        if (majority && row.legacy.codePage != *majority)
+            row = LoadMp3Row(folder, row.name, codes, majority);
+    }
+}
+
+}  // namespace
+
 Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes,
                   std::optional<legacytext::CodePage> folderCodePage) {
     Mp3Row row;
@@ -328,15 +358,7 @@ std::vector<Mp3Row> LoadMp3Rows(const QString& folder, const QStringList& names,
         if (progress)
             progress(i + 1, total);
     }
-    // A file whose legacy texts were a close call follows the code page most
-    // of the folder's files were read in: read again with it (only those).
-    legacytext::FolderVote vote;
-    for (const Mp3Row& row : rows) vote.Add(row.legacy);
-    if (const auto majority = vote.Majority())
-        for (Mp3Row& row : rows)
-            if (row.error.isEmpty() && row.legacy.certainty == legacytext::Certainty::Guess &&
-                row.legacy.codePage != *majority)
-                row = LoadMp3Row(folder, row.name, codes, majority);
+    SettleByFolderVote(folder, rows, codes);
     return rows;
 }
 
@@ -352,6 +374,7 @@ FolderRows LoadFolderRows(const QString& folder, const ListOptions& options,
         if (progress)
             progress(i + 1, total);
     }
+    SettleByFolderVote(folder, result.rows, codes);
     result.folders = std::move(listing.folders);
     result.unreadable = std::move(listing.unreadable);
     return result;

@@ -102,7 +102,9 @@ Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& 
                   std::optional<legacytext::CodePage> folderCodePage = std::nullopt);
 
 // The rows of `names`, in that order; `progress` (when set) is called after
-// each file with the number done and the total.
+// each file with the number done and the total. A file whose legacy texts
+// are a close call is read in the code page most files of its folder were
+// decided in (legacytext::FolderVote), as LoadFolderRows does too.
 std::vector<Mp3Row> LoadMp3Rows(const QString& folder, const QStringList& names,
                                 const QList<int>& codes, const ProgressFn& progress = {});
 

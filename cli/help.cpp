@@ -36,7 +36,8 @@ const CommandHelp kCommands[] = {
      "                    are not entered, unreadable ones are named on stderr\n"
      "  --columns CODES   comma-separated catalogue codes, e.g. 306,101,305:\n"
      "                    101-107 ID3v1 fields, 201-213 ID3v2 frames,\n"
-     "                    301-307 file properties (307: content that is not MP3),\n"
+     "                    301-308 file properties (307: content that is not MP3,\n"
+     "                    308: how the texts are stored),\n"
      "                    401-405 the audio: length, bitrate, sample rate,\n"
      "                    channels, MPEG version and layer\n"},
     {"v1",

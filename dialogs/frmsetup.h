@@ -13,7 +13,7 @@ class QPushButton;
 
 // The column setup dialog: chooses the columns saved in clmnhdr.dll.
 //
-// Left list "lvwColumnHeaders": the 26 catalogue entries in code order.
+// Left list "lvwColumnHeaders": every catalogue entry in code order.
 // Right list "lvwSelectedColumns": the chosen columns, read from the file at
 // opening. An entry's text is the catalogue's setup text ("ID3v2 - 版权"), its
 // Qt::UserRole data the column code. ">>" ("cmdSelect") appends the left

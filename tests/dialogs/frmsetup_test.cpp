@@ -84,8 +84,8 @@ TEST_F(SetupDialog, ListsTheWholeCatalogueInCodeOrderWithGroupPrefixes) {
     EXPECT_EQ(button(*dialog, "cmdCancel")->text(), QStringLiteral("取消（&C）"));
 
     QListWidget* left = list(*dialog, "lvwColumnHeaders");
-    ASSERT_EQ(left->count(), 32);
-    for (int i = 0; i < 32; ++i) {
+    ASSERT_EQ(left->count(), 33);
+    for (int i = 0; i < 33; ++i) {
         const int code = CatalogueCodes().at(i);
         EXPECT_EQ(left->item(i)->data(Qt::UserRole).toInt(), code);
         EXPECT_EQ(left->item(i)->text(), ColumnSetupText(code));
@@ -94,8 +94,9 @@ TEST_F(SetupDialog, ListsTheWholeCatalogueInCodeOrderWithGroupPrefixes) {
     EXPECT_EQ(left->item(16)->text(), QStringLiteral("ID3v2 - 版权"));
     EXPECT_EQ(left->item(22)->text(), QStringLiteral("文件属性 - 是否只读文件"));
     EXPECT_EQ(left->item(26)->text(), QStringLiteral("文件属性 - 文件内容"));
-    EXPECT_EQ(left->item(27)->text(), QStringLiteral("音频 - 时长"));
-    EXPECT_EQ(left->item(31)->text(), QStringLiteral("音频 - MPEG 版本/层"));
+    EXPECT_EQ(left->item(27)->text(), QStringLiteral("文件属性 - 文字编码"));
+    EXPECT_EQ(left->item(28)->text(), QStringLiteral("音频 - 时长"));
+    EXPECT_EQ(left->item(32)->text(), QStringLiteral("音频 - MPEG 版本/层"));
 }
 
 TEST_F(SetupDialog, ShowsTheEightDefaultColumnsAfterTheFirstStart) {
@@ -114,7 +115,7 @@ TEST_F(SetupDialog, ChoosingAColumnTwiceWritesItTwice) {
     auto dialog = openAfterFirstStart();
     choose(*dialog, 210);
     choose(*dialog, 210);
-    EXPECT_EQ(list(*dialog, "lvwColumnHeaders")->count(), 32);  // the entry stays available
+    EXPECT_EQ(list(*dialog, "lvwColumnHeaders")->count(), 33);  // the entry stays available
 
     QTest::mouseClick(button(*dialog, "cmdOK"), Qt::LeftButton);
 

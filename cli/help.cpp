@@ -94,6 +94,20 @@ const CommandHelp kCommands[] = {
      "file that is gone, is not touched and is named in the report (status 1).\n"
      "  --list        the batches that can be undone, newest first; changes nothing\n"
      "  --dry-run     what undo would take back; changes nothing\n"},
+    {"fix-encoding",
+     "usage: tamberlo-cli fix-encoding [--dry-run] [--to utf16|gbk] [--keep-mtime] FILE...\n"
+     "Repairs text other programs garbled (Chinese bytes read as Latin-1 and saved\n"
+     "as Unicode) and writes legacy text (Big5, UTF-8 or Latin-1 bytes with encoding\n"
+     "0, ...) the way new text is written. Prints every field that changes, old ->\n"
+     "new, per file, then changes them all as one batch (undo takes it back).\n"
+     "ID3v1 fields in another code page than 936 are written in 936 where it holds\n"
+     "them; a field it cannot hold is left as it is and named (status 1).\n"
+     "  --dry-run     print the changes only; write nothing\n"
+     "  --to utf16|gbk\n"
+     "                how ID3v2 text is written: utf16 all non-ASCII text in UTF-16;\n"
+     "                gbk Chinese text that code page 936 holds in 936, other\n"
+     "                non-ASCII text in UTF-16 (default: the setup's choice)\n"
+     "  --keep-mtime  each written file keeps its modification time\n"},
     {"help",
      "usage: tamberlo-cli help [COMMAND]\n"
      "Prints the commands, or what COMMAND does and takes.\n"},

@@ -24,6 +24,8 @@ const char kUsage[] =
     "  rename --pattern N [--dry-run] FILE...\n"
     "                                     the rename plan and run\n"
     "  undo [--list] [--dry-run]          takes the last batch back\n"
+    "  fix-encoding [--dry-run] [--to utf16|gbk] FILE...\n"
+    "                                     repairs garbled text, converts legacy text\n"
     "  help [COMMAND]                     what a command does and takes\n"
     "  --legacy-codepage auto|936|950|932|949|1252\n"
     "                                     before COMMAND: how text in a legacy code page\n"
@@ -102,6 +104,8 @@ int main(int argc, char** argv) {
         status = CmdV2(args);
     } else if (command == QLatin1String("rename")) {
         status = CmdRename(args);
+    } else if (command == QLatin1String("fix-encoding")) {
+        status = CmdFixEncoding(args);
     } else if (command == QLatin1String("undo")) {
         status = CmdUndo(args);
     } else if (command == QLatin1String("help") || command == QLatin1String("--help") ||

@@ -37,7 +37,7 @@ QString ReadAs(const ID3v1Stored& stored, int field, QByteArrayView bytes) {
 
 // Whether field `field` of `tag` still holds the text its stored bytes read as.
 bool Unchanged(const ID3v1Tag& tag, int field) {
-    if (tag.Stored.bytes.size() != kTagSize)
+    if (tag.Stored.bytes.size() != kTagSize || tag.Stored.rewrite[size_t(field)])
         return false;
     const TextField& f = kTextFields[size_t(field)];
     return tag.*f.field ==

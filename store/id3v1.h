@@ -6,9 +6,8 @@
 #include <QStringList>
 #include <array>
 
-#include "store/legacytext.h"
-
 #include "store/filechange.h"
+#include "store/legacytext.h"
 #include "store/sysio.h"
 
 // The ID3v1(.1) tag, the last 128 bytes of an MP3 file:
@@ -30,6 +29,9 @@ struct ID3v1Stored {
     std::array<quint16, 5> codePages{};  // legacytext::CodePage numbers; 0: ASCII only
     quint16 codePage = 0;                // the fields' decision, for a folder's vote
     legacytext::Certainty certainty = legacytext::Certainty::Ascii;
+    // Per text field: encode it in code page 936 even when it is unchanged
+    // (a conversion of bytes stored in another code page).
+    std::array<bool, 5> rewrite{};
 
     bool operator==(const ID3v1Stored&) const { return true; }
 };

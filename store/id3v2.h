@@ -7,9 +7,8 @@
 #include <array>
 #include <optional>
 
-#include "store/legacytext.h"
-
 #include "store/filechange.h"
+#include "store/legacytext.h"
 #include "store/sysio.h"
 
 // The ID3v2 tag at the start of an MP3 file. The record holds the header
@@ -33,6 +32,9 @@ struct LegacyReading {
     // The file's decision, for a folder's vote (legacytext::FolderVote).
     quint16 codePage = 0;
     legacytext::Certainty certainty = legacytext::Certainty::Ascii;
+    // Per text of kFrameCatalogue: write it afresh even when it is unchanged
+    // (a conversion of stored legacy bytes to how this program writes text).
+    std::array<bool, 12> rewrite{};
 
     std::optional<legacytext::CodePage> of(int index) const {
         return legacytext::CodePageOf(codePages[size_t(index)]);

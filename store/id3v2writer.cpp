@@ -138,10 +138,11 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old) {
         // A legacy text is compared in the code page the record was read in,
         // which a folder's context may have chosen: the same bytes, unedited.
         const bool unchanged =
-            text == old.tag.*descriptor.field ||
-            (slot >= 0 && tag.Legacy.codePages[size_t(index)] != 0 &&
-             text == ShownFieldText(index, old.frames[slot], old.major, old.tag.Unsynchronisation,
-                                    tag.Legacy.of(index)));
+            !tag.Legacy.rewrite[size_t(index)] &&
+            (text == old.tag.*descriptor.field ||
+             (slot >= 0 && tag.Legacy.codePages[size_t(index)] != 0 &&
+              text == ShownFieldText(index, old.frames[slot], old.major, old.tag.Unsynchronisation,
+                                     tag.Legacy.of(index))));
         if (slot < 0) {
             // The file has no frame of this ID: it gets the frame of the
             // twelve, empty unless the text was given.

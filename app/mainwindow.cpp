@@ -24,6 +24,7 @@
 #include <QMimeData>
 #include <QPersistentModelIndex>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
@@ -224,6 +225,7 @@ Main::Main(Prompter& prompter, QWidget* parent)
     SetColumnHeader();
     buildMenu();
     restoreSettings();
+    updateUndoButton();
 
     // The tree shows the process's current folder; the list stays empty
     // until start-up opens its place or the user moves to a folder.
@@ -360,7 +362,7 @@ void Main::buildFace() {
     areaLayout->addLayout(optionsLayout);
     fraTagEditArea->setLayout(areaLayout);
     auto* cmdUndo = Button("cmdUndo", QStringLiteral("撤销上次修改"), right);
-    cmdUndo->setToolTip(QStringLiteral("Ctrl+Z"));
+    undo_ = cmdUndo;
     auto* undoShortcut = new QShortcut(QKeySequence::Undo, this);
     auto* cmdSetup = Button("cmdSetup", QStringLiteral("修改表头设定"), right);
     auto* cmdExit = Button("cmdExit", QStringLiteral("退出程序（&E）"), right);
@@ -859,6 +861,7 @@ void Main::runBatch(Batch which) {
             renamer && !renamer->namesAfterRun().isEmpty() ? renamer->namesAfterRun() : files.names;
     }
     dialog.reset();
+    updateUndoButton();
     if (FillListFlag)
         FillList();
     else if (refreshPending_)
@@ -946,6 +949,7 @@ void Main::saveWriteSettings() {
 void Main::recoverInterruptedBatches() {
     if (!QFileInfo::exists(JournalFolder()))
         return;  // nothing was ever journaled here
+    const auto updateUndo = qScopeGuard([this] { updateUndoButton(); });
     RecoveryReport report;
     try {
         Journal journal(JournalFolder());
@@ -992,5 +996,32 @@ void Main::undoLastBatch() {
     });
     const ReportMessage message = UndoReportMessage(report);
     prompter_.tell(message.text, message.caption);
+    updateUndoButton();
     FillList();
+}
+
+void Main::updateUndoButton() {
+    QList<BatchSummary> batches;
+    // Looking must not create the journal's folder.
+    if (QFileInfo::exists(JournalFolder())) {
+        try {
+            Journal journal(JournalFolder());
+            batches = journal.undoable();
+        } catch (const StoreError&) {
+            // Left enabled: a click says what is wrong with the journal.
+            undo_->setEnabled(true);
+            undo_->setToolTip(QStringLiteral("Ctrl+Z"));
+            return;
+        }
+    }
+    undo_->setEnabled(!batches.isEmpty());
+    undo_->setToolTip(batches.isEmpty()
+                          ? NothingToUndoMessage().text + QStringLiteral(" (Ctrl+Z)")
+                          : UndoOfferText(batches.first()) + QStringLiteral(" (Ctrl+Z)"));
+}
+
+void Main::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !loading_ && !inDialog_)
+        updateUndoButton();
+    QWidget::changeEvent(event);
 }

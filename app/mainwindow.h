@@ -10,6 +10,7 @@
 #include "batch/tickedfiles.h"
 
 class QCheckBox;
+class QPushButton;
 class QDialog;
 class QFileSystemModel;
 class QFileSystemWatcher;
@@ -92,12 +93,17 @@ class Main : public QWidget {
     void recoverInterruptedBatches();
     // "撤销上次修改": shows what it will undo, asks, and undoes it on a worker.
     void undoLastBatch();
+    // Enables "撤销上次修改" when the journal holds a batch to undo, its tip
+    // saying which. Done after every batch and when the window is activated
+    // (the command line may have written or undone one meanwhile).
+    void updateUndoButton();
 
     Mp3ListModel* listModel() const { return model_; }
     Mp3ListView* listView() const { return list_; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -170,4 +176,5 @@ class Main : public QWidget {
     QTimer* refreshTimer_ = nullptr;
     QCheckBox* keepMtime_ = nullptr;
     QCheckBox* splitLinks_ = nullptr;
+    QPushButton* undo_ = nullptr;
 };

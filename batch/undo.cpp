@@ -41,6 +41,29 @@ ReportMessage UndoQuestion(const BatchSummary& batch) {
             QStringLiteral("撤销上次修改")};
 }
 
+QStringList UndoPreviewLines(const QList<UndoPreviewItem>& items) {
+    QStringList lines;
+    lines.reserve(items.size());
+    for (const UndoPreviewItem& item : items) {
+        const QString name = DisplayFileName(item.path);
+        switch (item.outcome) {
+            case FileOutcome::Written:
+                lines << (item.renamedTo.isEmpty()
+                              ? QStringLiteral("恢复：") + name
+                              : QStringLiteral("改回：") + name + QStringLiteral(" → ") +
+                                    DisplayFileName(item.renamedTo));
+                break;
+            case FileOutcome::Unchanged:
+                lines << QStringLiteral("已是原样：") + name;
+                break;
+            default:
+                lines << QStringLiteral("不会改动：") + name + QStringLiteral("：") + item.reason;
+                break;
+        }
+    }
+    return lines;
+}
+
 ReportMessage NothingToUndoMessage() {
     return {QStringLiteral("没有可以撤销的修改。"), QStringLiteral("撤销上次修改")};
 }

@@ -16,6 +16,10 @@
 QString UndoOfferText(const BatchSummary& batch);
 // The question asked before the undo runs.
 ReportMessage UndoQuestion(const BatchSummary& batch);
+// One line per item of an undo preview (Journal::previewUndo), in undo's
+// order, each file by its whole path: "恢复：path", "改回：present → old",
+// "已是原样：path" or "不会改动：path：reason".
+QStringList UndoPreviewLines(const QList<UndoPreviewItem>& items);
 // Said when there is nothing to undo.
 ReportMessage NothingToUndoMessage();
 

@@ -93,7 +93,7 @@ const CommandHelp kCommands[] = {
      "file by file in reverse order. A file changed since the batch, or a renamed\n"
      "file that is gone, is not touched and is named in the report (status 1).\n"
      "  --list        the batches that can be undone, newest first; changes nothing\n"
-     "  --dry-run     what undo would take back; changes nothing\n"},
+     "  --dry-run     what undo would do, file by file; changes nothing\n"},
     {"fix-encoding",
      "usage: tamberlo-cli fix-encoding [--dry-run] [--to utf16|gbk] [--keep-mtime] FILE...\n"
      "Repairs text other programs garbled (Chinese bytes read as Latin-1 and saved\n"

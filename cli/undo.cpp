@@ -13,7 +13,7 @@ const char kUndoUsage[] =
     "  Takes the last batch (v1, v2, rename) back, file by file in reverse order;\n"
     "  a file changed since is not touched and is named (exit status 1).\n"
     "  --list     the batches that can be undone, newest first; nothing is changed\n"
-    "  --dry-run  what undo would take back; nothing is changed\n";
+    "  --dry-run  what undo would do, file by file; nothing is changed\n";
 
 int Usage(const QString& problem) {
     Err(QStringLiteral("tamberlo-cli undo: ") + problem + QLatin1Char('\n'));
@@ -53,7 +53,15 @@ int CmdUndo(const QStringList& args) {
         return dryRun ? 0 : 1;
     }
     if (dryRun) {
+        QList<UndoPreviewItem> items;
+        try {
+            items = journal.previewUndo(batches.first().number);
+        } catch (const StoreError& error) {
+            Err(error.message() + QLatin1Char('\n'));
+            return 1;
+        }
         Out(UndoOfferText(batches.first()) + QLatin1Char('\n'));
+        for (const QString& line : UndoPreviewLines(items)) Out(line + QLatin1Char('\n'));
         return 0;
     }
     const UndoReport report = RunUndo(journal, batches.first().number);

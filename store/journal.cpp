@@ -942,13 +942,25 @@ PlannedItem PlanUndoRename(sysio::SysIO& io, const RenameChange& done) {
 
 }  // namespace
 
-RunResult Journal::undo(quint64 number, const RunControl& control) {
-    const QString path = batchPath(number);
+// What undoing batch `number` starts from: the batch file, held under an
+// exclusive lock (a second undo of the same batch, in another process, is
+// refused, and pruning passes it by), its scan, and the items to take back,
+// newest first, with a plan for each.
+struct Journal::UndoPlan {
+    QString path;
+    sysio::File held;
+    Scan scan;
+    QList<Scan::Entry> entries;
+    PlanFn plan;
+};
+
+std::unique_ptr<Journal::UndoPlan> Journal::planUndo(quint64 number) {
+    auto u = std::make_unique<UndoPlan>();
+    u->path = batchPath(number);
+    const QString& path = u->path;
     const auto notUndoable = [&] {
         return StoreError(path, StoreOp::Undo, StoreProblem::NotUndoable);
     };
-    Scan scan;
-    sysio::File held;
     {
         Lock lock = lockJournal();
         bool found = false;
@@ -958,33 +970,71 @@ RunResult Journal::undo(quint64 number, const RunControl& control) {
         const int fd = io_.open(PathBytes(path).constData(), O_RDONLY);
         if (fd < 0)
             throw StoreError::fromErrno(path, fileio::OpOpen(), errno);
-        held = sysio::File(io_, fd);
-        // Held until the undo ends: a second undo of the same batch (in
-        // another process) is refused, and pruning passes it by.
+        u->held = sysio::File(io_, fd);
         if (io_.flock(fd, LOCK_EX | LOCK_NB) != 0)
             throw StoreError(path, StoreOp::Undo, StoreProblem::UndoInProgress);
-        ScanBatchFile(io_, fd, scan);
-        if (!scan.complete)
+        ScanBatchFile(io_, fd, u->scan);
+        if (!u->scan.complete)
             throw notUndoable();
     }
     // Files the batch left untouched are passed over; a file whose outcome
     // record was lost (its append failed after the file was written) is
     // judged by its contents like the rest.
-    QList<Scan::Entry> entries;
+    const Scan& scan = u->scan;
     for (auto it = scan.entries.crbegin(); it != scan.entries.crend(); ++it) {
         const auto o = scan.outcomes.find(it->index);
         if (o == scan.outcomes.end() ||
             (o->second != Outcome::NotWritten && o->second != Outcome::Foreign))
-            entries.append(*it);
+            u->entries.append(*it);
     }
-    const PlanFn plan = [&](int i) -> PlannedItem {
-        const auto record = ReadRecordFrom(io_, held.get(), entries[i].offset, scan.validEnd);
+    UndoPlan* raw = u.get();
+    u->plan = [this, raw](int i) -> PlannedItem {
+        const Scan::Entry& entry = raw->entries[i];
+        const auto record = ReadRecordFrom(io_, raw->held.get(), entry.offset, raw->scan.validEnd);
         if (!record)
-            throw StoreError(path, OpReadJournal(), StoreProblem::JournalUnreadable);
-        if (entries[i].type == RecordType::File)
+            throw StoreError(raw->path, OpReadJournal(), StoreProblem::JournalUnreadable);
+        if (entry.type == RecordType::File)
             return PlanUndoFile(io_, DecodeFile(record->payload)->change);
         return PlanUndoRename(io_, DecodeRename(record->payload)->change);
     };
+    return u;
+}
+
+QList<UndoPreviewItem> Journal::previewUndo(quint64 number) {
+    const std::unique_ptr<UndoPlan> u = planUndo(number);
+    QList<UndoPreviewItem> items;
+    items.reserve(u->entries.size());
+    for (int i = 0; i < u->entries.size(); ++i) {
+        UndoPreviewItem item;
+        try {
+            const PlannedItem p = u->plan(i);
+            if (const auto* change = std::get_if<FileChange>(&p.change)) {
+                item.outcome = FileOutcome::Written;
+                item.path = change->path;
+            } else if (const auto* rename = std::get_if<RenameChange>(&p.change)) {
+                item.outcome = FileOutcome::Written;
+                item.path = rename->from;
+                item.renamedTo = rename->to;
+            } else {
+                item.outcome = p.outcome;
+                item.path = p.path;
+                item.reason = p.reason;
+            }
+        } catch (const StoreError& error) {
+            item.outcome = FileOutcome::Failed;
+            item.path = error.path();
+            item.reason = error.message();
+        }
+        items.append(item);
+    }
+    return items;
+}
+
+RunResult Journal::undo(quint64 number, const RunControl& control) {
+    std::unique_ptr<UndoPlan> u = planUndo(number);
+    const Scan& scan = u->scan;
+    const QList<Scan::Entry>& entries = u->entries;
+    const PlanFn& plan = u->plan;
     BeginRecord begin;
     begin.nonce = QRandomGenerator::system()->generate64();
     begin.kind = BatchKind::Undo;
@@ -1002,7 +1052,7 @@ RunResult Journal::undo(quint64 number, const RunControl& control) {
     }
     RunResult result = runBatch(batch.get(), begin, int(entries.size()), plan, control);
     batch.reset();
-    held.reset();
+    u.reset();
     prune();
     return result;
 }

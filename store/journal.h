@@ -196,6 +196,16 @@ struct RecoveredBatch {
     bool completed = false;  // false: a file Failed, the batch stays for the next start
 };
 
+// What undo would do with one item of a batch, found without writing:
+// Written (it would be taken back), Unchanged (it holds its old bytes or
+// name already), Refused or Failed (it would be left alone: reason).
+struct UndoPreviewItem {
+    QString path;       // the file; for a rename, its present name
+    QString renamedTo;  // for a rename taken back: the name it gets back
+    FileOutcome outcome = FileOutcome::Unchanged;
+    QString reason;
+};
+
 struct RecoveryReport {
     QList<RecoveredBatch> batches;
     // Batch files that could not be read (reason); they are left where they are.
@@ -232,6 +242,9 @@ class Journal {
     // Undoes the completed batch `number` (from undoable()). Throws StoreError
     // when it cannot be read, is not undoable, or another process is undoing it.
     RunResult undo(quint64 number, const RunControl& control = {});
+    // What undo(number) would do, item by item in its order, writing
+    // nothing. Throws StoreError as undo() does.
+    QList<UndoPreviewItem> previewUndo(quint64 number);
 
     // Applies the retention rule now (run() and recover() do it themselves).
     void prune();
@@ -240,6 +253,7 @@ class Journal {
     class BatchFile;
     struct Scan;
     struct Lock;
+    struct UndoPlan;
 
     Lock lockJournal();
     QList<quint64> batchNumbers();
@@ -252,6 +266,7 @@ class Journal {
                        const RunControl& control);
     RecoveredBatch recoverBatch(quint64 number, sysio::File file, const Scan& scan);
     void pruneLocked();
+    std::unique_ptr<UndoPlan> planUndo(quint64 number);
 
     QString folder_;
     sysio::SysIO& io_;

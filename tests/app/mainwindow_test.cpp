@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -30,6 +32,7 @@
 #include "app/startplace.h"
 #include "app/windowsettings.h"
 #include "batch/columns.h"
+#include "batch/id3v1edit.h"
 #include "dialogs/frmfilename.h"
 #include "dialogs/frmid3v1tag.h"
 #include "dialogs/frmid3v2tag.h"
@@ -442,6 +445,39 @@ TEST_F(MainTest, BatchDialogReloadsOnlyWhenItLeavesTheFlagSet) {
     press("cmdSetup");
     EXPECT_EQ(opened.last(), QStringLiteral("frmSetup"));
     EXPECT_EQ(main->listModel()->rowCount(), 4);
+}
+
+TEST_F(MainTest, UndoButtonIsOfferedOnlyWithABatchToUndoAndTakesItBack) {
+    SetJournalFolder(program.filePath(QStringLiteral("journal")));
+    const auto resetJournal = qScopeGuard([] { SetJournalFolder({}); });
+    songs(2);
+    const QByteArray before = ReadBytes(music.filePath(QStringLiteral("00.mp3")));
+    start();
+    main->changeFolder(music.path());
+    auto* undo = main->findChild<QPushButton*>(QStringLiteral("cmdUndo"));
+    EXPECT_FALSE(undo->isEnabled());
+    EXPECT_TRUE(undo->toolTip().startsWith(QStringLiteral("没有可以撤销的修改。")));
+    EXPECT_FALSE(QFileInfo::exists(JournalFolder()));  // looking created nothing
+
+    // The dialog's OK, as the batch it runs.
+    answer = [&](QDialog&) {
+        ID3v1Edit edit;
+        edit.ticked[1] = true;
+        edit.artist = QStringLiteral("Other");
+        RunID3v1Edit(main->tickedFiles(), edit);
+        main->FillListFlag = true;
+    };
+    press("cmdCheckAll");
+    press("cmdID3v1");
+    EXPECT_TRUE(undo->isEnabled());
+    EXPECT_TRUE(undo->toolTip().startsWith(QStringLiteral("撤销：修改 ID3v1 标签，2 个文件，")))
+        << qPrintable(undo->toolTip());
+    EXPECT_NE(ReadBytes(music.filePath(QStringLiteral("00.mp3"))), before);
+
+    prompter.answer(true);
+    undo->click();
+    EXPECT_EQ(ReadBytes(music.filePath(QStringLiteral("00.mp3"))), before);
+    EXPECT_FALSE(undo->isEnabled());
 }
 
 TEST_F(MainTest, ReloadClearsTicksAndKeepsTheSort) {

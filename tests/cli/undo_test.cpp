@@ -40,6 +40,11 @@ TEST_F(CliUndo, ListsDryRunsAndTakesTheLastBatchBackWithKeepMtime) {
     const CliRun dry = RunCli({"undo", "--dry-run"});
     EXPECT_EQ(dry.status, 0);
     EXPECT_TRUE(QString::fromUtf8(dry.out).startsWith(QStringLiteral("撤销：修改 ID3v1 标签")));
+    // File by file, newest first.
+    EXPECT_TRUE(QString::fromUtf8(dry.out).endsWith(QStringLiteral("\n恢复：") + path("b.mp3") +
+                                                    QStringLiteral("\n恢复：") + path("a.mp3") +
+                                                    QLatin1Char('\n')))
+        << dry.out.constData();
     EXPECT_NE(bytes("a.mp3"), song);
 
     const CliRun undo = RunCli({"undo"});
@@ -61,6 +66,16 @@ TEST_F(CliUndo, ARenameIsUndoneAndAChangedFileIsNamed) {
     ASSERT_TRUE(QFile::exists(path("Band/Hello.mp3")));
     // The second renamed file goes away meanwhile.
     ASSERT_TRUE(QFile::remove(path("Band/World.mp3")));
+
+    const CliRun dry = RunCli({"undo", "--dry-run"});
+    EXPECT_EQ(dry.status, 0);
+    const QString plan = QString::fromUtf8(dry.out);
+    EXPECT_TRUE(plan.contains(QStringLiteral("不会改动：") + path("Band/World.mp3") +
+                              QStringLiteral("：文件已不存在")) &&
+                plan.contains(QStringLiteral("改回：") + path("Band/Hello.mp3") +
+                              QStringLiteral(" → ") + path("x.mp3")))
+        << dry.out.constData();
+    EXPECT_TRUE(QFile::exists(path("Band/Hello.mp3")));
 
     const CliRun undo = RunCli({"undo"});
     EXPECT_EQ(undo.status, 1);

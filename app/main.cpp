@@ -9,6 +9,7 @@
 #include "app/startplace.h"
 #include "app/windowsettings.h"
 #include "batch/storewords.h"
+#include "batch/writesettings.h"
 #include "store/filefacts.h"
 #include "store/programfolder.h"
 #include "ui/prompter.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);  // takes Qt's own options out of argv
     InstallStoreWords();
     SetProgramName();
+    ApplyTextSettings(LoadTextSettings());
     QCoreApplication::setApplicationVersion(QStringLiteral(TAMBERLO_VERSION));
     // Ties the window to its desktop entry and its installed icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(TAMBERLO_APP_ID));

@@ -45,6 +45,7 @@
 #include "batch/undo.h"
 #include "batch/writesettings.h"
 #include "dialogs/frmfilename.h"
+#include "dialogs/frmfixencoding.h"
 #include "dialogs/frmid3v1tag.h"
 #include "dialogs/frmid3v2tag.h"
 #include "dialogs/frmmp3info.h"
@@ -89,6 +90,9 @@ int ColumnWidth(int code, const QFontMetrics& metrics) {
             break;
         case 307:  // "不是 MP3（找不到音频帧）"
             chars = 13;
+            break;
+        case 308:  // "UTF-8(旧)"
+            chars = 5;
             break;
         case 401:  // "1:02:03"
             chars = 4;
@@ -331,8 +335,12 @@ void Main::buildFace() {
     auto* cmdID3v1 = Button("cmdID3v1", QStringLiteral("修改 ID3v1 标签"), fraTagEditArea);
     auto* cmdID3v2 = Button("cmdID3v2", QStringLiteral("修改 ID3v2 标签"), fraTagEditArea);
     auto* cmdFileName = Button("cmdFileName", QStringLiteral("修改 Mp3 文件名"), fraTagEditArea);
+    auto* cmdFixEncoding =
+        Button("cmdFixEncoding", QStringLiteral("修复乱码 / 转为 Unicode"), fraTagEditArea);
+    cmdFixEncoding->setToolTip(
+        QStringLiteral("把被其他程序读错的中文改回来，并把旧编码的文字按现在的写法重写"));
     auto* batchLayout = new QHBoxLayout;
-    for (QPushButton* button : {cmdID3v1, cmdID3v2, cmdFileName}) {
+    for (QPushButton* button : {cmdID3v1, cmdID3v2, cmdFileName, cmdFixEncoding}) {
         button->setMinimumHeight(36);
         batchLayout->addWidget(button);
     }
@@ -401,6 +409,7 @@ void Main::buildFace() {
     connect(cmdID3v1, &QPushButton::clicked, this, [this] { runBatch(Batch::ID3v1); });
     connect(cmdID3v2, &QPushButton::clicked, this, [this] { runBatch(Batch::ID3v2); });
     connect(cmdFileName, &QPushButton::clicked, this, [this] { runBatch(Batch::FileName); });
+    connect(cmdFixEncoding, &QPushButton::clicked, this, [this] { runBatch(Batch::FixEncoding); });
     connect(cmdSetup, &QPushButton::clicked, this, [this] { runSetup(); });
     connect(cmdUndo, &QPushButton::clicked, this, [this] { undoLastBatch(); });
     connect(undoShortcut, &QShortcut::activated, this, [this] { undoLastBatch(); });
@@ -838,6 +847,9 @@ void Main::runBatch(Batch which) {
             break;
         case Batch::FileName:
             dialog = std::make_unique<frmFileName>(files, FillListFlag, prompter_, this);
+            break;
+        case Batch::FixEncoding:
+            dialog = std::make_unique<frmFixEncoding>(files, FillListFlag, prompter_, this);
             break;
     }
     execDialog(*dialog);

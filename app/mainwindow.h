@@ -109,7 +109,7 @@ class Main : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    enum class Batch { ID3v1, ID3v2, FileName };
+    enum class Batch { ID3v1, ID3v2, FileName, FixEncoding };
     // What a reload keeps: nothing (a change of folder, the reload after a
     // batch) or the ticks and the selection (a refresh).
     enum class Keep { Nothing, TicksAndSelection };

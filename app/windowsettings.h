@@ -4,8 +4,8 @@
 #include <QMap>
 #include <QString>
 
-// What the window keeps between starts, in "tamberlo.ini" beside
-// clmnhdr.dll in the program's folder: where it stood and how large it was,
+// What the window keeps between starts, in the settings file
+// (SettingsFilePath(), batch/writesettings.h): where it stood and how large it was,
 // the folder tree's share of the width, the widths of the list's columns
 // (by column code, so a changed column setup keeps the widths of the
 // columns that stay) and the last folder listed. A missing or unreadable
@@ -17,8 +17,6 @@ struct WindowSettings {
     QString lastFolder;     // exact, absolute; empty when none
 };
 
-// The file's path: ProgramFolder() + "/tamberlo.ini".
-QString WindowSettingsPath();
 WindowSettings ReadWindowSettings();
 void WriteWindowSettings(const WindowSettings& settings);
 // Writes only the last folder, which changes far more often than the rest.

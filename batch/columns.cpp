@@ -45,7 +45,7 @@ const QStringList& FilePropertyNames() {
         QStringLiteral("有无 ID3v1"),   QStringLiteral("有无 ID3v2"),
         QStringLiteral("是否只读文件"), QStringLiteral("是否存档文件"),
         QStringLiteral("文件大小(K)"),  QStringLiteral("文件名"),
-        QStringLiteral("文件内容")};
+        QStringLiteral("文件内容"),     QStringLiteral("文字编码")};
     return names;
 }
 
@@ -168,8 +168,10 @@ QList<int> ReadColumnCodes() {
 }
 
 void SaveSetting(const QList<int>& codes) {
-    const QString path = ColumnConfigPath();
-    const QByteArray bytes = RenderColumnConfig(codes);
+    WriteSettingsFile(ColumnConfigPath(), RenderColumnConfig(codes));
+}
+
+void WriteSettingsFile(const QString& path, const QByteArray& bytes) {
     // Written beside the old file and renamed over it: a failure leaves the
     // old settings as they were.
     QSaveFile file(path);

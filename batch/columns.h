@@ -11,10 +11,9 @@
 //
 // A column code names a catalogue entry: 101..107 the ID3v1 fields,
 // 201..217 the ID3v2 frames (each catalogue entry at its own code, 213 the
-// lyrics column that repeats the comment, 217 the cover), 301..307 file
-// properties, 401..405 the audio
-// (AudioFieldNames, read from the first MPEG frame only when one of them is
-// shown).
+// lyrics column that repeats the comment, 217 the cover), 301..308 file
+// properties, 401..405 the audio (AudioFieldNames, read from the first MPEG
+// frame only when one of them is shown).
 //
 // clmnhdr.dll, little-endian 16-bit signed values:
 //   offset 0: reserved (written 0) | 2: filler (written 32) | 4 + 2k: code of column k+1
@@ -27,7 +26,7 @@ inline constexpr int kFirstID3v2Column = 201;
 inline constexpr int kLyricsColumn = 213;  // repeats the comment
 inline constexpr int kCoverColumn = 217;   // "有 (600×600)" or "无"
 inline constexpr int kLastID3v2Column = 217;
-const QStringList& FilePropertyNames();  // 7 names, code 301 + index
+const QStringList& FilePropertyNames();  // 8 names, code 301 + index
 // The audio columns' names are AudioFieldNames (batch/audiotext.h), code
 // 401 + index.
 inline constexpr int kFirstAudioColumn = 401;
@@ -36,7 +35,7 @@ inline bool IsAudioColumn(int code) {
     return code >= kFirstAudioColumn && code <= kLastAudioColumn;
 }
 
-// The 36 codes in code order.
+// The 37 codes in code order.
 const QList<int>& CatalogueCodes();
 bool IsCatalogueCode(int code);
 // The header text of a column ("歌名"); empty for an unknown code.
@@ -64,3 +63,7 @@ QList<int> ReadColumnCodes();
 // written beside the old file and renamed over it, so a failure leaves the
 // old file as it was. Throws StoreError when the folder cannot be written.
 void SaveSetting(const QList<int>& codes);
+
+// Replaces the settings file at `path` with `bytes`, written beside it and
+// renamed over it. Throws StoreError when the folder cannot be written.
+void WriteSettingsFile(const QString& path, const QByteArray& bytes);

@@ -5,6 +5,8 @@
 
 #include "batch/audiotext.h"
 #include "batch/text.h"
+#include "batch/textencoding.h"
+#include "batch/textsettings.h"
 #include "store/error.h"
 
 namespace {
@@ -35,6 +37,9 @@ void FillID3v1(FileInfo& info, const ID3v1Tag& v1) {
         return;
     for (const auto& [shown, field] : kID3v1Texts) info.*shown = ShownText(v1.*field);
     info.Comment = ShownText(ID3v1Comment(v1));
+    for (size_t i = 0; i < info.ID3v1CodePages.size(); ++i)
+        if (const auto cp = legacytext::CodePageOf(v1.Stored.codePages[i]))
+            info.ID3v1CodePages[i] = CodePageShortName(*cp);
     info.Genre = GenreDisplayName(GenreNumber(v1));
     // An ID3v1.0 tag has no track: nothing is shown rather than a comment byte.
     if (!IsID3v10Tag(v1))
@@ -47,8 +52,13 @@ void FillID3v2(FileInfo& info, const ID3v2Tag& v2) {
         return;
     // Blanks are part of the frame text and stay; a NUL would end the text in
     // a label anyway, so it is cut there, as the main list does.
-    for (size_t i = 0; i < kFrameCatalogue.size(); ++i)
+    for (size_t i = 0; i < kFrameCatalogue.size(); ++i) {
         info.Frames[i] = CutAtNul(v2.*kFrameCatalogue[i].field);
+        if (const auto cp = v2.Legacy.of(int(i)))
+            info.FrameCodePages[i] = CodePageShortName(*cp);
+        else if (MojibakeRepair(info.Frames[i]))
+            info.FrameCodePages[i] = QStringLiteral("乱码?");
+    }
 }
 
 void FillContent(FileInfo& info, ContentKind kind) {
@@ -120,8 +130,8 @@ FileInfo FileInfoFromRecords(const QString& folder, const QString& fileName,
 FileInfo ReadFileInfo(const QString& folder, const QString& fileName) {
     const QString path = JoinPath(folder, fileName);
     try {
-        return FileInfoFromRecords(folder, fileName,
-                                   ReadFileRecords(path, true, true, CoverReading::Image));
+        return FileInfoFromRecords(
+            folder, fileName, ReadFileRecords(path, true, true, std::nullopt, CoverReading::Image));
     } catch (const std::exception& e) {
         // The file vanished since the list was loaded, or it cannot be opened
         // (no permission, a folder by that name). Its status may still be

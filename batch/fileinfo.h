@@ -28,6 +28,12 @@ struct FileInfo {
     std::array<QString, kFrameCount> Frames;
     // Page 2: the cover with its image (not present when the file has none).
     CoverPicture Cover;
+    // The code page a text was read in when it was not Unicode and held more
+    // than ASCII ("GBK", "Big5", "Latin-1", ...), or "乱码?" for Unicode text
+    // that is Chinese bytes another program read as Latin-1; else empty.
+    // ID3v1: title, artist, album, year, comment.
+    std::array<QString, 5> ID3v1CodePages;
+    std::array<QString, kFrameCount> FrameCodePages;
     // Page 3, the file: name, folder, "4194304 字节", "是"/"否" twice, and
     // what it holds: "MP3 音频" or why it is not MP3 ("不是 MP3 文件（看起来是
     // PNG 图片）").

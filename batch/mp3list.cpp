@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
@@ -16,6 +17,7 @@
 #include "batch/audiotext.h"
 #include "batch/columns.h"
 #include "batch/text.h"
+#include "batch/textencoding.h"
 #include "store/error.h"
 #include "store/fileio.h"
 #include "store/framecatalogue.h"
@@ -274,6 +276,8 @@ QString CellText(int code, const FileRecords& records, const QString& name) {
             return DisplayFileName(name);
         case kContentColumn:
             return ContentCellText(records.content);
+        case kTextEncodingColumn:
+            return TextEncodingCellText(records);
         default:
             if (IsAudioColumn(code))
                 return AudioFieldText(AudioField(code - kFirstAudioColumn), records.audio);
@@ -313,14 +317,43 @@ bool NeedsAudio(const QList<int>& codes) {
     return std::any_of(codes.begin(), codes.end(), IsAudioColumn);
 }
 
-Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes) {
+namespace {
+
+// A file whose legacy texts were a close call follows the code page most
+// of its folder's files were read in: such files are read again with it
+// (only those). In a recursive listing each sub-folder votes on its own:
+// one folder usually holds one album, tagged by one program.
+void SettleByFolderVote(const QString& folder, std::vector<Mp3Row>& rows, const QList<int>& codes) {
+    const auto folderOf = [](const QString& name) {
+        const qsizetype slash = name.lastIndexOf(QLatin1Char('/'));
+        return slash < 0 ? QString() : name.left(slash);
+    };
+    QHash<QString, legacytext::FolderVote> votes;
+    for (const Mp3Row& row : rows)
+        if (row.error.isEmpty())
+            votes[folderOf(row.name)].Add(row.legacy);
+    for (Mp3Row& row : rows) {
+        if (!row.error.isEmpty() || row.legacy.certainty != legacytext::Certainty::Guess)
+            continue;
+        const auto majority = votes.value(folderOf(row.name)).Majority();
+        if (majority && row.legacy.codePage != *majority)
+            row = LoadMp3Row(folder, row.name, codes, majority);
+    }
+}
+
+}  // namespace
+
+Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes,
+                  std::optional<legacytext::CodePage> folderCodePage) {
     Mp3Row row;
     row.name = name;
     row.cells.reserve(codes.size());
     try {
         const FileRecords records = ReadFileRecords(
             JoinPath(folder, name), codes.contains(kContentColumn), NeedsAudio(codes),
+            folderCodePage,
             codes.contains(kCoverColumn) ? CoverReading::Facts : CoverReading::None);
+        row.legacy = LegacyReadingOf(records);
         row.values.reserve(codes.size());
         for (const int code : codes) {
             row.cells.append(CellText(code, records, name));
@@ -348,6 +381,7 @@ std::vector<Mp3Row> LoadMp3Rows(const QString& folder, const QStringList& names,
         if (progress)
             progress(i + 1, total);
     }
+    SettleByFolderVote(folder, rows, codes);
     return rows;
 }
 
@@ -363,6 +397,7 @@ FolderRows LoadFolderRows(const QString& folder, const ListOptions& options,
         if (progress)
             progress(i + 1, total);
     }
+    SettleByFolderVote(folder, result.rows, codes);
     result.folders = std::move(listing.folders);
     result.unreadable = std::move(listing.unreadable);
     return result;

@@ -91,17 +91,24 @@ struct Mp3Row {
     // CellSortValue of each column, in column order; empty when the file
     // could not be read (every value column then sorts as -1).
     QList<qint64> values = {};
+    // How its legacy texts were decided, for the folder's vote.
+    legacytext::FileReading legacy = {};
 };
 
 // The row of `name` in `folder`; the content is judged only when `codes`
 // hold the content column, the audio read only when they hold an audio
-// column, the cover's facts only when they hold the cover column. A file that cannot be read
-// (vanished, no permission) still gives a row: its name in the file-name columns, every other cell
-// empty, and the store's reason in `error`.
-Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes);
+// column, the cover's facts only when they hold the cover column. A file
+// that cannot be read (vanished, no permission) still gives a row: its name
+// in the file-name columns, every other cell empty, and the store's reason
+// in `error`. `folderCodePage` settles the legacy code page of a file whose
+// texts are a close call.
+Mp3Row LoadMp3Row(const QString& folder, const QString& name, const QList<int>& codes,
+                  std::optional<legacytext::CodePage> folderCodePage = std::nullopt);
 
 // The rows of `names`, in that order; `progress` (when set) is called after
-// each file with the number done and the total.
+// each file with the number done and the total. A file whose legacy texts
+// are a close call is read in the code page most files of its folder were
+// decided in (legacytext::FolderVote), as LoadFolderRows does too.
 std::vector<Mp3Row> LoadMp3Rows(const QString& folder, const QStringList& names,
                                 const QList<int>& codes, const ProgressFn& progress = {});
 

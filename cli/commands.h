@@ -11,6 +11,7 @@ int CmdV1(const QStringList& args);
 int CmdV2(const QStringList& args);
 int CmdRename(const QStringList& args);
 int CmdUndo(const QStringList& args);
+int CmdFixEncoding(const QStringList& args);
 // help [COMMAND]: `overview` (the list of commands) or one command's text.
 int CmdHelp(const QStringList& args, const QString& overview);
 int CmdVersion();

@@ -6,9 +6,11 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "batch/fixencoding.h"
 #include "batch/fromname.h"
 #include "batch/id3v1edit.h"
 #include "batch/id3v2edit.h"
+#include "batch/textsettings.h"
 #include "cli/commands.h"
 #include "store/filefacts.h"
 #include "store/id3v1.h"
@@ -44,7 +46,8 @@ QString FromV1Frames() {
 const QString& V2Usage() {
     static const QString usage = [] {
         const QString start = QStringLiteral("usage: tamberlo-cli v2");
-        QStringList words = {QStringLiteral("[--from-v1]"), QStringLiteral("[--title-from-name]")};
+        QStringList words = {QStringLiteral("[--from-v1]"), QStringLiteral("[--title-from-name]"),
+                             QStringLiteral("[--encoding gbk|utf16]")};
         for (const FrameDescriptor& frame : kFrameCatalogue)
             words
                 << QStringLiteral("[--%1 %2]").arg(QString::fromLatin1(frame.id), ValueName(frame));
@@ -291,6 +294,7 @@ QString V2FrameOptionsHelp() {
 int CmdV2(const QStringList& argList) {
     QStringList valued = {QStringLiteral("from-name")};
     for (const QString& id : ID3v2RowFrameIds()) valued << id;
+    valued << QStringLiteral("encoding");
     Arguments args;
     valued << QStringLiteral("cover");
     if (const QString problem = Split(
@@ -302,6 +306,14 @@ int CmdV2(const QStringList& argList) {
     edit.fromV1 = Given(args, QStringLiteral("from-v1"));
     edit.titleFromFileName = Given(args, QStringLiteral("title-from-name"));
     for (const auto& [name, value] : args.options) {
+        if (name == QLatin1String("encoding")) {
+            const auto mode = WriteModeFromName(value);
+            if (!mode)
+                return Usage(V2Usage(),
+                             QStringLiteral("--encoding takes gbk or utf16, not %1").arg(value));
+            id3v2text::SetWriteMode(*mode);
+            continue;
+        }
         const auto row = int(std::find(ID3v2RowFrameIds().begin(), ID3v2RowFrameIds().end(), name) -
                              ID3v2RowFrameIds().begin());
         if (name == QLatin1String("cover")) {
@@ -362,4 +374,55 @@ int CmdV2(const QStringList& argList) {
     options.apply.keepMtime = Given(args, QStringLiteral("keep-mtime"));
     return RunOverFiles(
         args.files, [&](const TickedFiles& files) { return RunID3v2Edit(files, edit, options); });
+}
+
+int CmdFixEncoding(const QStringList& argList) {
+    static const QString usage = QStringLiteral(
+        "usage: tamberlo-cli fix-encoding [--dry-run] [--to utf16|gbk] [--keep-mtime] FILE...\n");
+    Arguments args;
+    if (const QString problem = Split(argList, {"to"}, {"dry-run", "keep-mtime"}, args);
+        !problem.isEmpty()) {
+        return Usage(usage, problem);
+    }
+    for (const auto& [name, value] : args.options) {
+        if (name != QLatin1String("to"))
+            continue;
+        const auto mode = WriteModeFromName(value);
+        if (!mode)
+            return Usage(usage, QStringLiteral("--to takes utf16 or gbk, not %1").arg(value));
+        id3v2text::SetWriteMode(*mode);
+    }
+    TickedFiles files;
+    for (const QString& path : args.files) {
+        files.folders << FolderOf(path);
+        files.names << FileNameOf(path);
+    }
+    const QList<FileEncodingFixes> plans = PlanEncodingFixes(files);
+    int status = 0;
+    for (qsizetype i = 0; i < plans.size(); ++i) {
+        const FileEncodingFixes& plan = plans[i];
+        const QString shown = DisplayFileName(args.files[i]);
+        if (!plan.error.isEmpty()) {
+            Out(shown + QStringLiteral(": ") + plan.error + QLatin1Char('\n'));
+            status = 1;
+        } else if (plan.fixes.isEmpty()) {
+            Out(shown + QStringLiteral(": ") + NothingToFixText() + QLatin1Char('\n'));
+        } else {
+            Out(shown + QLatin1Char('\n'));
+            for (const EncodingFix& fix : plan.fixes) {
+                Out(QStringLiteral("  ") + fix.caption + QStringLiteral("：") + FixText(fix) +
+                    QLatin1Char('\n'));
+                if (!fix.leftBecause.isEmpty())
+                    status = 1;
+            }
+        }
+    }
+    if (Given(args, QStringLiteral("dry-run")))
+        return status;
+    BatchOptions options;
+    options.apply.keepMtime = Given(args, QStringLiteral("keep-mtime"));
+    const EditReport report = RunEncodingFixes(files, plans, options);
+    for (const ReportMessage& message : ReportMessages(report))
+        Out(message.caption + QLatin1Char('\n') + message.text + QLatin1Char('\n'));
+    return report.allHandled() ? status : 1;
 }

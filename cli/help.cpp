@@ -36,7 +36,8 @@ const CommandHelp kCommands[] = {
      "                    are not entered, unreadable ones are named on stderr\n"
      "  --columns CODES   comma-separated catalogue codes, e.g. 306,101,305:\n"
      "                    101-107 ID3v1 fields, 201-217 ID3v2 frames and cover,\n"
-     "                    301-307 file properties (307: content that is not MP3),\n"
+     "                    301-308 file properties (307: content that is not MP3,\n"
+     "                    308: how the texts are stored),\n"
      "                    401-405 the audio: length, bitrate, sample rate,\n"
      "                    channels, MPEG version and layer\n"},
     {"v1",
@@ -76,6 +77,11 @@ const CommandHelp kCommands[] = {
      "  --cover IMAGE       a JPEG or PNG image (judged by its content) as every\n"
      "                      FILE's front cover; other pictures stay\n"
      "  --remove-cover      removes every FILE's front cover\n"
+     "  --encoding gbk|utf16\n"
+     "                      how new text is written: gbk (the default) writes text\n"
+     "                      with Chinese characters in code page 936 and accented\n"
+     "                      Latin text in UTF-16; utf16 writes all non-ASCII text\n"
+     "                      in UTF-16\n"
      "  --keep-mtime        each written file keeps its modification time\n"
      "A tag that fits the old one's space is written in place; any other is\n"
      "rewritten beside the file with padding for later edits.\n"},
@@ -107,6 +113,20 @@ const CommandHelp kCommands[] = {
      "file that is gone, is not touched and is named in the report (status 1).\n"
      "  --list        the batches that can be undone, newest first; changes nothing\n"
      "  --dry-run     what undo would do, file by file; changes nothing\n"},
+    {"fix-encoding",
+     "usage: tamberlo-cli fix-encoding [--dry-run] [--to utf16|gbk] [--keep-mtime] FILE...\n"
+     "Repairs text other programs garbled (Chinese bytes read as Latin-1 and saved\n"
+     "as Unicode) and writes legacy text (Big5, UTF-8 or Latin-1 bytes with encoding\n"
+     "0, ...) the way new text is written. Prints every field that changes, old ->\n"
+     "new, per file, then changes them all as one batch (undo takes it back).\n"
+     "ID3v1 fields in another code page than 936 are written in 936 where it holds\n"
+     "them; a field it cannot hold is left as it is and named (status 1).\n"
+     "  --dry-run     print the changes only; write nothing\n"
+     "  --to utf16|gbk\n"
+     "                how ID3v2 text is written: utf16 all non-ASCII text in UTF-16;\n"
+     "                gbk Chinese text that code page 936 holds in 936, other\n"
+     "                non-ASCII text in UTF-16 (default: the setup's choice)\n"
+     "  --keep-mtime  each written file keeps its modification time\n"},
     {"help",
      "usage: tamberlo-cli help [COMMAND]\n"
      "Prints the commands, or what COMMAND does and takes.\n"},

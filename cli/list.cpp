@@ -114,11 +114,12 @@ int CmdList(const QStringList& args) {
     QStringList headers;
     for (const int code : codes) headers.append(ColumnHeaderText(code));
     Out(Line(headers));
-    for (const QString& name : listing.names) {
-        const Mp3Row row = LoadMp3Row(folder, name, codes);
+    // All rows first: a file whose legacy text is a close call is read in
+    // the code page of its folder's other files, as the window reads it.
+    for (const Mp3Row& row : LoadMp3Rows(folder, listing.names, codes)) {
         Out(Line(row.cells));
         if (!row.error.isEmpty()) {
-            Err(QStringLiteral("%1: %2\n").arg(DisplayFileName(name), row.error));
+            Err(QStringLiteral("%1: %2\n").arg(DisplayFileName(row.name), row.error));
             status = 1;
         }
     }

@@ -2,9 +2,11 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <cstdio>
+#include <cstring>
 
 #include "batch/storewords.h"
 #include "batch/undo.h"
+#include "batch/writesettings.h"
 #include "cli/commands.h"
 #include "store/error.h"
 #include "store/fileio.h"
@@ -22,7 +24,12 @@ const char kUsage[] =
     "  rename --pattern N [--dry-run] FILE...\n"
     "                                     the rename plan and run\n"
     "  undo [--list] [--dry-run]          takes the last batch back\n"
+    "  fix-encoding [--dry-run] [--to utf16|gbk] FILE...\n"
+    "                                     repairs garbled text, converts legacy text\n"
     "  help [COMMAND]                     what a command does and takes\n"
+    "  --legacy-codepage auto|936|950|932|949|1252\n"
+    "                                     before COMMAND: how text in a legacy code page\n"
+    "                                     is read (default: the setup's choice, else auto)\n"
     "  --version                          the version\n";
 
 // Finishes batches an earlier run left half done (killed, power lost)
@@ -64,6 +71,20 @@ int main(int argc, char** argv) {
     // that is not UTF-8 would then name some other file, or none.
     QStringList args;
     for (int i = 1; i < argc; ++i) args.append(fileio::NameFromNative(argv[i]));
+    TextSettings settings = LoadTextSettings();
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--legacy-codepage"))) {
+        QString value = args.takeFirst().mid(int(std::strlen("--legacy-codepage")));
+        if (value.startsWith(QLatin1Char('=')))
+            value = value.mid(1);
+        else if (value.isEmpty() && !args.isEmpty())
+            value = args.takeFirst();
+        if (!LegacyCodePageFromName(value, &settings.legacy)) {
+            Err(QStringLiteral("--legacy-codepage takes auto, 936, 950, 932, 949 or 1252, not %1\n")
+                    .arg(value));
+            return 2;
+        }
+    }
+    ApplyTextSettings(settings);
     if (args.isEmpty()) {
         Err(QString::fromLatin1(kUsage));
         return 2;
@@ -83,6 +104,8 @@ int main(int argc, char** argv) {
         status = CmdV2(args);
     } else if (command == QLatin1String("rename")) {
         status = CmdRename(args);
+    } else if (command == QLatin1String("fix-encoding")) {
+        status = CmdFixEncoding(args);
     } else if (command == QLatin1String("undo")) {
         status = CmdUndo(args);
     } else if (command == QLatin1String("help") || command == QLatin1String("--help") ||

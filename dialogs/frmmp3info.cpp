@@ -28,6 +28,7 @@ const QColor kCaptionColour(0, 0, 0);
 const QColor kValueColour(0, 0, 192);
 const QColor kCommentColour(0, 0, 128);
 const QColor kProblemColour(160, 0, 0);
+const QColor kCodePageColour(112, 112, 112);
 
 enum class Shape {
     Line,     // one line; a longer text is cut at the edge and shown whole as tooltip
@@ -48,6 +49,7 @@ struct Line {
     QString object;
     QString text;
     Shape shape;
+    QString codePage = {};  // how the text was stored, when not Unicode
 };
 
 template <size_t N>
@@ -78,7 +80,7 @@ std::vector<Line> Page2(const FileInfo& info) {
         lines.push_back(
             {QCoreApplication::translate("Frames", frame.caption) + QStringLiteral(" ："),
              QStringLiteral("lab") + QString::fromLatin1(frame.id), info.Frames[i],
-             HasLanguage(frame.kind) ? Shape::Comment : Shape::Line});
+             HasLanguage(frame.kind) ? Shape::Comment : Shape::Line, info.FrameCodePages[i]});
     }
     return lines;
 }
@@ -248,6 +250,14 @@ QFrame* BuildPage(const std::vector<Line>& lines, const QString& problem,
         const Qt::Alignment captionAlign = r.shape == Shape::Line ? Qt::AlignVCenter : Qt::AlignTop;
         grid->addWidget(caption, row, 0, captionAlign);
         grid->addWidget(value, row, 1);
+        // Legacy text says which code page it was read in, beside its value.
+        if (!r.codePage.isEmpty()) {
+            auto* codePage = new QLabel(r.codePage);
+            codePage->setObjectName(r.object + QStringLiteral("CodePage"));
+            codePage->setTextFormat(Qt::PlainText);
+            Colour(codePage, QPalette::WindowText, kCodePageColour);
+            grid->addWidget(codePage, row, 2, captionAlign);
+        }
         ++row;
     }
     if (coverValue) {
@@ -296,7 +306,11 @@ frmMp3Info::frmMp3Info(const QString& folder, const QString& fileName, QWidget* 
     tbsTagsEditing = new QTabWidget;
     tbsTagsEditing->setObjectName(QStringLiteral("tbsTagsEditing"));
 
-    pages[0] = BuildPage(Lines(kPage1, info), info.TagsProblem);
+    std::vector<Line> page1 = Lines(kPage1, info);
+    // Title, artist, album, year, then the comment (the last row).
+    for (size_t i = 0; i < 4; ++i) page1[i].codePage = info.ID3v1CodePages[i];
+    page1.back().codePage = info.ID3v1CodePages[4];
+    pages[0] = BuildPage(page1, info.TagsProblem);
     pages[1] =
         BuildPage(Page2(info), info.TagsProblem.isEmpty() ? info.ID3v2Problem : info.TagsProblem,
                   CoverValue(info.Cover));

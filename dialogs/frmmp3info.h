@@ -20,7 +20,9 @@ class QTabWidget;
 // "txtFileSize", "txtReadOnly", "txtArchive", "txtContent", the audio
 // "txtDuration", "txtBitrate", "txtSampleRate", "txtChannelMode",
 // "txtVersionLayer", and the close
-// button "cmdModifyID3v1". A file that cannot be read shows what could be
+// button "cmdModifyID3v1". A text that was not stored as Unicode shows the
+// code page it was read in beside it ("labArtistCodePage": "Big5"), a
+// Unicode text that is garbled Chinese "乱码?". A file that cannot be read shows what could be
 // learnt and, on the pages concerned, a note "labProblem" saying why; a file
 // that is not MP3 says so in a note "labContent" above the tabs.
 class frmMp3Info : public QDialog {

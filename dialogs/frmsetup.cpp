@@ -1,6 +1,8 @@
 #include "dialogs/frmsetup.h"
 
+#include <QComboBox>
 #include <QFontMetrics>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,6 +12,7 @@
 
 #include "batch/columns.h"
 #include "batch/text.h"
+#include "batch/writesettings.h"
 #include "store/error.h"
 #include "ui/font.h"
 #include "ui/prompter.h"
@@ -96,6 +99,22 @@ frmSetup::frmSetup(Prompter& prompter, QWidget* parent) : QDialog(parent), promp
     lists->addLayout(arrows);
     lists->addWidget(lvwSelectedColumns, 1);
 
+    const TextSettings text = LoadTextSettings();
+    cboLegacyCodePage = new QComboBox;
+    cboLegacyCodePage->setObjectName(QStringLiteral("cboLegacyCodePage"));
+    cboLegacyCodePage->addItems(LegacyCodePageCaptions());
+    cboLegacyCodePage->setCurrentIndex(int(LegacyCodePageChoices().indexOf(text.legacy)));
+    cboWriteEncoding = new QComboBox;
+    cboWriteEncoding->setObjectName(QStringLiteral("cboWriteEncoding"));
+    cboWriteEncoding->addItems(WriteModeCaptions());
+    cboWriteEncoding->setCurrentIndex(text.write == id3v2text::WriteMode::Gbk ? 0 : 1);
+    auto* Frame2 = new QGroupBox(QStringLiteral("文字编码"));
+    Frame2->setObjectName(QStringLiteral("Frame2"));
+    Frame2->setFont(WindowFont());
+    auto* form = new QFormLayout(Frame2);
+    form->addRow(QStringLiteral("旧编码文字按…解读(&L)"), cboLegacyCodePage);
+    form->addRow(QStringLiteral("ID3v2 文字编码(&E)"), cboWriteEncoding);
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);
@@ -105,6 +124,7 @@ frmSetup::frmSetup(Prompter& prompter, QWidget* parent) : QDialog(parent), promp
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Frame1, 1);
+    layout->addWidget(Frame2);
     layout->addLayout(buttons);
 
     if (lvwColumnHeaders->count() > 0)
@@ -120,8 +140,18 @@ QList<int> frmSetup::selectedCodes() const {
     return codes;
 }
 
+TextSettings frmSetup::textSettings() const {
+    TextSettings settings;
+    settings.legacy = LegacyCodePageChoices().value(cboLegacyCodePage->currentIndex());
+    settings.write = cboWriteEncoding->currentIndex() == 1 ? id3v2text::WriteMode::Unicode
+                                                           : id3v2text::WriteMode::Gbk;
+    return settings;
+}
+
 void frmSetup::SaveSetting() {
     ::SaveSetting(selectedCodes());
+    SaveTextSettings(textSettings());
+    ApplyTextSettings(textSettings());
 }
 
 void frmSetup::select() {

@@ -14,7 +14,6 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "batch/writesettings.h"
 #include "dialogs/frmfromname.h"
 #include "store/codec.h"
 #include "store/id3v1.h"
@@ -284,15 +283,7 @@ void TagEditorDialog::runAndClose(const std::function<EditReport(const BatchOpti
     // What the files held matters no more once they are being written.
     *stopReading_ = true;
     FillListFlag_ = true;
-    EditReport report;
-    WorkProgress work(this, QStringLiteral("正在修改 Mp3 标签，已完成 %1 / %2 个文件……"));
-    work.run([&](const WorkProgress::Control& control) {
-        BatchOptions options;
-        options.apply = LoadWriteSettings();
-        options.cancelled = control.cancelled;
-        options.progress = control.progress;
-        report = run(options);
-    });
+    const EditReport report = RunTagBatch(this, run);
     for (const ReportMessage& message : ReportMessages(report)) {
         prompter_.tell(message.text, message.caption);
     }

@@ -7,7 +7,7 @@
 #include "store/fileio.h"
 
 FileRecords ReadFileRecords(const QString& path, bool judgeContent, bool readAudio,
-                            CoverReading cover) {
+                            std::optional<legacytext::CodePage> folder, CoverReading cover) {
     // One open and, for most files, one read: the first 4 KiB hold a tag
     // written by this program, and a small file's ID3v1 tag too.
     constexpr qint64 kFirstRead = 4096;
@@ -28,9 +28,13 @@ FileRecords ReadFileRecords(const QString& path, bool judgeContent, bool readAud
         const qint64 want = std::min<qint64>(length, readAudio ? 128 + 32 : 128);
         tail = fileio::ReadAt(fd.get(), length - want, want, path);
     }
-    records.v1 = ParseID3v1Tag(tail);
-
-    records.v2 = ReadID3v2TagFrom(fd.get(), length, head, path, cover, &records.cover);
+    records.v2 = ReadID3v2TagFrom(fd.get(), length, head, path, folder, cover, &records.cover);
+    legacytext::Options options = legacytext::DefaultOptions();
+    options.folder = folder;
+    const legacytext::Certainty v2 = records.v2.Legacy.certainty;
+    if (v2 == legacytext::Certainty::Only || v2 == legacytext::Certainty::Clear)
+        options.folder = legacytext::CodePageOf(records.v2.Legacy.codePage);
+    records.v1 = ParseID3v1Tag(tail, options);
     // The judgement and the audio look at the same place after the tag:
     // whichever comes first reads it for both.
     fileio::FileBytes bytes(fd.get(), length, head, path);
@@ -41,4 +45,14 @@ FileRecords ReadFileRecords(const QString& path, bool judgeContent, bool readAud
     if (readAudio)
         records.audio = ReadAudioProperties(bytes, AudioStart(head), AudioEnd(tail, length));
     return records;
+}
+
+legacytext::FileReading LegacyReadingOf(const FileRecords& records) {
+    if (records.v2.Legacy.certainty != legacytext::Certainty::Ascii)
+        return records.v2.Legacy.file();
+    legacytext::FileReading reading;
+    reading.codePage =
+        legacytext::CodePageOf(records.v1.Stored.codePage).value_or(legacytext::CodePage::Gbk);
+    reading.certainty = records.v1.Stored.certainty;
+    return reading;
 }

@@ -37,5 +37,13 @@ struct FileRecords {
 // header lies past the bytes already read, more only for a JPEG whose size
 // comes after large blocks; with Image, the image too.
 // Throws StoreError when the file cannot be opened or read.
+// `folder` is the legacy code page of the folder's other files, which
+// settles a close call; the ID3v2 tag's decided code page settles one in the
+// ID3v1 tag (one tagger usually wrote both).
 FileRecords ReadFileRecords(const QString& path, bool judgeContent = false, bool readAudio = false,
+                            std::optional<legacytext::CodePage> folder = std::nullopt,
                             CoverReading cover = CoverReading::None);
+
+// How the file's legacy texts were decided, for a folder's vote: the ID3v2
+// tag's decision when it had legacy text beyond ASCII, else the ID3v1 tag's.
+legacytext::FileReading LegacyReadingOf(const FileRecords& records);

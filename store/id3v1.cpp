@@ -15,6 +15,37 @@ namespace {
 constexpr int kTagSize = 128;
 const QString kNoTag = QStringLiteral("N/A");
 
+// The text fields in the order of ID3v1Stored::codePages.
+struct TextField {
+    int offset;
+    int width;
+    QString ID3v1Tag::*field;
+};
+constexpr std::array<TextField, 5> kTextFields = {{
+    {3, kTitleWidth, &ID3v1Tag::SongTitle},
+    {33, kArtistWidth, &ID3v1Tag::Artist},
+    {63, kAlbumWidth, &ID3v1Tag::Album},
+    {93, kYearWidth, &ID3v1Tag::Year},
+    {97, kCommentWidth, &ID3v1Tag::Comment},
+}};
+constexpr int kCommentField = 4;
+
+QString ReadAs(const ID3v1Stored& stored, int field, QByteArrayView bytes) {
+    const auto cp = legacytext::CodePageOf(stored.codePages[size_t(field)]);
+    return cp ? legacytext::DecodeAs(*cp, bytes) : DecodeCP936(bytes);
+}
+
+// Whether field `field` of `tag` still holds the text its stored bytes read as.
+bool Unchanged(const ID3v1Tag& tag, int field) {
+    if (tag.Stored.bytes.size() != kTagSize || tag.Stored.rewrite[size_t(field)])
+        return false;
+    const TextField& f = kTextFields[size_t(field)];
+    return tag.*f.field ==
+           FixedWidth(ReadAs(tag.Stored, field,
+                             QByteArrayView(tag.Stored.bytes).sliced(f.offset, f.width)),
+                      f.width);
+}
+
 }  // namespace
 
 QString FixedWidth(const QString& text, int width) {
@@ -58,6 +89,8 @@ bool IsID3v10Tag(const ID3v1Tag& tag) {
 QString ID3v1Comment(const ID3v1Tag& tag) {
     if (!IsID3v10Tag(tag))
         return tag.Comment;
+    if (Unchanged(tag, kCommentField))
+        return ReadAs(tag.Stored, kCommentField, QByteArrayView(tag.Stored.bytes).sliced(97, 30));
     QByteArray bytes = EncodeCP936Fixed(tag.Comment, kCommentWidth);
     bytes += char(tag.ZeroByte);
     bytes += char(tag.Track);
@@ -163,7 +196,7 @@ QString GenreDisplayName(int number) {
     return number >= 0 && number < names.size() ? names.at(number) : names.at(12);
 }
 
-ID3v1Tag ParseID3v1Tag(QByteArrayView tail) {
+ID3v1Tag ParseID3v1Tag(QByteArrayView tail, const legacytext::Options& options) {
     if (tail.size() < kTagSize)
         return NoID3v1Tag();
     const QByteArrayView tag = tail.last(kTagSize);
@@ -171,11 +204,23 @@ ID3v1Tag ParseID3v1Tag(QByteArrayView tail) {
         return NoID3v1Tag();
     ID3v1Tag result;
     result.Marker = QStringLiteral("TAG");
-    result.SongTitle = FixedWidth(DecodeCP936(tag.sliced(3, 30)), kTitleWidth);
-    result.Artist = FixedWidth(DecodeCP936(tag.sliced(33, 30)), kArtistWidth);
-    result.Album = FixedWidth(DecodeCP936(tag.sliced(63, 30)), kAlbumWidth);
-    result.Year = FixedWidth(DecodeCP936(tag.sliced(93, 4)), kYearWidth);
-    result.Comment = FixedWidth(DecodeCP936(tag.sliced(97, 28)), kCommentWidth);
+    // The fields whole, padding included; an ID3v1.0 comment takes 30 bytes.
+    const bool v10 = tag.at(125) != 0;
+    QList<QByteArrayView> texts;
+    for (const TextField& f : kTextFields)
+        texts.append(tag.sliced(f.offset, f.field == &ID3v1Tag::Comment && v10 ? 30 : f.width));
+    const legacytext::FileReading reading = legacytext::DecodeFile(texts, options);
+    result.Stored.bytes = tag.toByteArray();
+    result.Stored.codePage = quint16(reading.codePage);
+    result.Stored.certainty = reading.certainty;
+    for (size_t i = 0; i < kTextFields.size(); ++i) {
+        const legacytext::Reading& r = reading.texts[qsizetype(i)];
+        if (r.certainty != legacytext::Certainty::Ascii)
+            result.Stored.codePages[i] = quint16(r.codePage);
+        const TextField& f = kTextFields[i];
+        result.*f.field =
+            FixedWidth(ReadAs(result.Stored, int(i), tag.sliced(f.offset, f.width)), f.width);
+    }
     result.ZeroByte = quint8(tag.at(125));
     result.Track = quint8(tag.at(126));
     result.Genre = DecodeCP936(tag.sliced(127, 1));
@@ -186,11 +231,11 @@ QByteArray RenderID3v1Tag(const ID3v1Tag& tag) {
     QByteArray out;
     out.reserve(kTagSize);
     out += EncodeCP936Fixed(tag.Marker, 3);
-    out += EncodeCP936Fixed(tag.SongTitle, kTitleWidth);
-    out += EncodeCP936Fixed(tag.Artist, kArtistWidth);
-    out += EncodeCP936Fixed(tag.Album, kAlbumWidth);
-    out += EncodeCP936Fixed(tag.Year, kYearWidth);
-    out += EncodeCP936Fixed(tag.Comment, kCommentWidth);
+    for (size_t i = 0; i < kTextFields.size(); ++i) {
+        const TextField& f = kTextFields[i];
+        out += Unchanged(tag, int(i)) ? tag.Stored.bytes.sliced(f.offset, f.width)
+                                      : EncodeCP936Fixed(tag.*f.field, f.width);
+    }
     out += char(tag.ZeroByte);
     out += char(tag.Track);
     const QByteArray genre = EncodeCP936(tag.Genre.left(1));
@@ -198,13 +243,15 @@ QByteArray RenderID3v1Tag(const ID3v1Tag& tag) {
     return out;
 }
 
-ID3v1Tag ReadID3v1Tag(const QString& path) {
+ID3v1Tag ReadID3v1Tag(const QString& path, std::optional<legacytext::CodePage> folder) {
     struct stat st;
     fileio::Fd fd = fileio::Open(path, O_RDONLY, 0, &st);
     const qint64 length = st.st_size;
     if (length < kTagSize)
         return NoID3v1Tag();
-    return ParseID3v1Tag(fileio::ReadAt(fd.get(), length - kTagSize, kTagSize, path));
+    legacytext::Options options = legacytext::DefaultOptions();
+    options.folder = folder;
+    return ParseID3v1Tag(fileio::ReadAt(fd.get(), length - kTagSize, kTagSize, path), options);
 }
 
 FileChange PlanID3v1Tag(sysio::SysIO& io, const QString& path, const ID3v1Tag& tag) {

@@ -4,19 +4,38 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+#include <array>
 
 #include "store/filechange.h"
+#include "store/legacytext.h"
 #include "store/sysio.h"
 
 // The ID3v1(.1) tag, the last 128 bytes of an MP3 file:
 //   0 "TAG" | 3 title 30 | 33 artist 30 | 63 album 30 | 93 year 4 |
 //   97 comment 28 | 125 zero byte | 126 track | 127 genre
-// Text is code page 936; fields written by us are space padded.
+// Text is in a legacy code page, decided for the five text fields together
+// (legacytext.h); fields written by us are code page 936, space padded.
 
 // In-memory tag. Text fields always hold exactly their width in UTF-16 code
 // units (space padded or cut); padding bytes of other programs (NUL) are kept
 // as NUL characters. `Genre` is one character whose CP936 code is the genre
 // number.
+// The bytes a tag was read from and the code page of each text field
+// (title, artist, album, year, comment), so that a field left as it was read
+// is written back byte for byte whatever its code page. It never makes two
+// records differ: a record is its texts.
+struct ID3v1Stored {
+    QByteArray bytes;                    // the 128 bytes; empty for a tag made here
+    std::array<quint16, 5> codePages{};  // legacytext::CodePage numbers; 0: ASCII only
+    quint16 codePage = 0;                // the fields' decision, for a folder's vote
+    legacytext::Certainty certainty = legacytext::Certainty::Ascii;
+    // Per text field: encode it in code page 936 even when it is unchanged
+    // (a conversion of bytes stored in another code page).
+    std::array<bool, 5> rewrite{};
+
+    bool operator==(const ID3v1Stored&) const { return true; }
+};
+
 struct ID3v1Tag {
     QString Marker;     // 3: "TAG", or "N/A" when the file has no tag
     QString SongTitle;  // 30
@@ -27,6 +46,7 @@ struct ID3v1Tag {
     quint8 ZeroByte = 0;
     quint8 Track = 0;
     QString Genre;  // 1
+    ID3v1Stored Stored;
 
     bool operator==(const ID3v1Tag&) const = default;
 };
@@ -75,14 +95,21 @@ QString GenreDisplayName(int number);
 // Parses the tag from the last bytes of a file. `tail` holds the file's last
 // min(length, 128) bytes; fewer than 128, or a marker other than "TAG"
 // (case-sensitive), gives the "N/A" record.
-ID3v1Tag ParseID3v1Tag(QByteArrayView tail);
-// The 128 bytes of `tag` as written: each text field encoded and cut or
-// padded with spaces to its byte width, then ZeroByte, Track, the genre byte.
+// `options` decide the code page of the text fields.
+ID3v1Tag ParseID3v1Tag(QByteArrayView tail,
+                       const legacytext::Options& options = legacytext::DefaultOptions());
+// The 128 bytes of `tag` as written: each text field as it was read (its
+// stored bytes) when its text is unchanged, else encoded in code page 936
+// and cut or padded with spaces to its byte width; then ZeroByte, Track, the
+// genre byte.
 QByteArray RenderID3v1Tag(const ID3v1Tag& tag);
 
 // Reads the tag of the file at `path`. Throws StoreError when the file cannot
 // be opened or read; never modifies the file.
-ID3v1Tag ReadID3v1Tag(const QString& path);
+// `folder` is the code page of the folder's other files, which settles a
+// close call.
+ID3v1Tag ReadID3v1Tag(const QString& path,
+                      std::optional<legacytext::CodePage> folder = std::nullopt);
 // The change that gives the file at `path` the tag `tag`, without writing
 // anything: its last 128 bytes overwritten when they hold a tag, else the
 // tag appended; in place either way. The file is read through `io`; a

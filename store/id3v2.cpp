@@ -236,7 +236,8 @@ QString Bounded(QString text) {
 
 // The text a frame shows in its field. `content` is the frame's decoded
 // content (extras removed).
-QString FieldText(FrameKind kind, QByteArrayView content) {
+QString FieldText(FrameKind kind, QByteArrayView content,
+                  std::optional<legacytext::CodePage> codePage = std::nullopt) {
     if (content.isEmpty())
         return {};
     const quint8 enc = quint8(content[0]);
@@ -250,7 +251,7 @@ QString FieldText(FrameKind kind, QByteArrayView content) {
         // Without a terminator there is no description, only the text.
         const qsizetype end = id3v2text::FindTerminator(enc, body);
         return id3v2text::DecodeValues(
-            enc, end < 0 ? body : body.sliced(end + id3v2text::TerminatorWidth(enc)));
+            enc, end < 0 ? body : body.sliced(end + id3v2text::TerminatorWidth(enc)), codePage);
     }
     if (kind == FrameKind::Link) {
         // Description, then the URL. This program once wrote the URL right
@@ -260,7 +261,7 @@ QString FieldText(FrameKind kind, QByteArrayView content) {
         const qsizetype cut = url.indexOf('\0');
         return id3v2text::Decode(0, cut < 0 ? url : url.first(cut));
     }
-    return id3v2text::DecodeValues(enc, body);
+    return id3v2text::DecodeValues(enc, body, codePage);
 }
 
 // The description of a comment or link content; empty when it has none.
@@ -380,7 +381,27 @@ CoverPicture CoverFromRefs(ByteSource& src, const QList<PictureRef>& refs, int m
     return cover;
 }
 
+// The bytes of a text a legacy code page must decide: the text of a frame
+// with encoding byte 0 (a comment's or lyrics' without its description), trailing
+// terminators left out. Links hold URLs, which are never decided.
+std::optional<QByteArrayView> LegacyPart(FrameKind kind, QByteArrayView content) {
+    if (content.isEmpty() || content[0] != 0 || kind == FrameKind::Link)
+        return std::nullopt;
+    QByteArrayView body = content.sliced(1);
+    if (HasLanguage(kind)) {
+        if (body.size() < 3)
+            return std::nullopt;
+        body = body.sliced(3);
+        const qsizetype end = body.indexOf('\0');
+        if (end >= 0)
+            body = body.sliced(end + 1);
+    }
+    while (!body.isEmpty() && body.back() == 0) body.chop(1);
+    return body;
+}
+
 ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads,
+                    std::optional<legacytext::CodePage> folder = std::nullopt,
                     CoverReading coverReading = CoverReading::None, CoverPicture* cover = nullptr) {
     ID3v2Contents c;
     c.shown.fill(-1);
@@ -510,6 +531,36 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads,
             c.duplicates.append(slot);
         slot = int(i);
     }
+    // The legacy texts of the tag are decided together: one writer wrote them.
+    std::array<std::optional<QByteArray>, kFrameCount> contents;
+    QList<QByteArrayView> legacyTexts;
+    QList<int> legacyFields;
+    for (size_t index = 0; index < kFrameCatalogue.size(); ++index) {
+        const int slot = c.shown[index];
+        if (slot < 0 || standing[index] == Standing::Machine)
+            continue;
+        contents[index] = ShownContent(c.frames[slot], major, tag.Unsynchronisation);
+        if (!contents[index])
+            continue;
+        if (const auto part = LegacyPart(kFrameCatalogue[index].kind, *contents[index])) {
+            legacyTexts.append(*part);
+            legacyFields.append(int(index));
+        }
+    }
+    std::array<std::optional<legacytext::CodePage>, kFrameCount> codePages;
+    if (!legacyTexts.isEmpty()) {
+        legacytext::Options options = legacytext::DefaultOptions();
+        options.folder = folder;
+        const legacytext::FileReading reading = legacytext::DecodeFile(legacyTexts, options);
+        for (qsizetype k = 0; k < legacyFields.size(); ++k) {
+            const legacytext::Reading& r = reading.texts[k];
+            codePages[size_t(legacyFields[k])] = r.codePage;
+            if (r.certainty != legacytext::Certainty::Ascii)
+                tag.Legacy.codePages[size_t(legacyFields[k])] = quint16(r.codePage);
+        }
+        tag.Legacy.codePage = quint16(reading.codePage);
+        tag.Legacy.certainty = reading.certainty;
+    }
     for (size_t index = 0; index < kFrameCatalogue.size(); ++index) {
         const FrameDescriptor& frame = kFrameCatalogue[index];
         const int slot = c.shown[index];
@@ -520,11 +571,8 @@ ID3v2Contents Parse(ByteSource& src, qint64 fileLength, bool allPayloads,
             if (content)
                 tag.*frame.field = FieldText(frame.kind, *content).left(frame.v24Length);
         }
-        if (slot < 0 || standing[index] == Standing::Machine)
-            continue;
-        const auto content = ShownContent(c.frames[slot], major, tag.Unsynchronisation);
-        if (content)
-            tag.*frame.field = Bounded(FieldText(frame.kind, *content));
+        if (contents[index])
+            tag.*frame.field = Bounded(FieldText(frame.kind, *contents[index], codePages[index]));
     }
     std::sort(c.duplicates.begin(), c.duplicates.end());
     return c;
@@ -539,6 +587,12 @@ qint32 DecodeSizeBytes(const quint8* b) {
            qint32(b[3]);
 }
 
+QString ShownFieldText(int index, const ID3v2Frame& frame, int major, bool unsync,
+                       std::optional<legacytext::CodePage> codePage) {
+    const auto content = ShownContent(frame, major, unsync);
+    return content ? Bounded(FieldText(KindOf(index), *content, codePage)) : QString();
+}
+
 ID3v2Contents ParseID3v2Contents(QByteArrayView file, qint64 fileLength) {
     MemorySource src(file);
     return Parse(src, fileLength < 0 ? file.size() : fileLength, true);
@@ -550,9 +604,10 @@ ID3v2Tag ParseID3v2Tag(QByteArrayView file) {
 }
 
 ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path,
-                          CoverReading coverReading, CoverPicture* cover) {
+                          std::optional<legacytext::CodePage> folder, CoverReading coverReading,
+                          CoverPicture* cover) {
     FileSource src(fd, length, std::move(head), path);
-    return Parse(src, length, false, coverReading, cover).tag;
+    return Parse(src, length, false, folder, coverReading, cover).tag;
 }
 
 CoverPicture ReadCover(const QString& path, CoverReading reading) {
@@ -562,17 +617,18 @@ CoverPicture ReadCover(const QString& path, CoverReading reading) {
     QByteArray head = fileio::ReadAt(fd.get(), 0, std::min<qint64>(length, 4096), path);
     FileSource src(fd.get(), length, std::move(head), path);
     CoverPicture cover;
-    Parse(src, length, false, reading, &cover);
+    Parse(src, length, false, std::nullopt, reading, &cover);
     return cover;
 }
 
-ID3v2Contents ReadID3v2ShownFrames(const QString& path) {
+ID3v2Contents ReadID3v2ShownFrames(const QString& path,
+                                   std::optional<legacytext::CodePage> folder) {
     struct stat st;
     fileio::Fd fd = fileio::Open(path, O_RDONLY, 0, &st);
     const qint64 length = st.st_size;
     QByteArray head = fileio::ReadAt(fd.get(), 0, std::min<qint64>(length, 4096), path);
     FileSource src(fd.get(), length, std::move(head), path);
-    return Parse(src, length, false);
+    return Parse(src, length, false, folder);
 }
 
 ID3v2Tag ReadID3v2Tag(const QString& path) {

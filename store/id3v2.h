@@ -5,8 +5,10 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <optional>
 
 #include "store/filechange.h"
+#include "store/legacytext.h"
 #include "store/sysio.h"
 
 // The ID3v2 tag at the start of an MP3 file. The record holds the header
@@ -27,6 +29,31 @@ inline constexpr int kAlwaysWrittenFrames = 12;
 // The language a new lyrics frame gets: ID3's code for an unknown one, as
 // the program cannot tell what language a text is in.
 inline constexpr char kDefaultLyricsLanguage[] = "XXX";
+// How the legacy texts of a record were read. It never makes two records
+// differ: a record is its texts, however they were decoded.
+struct LegacyReading {
+    // Per text of kFrameCatalogue, the code page (legacytext::CodePage as a
+    // number) of a text stored with encoding byte 0 that holds more than
+    // ASCII; 0 for any other.
+    std::array<quint16, kFrameCount> codePages{};
+    // The file's decision, for a folder's vote (legacytext::FolderVote).
+    quint16 codePage = 0;
+    legacytext::Certainty certainty = legacytext::Certainty::Ascii;
+    // Per text of kFrameCatalogue: write it afresh even when it is unchanged
+    // (a conversion of stored legacy bytes to how this program writes text).
+    std::array<bool, kFrameCount> rewrite{};
+
+    std::optional<legacytext::CodePage> of(int index) const {
+        return legacytext::CodePageOf(codePages[size_t(index)]);
+    }
+    legacytext::FileReading file() const {
+        legacytext::FileReading reading;
+        reading.codePage = legacytext::CodePageOf(codePage).value_or(legacytext::CodePage::Gbk);
+        reading.certainty = certainty;
+        return reading;
+    }
+    bool operator==(const LegacyReading&) const { return true; }
+};
 
 struct ID3v2Tag {
     bool Present = false;
@@ -45,6 +72,7 @@ struct ID3v2Tag {
     // after their frame IDs.
     QString TRCK, TENC, WXXX, TCOP, TOPE, TCOM, COMM, TCON, TYER, TALB, TPE1, TIT2;
     QString TPE2, TPOS, USLT;  // album artist, disc number, lyrics
+    LegacyReading Legacy;
 
     bool operator==(const ID3v2Tag&) const = default;
 };
@@ -102,20 +130,31 @@ ID3v2Tag ParseID3v2Tag(QByteArrayView file);
 // a file of `fileLength` bytes, as long as it holds the whole tag.
 ID3v2Contents ParseID3v2Contents(QByteArrayView file, qint64 fileLength = -1);
 
+// The text frame `frame` shows for field `index` of kFrameCatalogue, its
+// legacy text read in `codePage`. The writer asks it to tell a text left as
+// it was read, whichever code page the reading chose.
+QString ShownFieldText(int index, const ID3v2Frame& frame, int major, bool unsync,
+                       std::optional<legacytext::CodePage> codePage);
+
 // Reads the tag of the file at `path`. Throws StoreError only when the file
 // cannot be opened or read. Frames that hold none of the texts are
 // skipped, not read, so large pictures cost nothing.
 ID3v2Tag ReadID3v2Tag(const QString& path);
-// The same from an open file of `length` bytes whose first bytes are `head`;
-// with a `cover` to fill, also the file's cover as far as `coverReading`
-// asks (id3v2picture.h).
+// The same from an open file of `length` bytes whose first bytes are `head`.
+// Legacy texts (encoding byte 0) are decided together with the default
+// options (legacytext::DefaultOptions); `folder` is the code page of the
+// folder's other files, which settles a close call. With a `cover` to
+// fill, also the file's cover as far as `coverReading` asks
+// (id3v2picture.h).
 struct CoverPicture;
 enum class CoverReading;
 ID3v2Tag ReadID3v2TagFrom(int fd, qint64 length, QByteArray head, const QString& path,
+                          std::optional<legacytext::CodePage> folder = std::nullopt,
                           CoverReading coverReading = {}, CoverPicture* cover = nullptr);
 // The tag of the file at `path` with the frames that hold the texts
 // (their payloads cut as the reader shows them); other frames are skipped.
-ID3v2Contents ReadID3v2ShownFrames(const QString& path);
+ID3v2Contents ReadID3v2ShownFrames(const QString& path,
+                                   std::optional<legacytext::CodePage> folder = std::nullopt);
 
 // ---- Writing: always version 2.3 ----
 //

@@ -1,8 +1,8 @@
 #include "store/id3v2text.h"
 
-#include <QStringDecoder>
 #include <QStringList>
 #include <algorithm>
+#include <atomic>
 
 #include "store/codec.h"
 
@@ -12,23 +12,6 @@ namespace {
 
 bool IsUtf16(quint8 enc) {
     return enc == 1 || enc == 2;
-}
-
-// The stand-in characters of the CP936 decoder mark bytes that are not
-// valid code page 936.
-bool HasRawBytes(const QString& text) {
-    for (QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u >= kRawByteBase + 0x80 && u <= kRawByteBase + 0xFF)
-            return true;
-    }
-    return false;
-}
-
-bool ValidUtf8(QByteArrayView bytes, QString* text) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    *text = decoder.decode(bytes);
-    return !decoder.hasError();
 }
 
 QString DecodeUtf16(QByteArrayView bytes, bool bigEndian) {
@@ -58,7 +41,8 @@ qsizetype FindTerminator(quint8 enc, QByteArrayView bytes, qsizetype from) {
     return -1;
 }
 
-QString Decode(quint8 enc, QByteArrayView bytes, bool* bigEndian) {
+QString Decode(quint8 enc, QByteArrayView bytes, bool* bigEndian,
+               std::optional<legacytext::CodePage> codePage) {
     switch (enc) {
         case 1: {
             bool be = bigEndian ? *bigEndian : false;
@@ -77,23 +61,21 @@ QString Decode(quint8 enc, QByteArrayView bytes, bool* bigEndian) {
             return DecodeUtf16(bytes, true);
         case 3:
             return QString::fromUtf8(bytes);
-        default: {
-            const QString text = DecodeCP936(bytes);
-            QString utf8;
-            if (HasRawBytes(text) && ValidUtf8(bytes, &utf8))
-                return utf8;
-            return text;
-        }
+        default:
+            if (codePage)
+                return legacytext::DecodeAs(*codePage, bytes);
+            return legacytext::Decode(bytes, legacytext::DefaultOptions()).text;
     }
 }
 
-QString DecodeValues(quint8 enc, QByteArrayView bytes) {
+QString DecodeValues(quint8 enc, QByteArrayView bytes,
+                     std::optional<legacytext::CodePage> codePage) {
     // Most frames hold one value, with or without its terminator.
     const qsizetype first = FindTerminator(enc, bytes);
     if (first < 0)
-        return Decode(enc, bytes);
+        return Decode(enc, bytes, nullptr, codePage);
     if (std::all_of(bytes.begin() + first, bytes.end(), [](char c) { return c == 0; }))
-        return Decode(enc, bytes.first(first));
+        return Decode(enc, bytes.first(first), nullptr, codePage);
     // Empty values are left out: a run of zero bytes (padding that some
     // tools count into the frame, or a crafted frame of millions of them)
     // adds nothing to the text.
@@ -103,7 +85,7 @@ QString DecodeValues(quint8 enc, QByteArrayView bytes) {
     while (at < bytes.size() && values.size() < kMaxValues) {
         const qsizetype end = FindTerminator(enc, bytes, at);
         const qsizetype stop = end < 0 ? bytes.size() : end;
-        QString value = Decode(enc, bytes.sliced(at, stop - at), &bigEndian);
+        QString value = Decode(enc, bytes.sliced(at, stop - at), &bigEndian, codePage);
         if (!value.isEmpty())
             values << std::move(value);
         if (end < 0)
@@ -113,12 +95,38 @@ QString DecodeValues(quint8 enc, QByteArrayView bytes) {
     return values.join(QLatin1Char('/'));
 }
 
+namespace {
+
+std::atomic<WriteMode> writeMode{WriteMode::Gbk};
+
+// Characters only an East Asian text holds: ideographs, kana, hangul, CJK
+// punctuation and full-width forms; and the stand-ins of bytes read from
+// code page 936, which only it writes back.
+bool IsEastAsian(char16_t u) {
+    return (u >= 0x2E80 && u <= 0x9FFF) || (u >= 0xAC00 && u <= 0xD7AF) ||
+           (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) ||
+           (u >= 0xFF00 && u <= 0xFFEF) || (u >= kRawByteBase + 0x80 && u <= kRawByteBase + 0xFF);
+}
+
+}  // namespace
+
+void SetWriteMode(WriteMode mode) {
+    writeMode.store(mode);
+}
+
+WriteMode CurrentWriteMode() {
+    return writeMode.load();
+}
+
 QByteArray EncodeForWriting(const QString& text, quint8* enc) {
     *enc = 0;
     if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
         return text.toLatin1();
-    QByteArray bytes = EncodeCP936(text);
-    if (DecodeCP936(bytes) == text)
+    const bool gbk =
+        CurrentWriteMode() == WriteMode::Gbk &&
+        std::any_of(text.begin(), text.end(), [](QChar c) { return IsEastAsian(c.unicode()); });
+    QByteArray bytes = gbk ? EncodeCP936(text) : QByteArray();
+    if (gbk && DecodeCP936(bytes) == text)
         return bytes;
     *enc = 1;
     return Encode(1, text);

@@ -143,8 +143,15 @@ QByteArray RenderID3v2Frames(const ID3v2Tag& tag, const ID3v2Contents& old,
     for (const int index : order) {
         const FrameDescriptor& descriptor = kFrameCatalogue[size_t(index)];
         const QString& text = tag.*descriptor.field;
-        const bool unchanged = text == old.tag.*descriptor.field;
         const int slot = old.shown[size_t(index)];
+        // A legacy text is compared in the code page the record was read in,
+        // which a folder's context may have chosen: the same bytes, unedited.
+        const bool unchanged =
+            !tag.Legacy.rewrite[size_t(index)] &&
+            (text == old.tag.*descriptor.field ||
+             (slot >= 0 && tag.Legacy.codePages[size_t(index)] != 0 &&
+              text == ShownFieldText(index, old.frames[slot], old.major, old.tag.Unsynchronisation,
+                                     tag.Legacy.of(index))));
         // The twelve are written also when empty; a later frame with a text only.
         const bool written = descriptor.writeOrder < kAlwaysWrittenFrames || !text.isEmpty();
         if (slot < 0) {

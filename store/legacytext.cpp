@@ -5,6 +5,7 @@
 #include <QVarLengthArray>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <string_view>
@@ -602,6 +603,28 @@ Reading Fixed(QByteArrayView bytes, CodePage cp) {
 }
 
 }  // namespace
+
+namespace {
+std::atomic<quint16> defaultFixed{0};
+}  // namespace
+
+void SetDefaultOptions(const Options& options) {
+    defaultFixed.store(options.fixed ? quint16(*options.fixed) : 0);
+}
+
+Options DefaultOptions() {
+    Options options;
+    options.fixed = CodePageOf(defaultFixed.load());
+    return options;
+}
+
+std::optional<CodePage> CodePageOf(int number) {
+    for (CodePage cp : {CodePage::Gbk, CodePage::Big5, CodePage::ShiftJis, CodePage::Korean,
+                        CodePage::Western, CodePage::Utf8})
+        if (int(cp) == number)
+            return cp;
+    return std::nullopt;
+}
 
 QString DecodeAs(CodePage cp, QByteArrayView bytes) {
     if (AllAscii(bytes))

@@ -85,6 +85,16 @@ struct FileReading {
     Certainty certainty = Certainty::Ascii;
 };
 
+// The options every reading of a file takes where its caller gives none:
+// the code page the user fixed, if any. Set once at start (setup, command
+// line) before files are read; reading threads only load it.
+void SetDefaultOptions(const Options& options);
+Options DefaultOptions();
+
+// The code page of a number stored with a reading (936, 950, ...), if it is
+// one of the candidates.
+std::optional<CodePage> CodePageOf(int number);
+
 // Decides one text on its own.
 Reading Decode(QByteArrayView bytes, const Options& options = {});
 

@@ -39,6 +39,7 @@ ID3v2Values ID3v2ValuesFromContents(const ID3v2Contents& contents) {
             id3v2frames::Content(frame, contents.major, contents.tag.Unsynchronisation);
         if (content && !content->isEmpty())
             stored.encoding = quint8(content->at(0));
+        stored.codePage = contents.tag.Legacy.codePages[i];
     }
     return values;
 }

@@ -37,6 +37,8 @@ struct StoredText {
     quint16 flags = 0;       // its frame flags as stored (v2.3 and v2.4)
     bool described = false;  // a comment or link shown from a frame with a
                              // description, which a new text does not replace
+    quint16 codePage = 0;    // encoding 0 with more than ASCII: the code page
+                             // it was read in (legacytext::CodePage); else 0
 };
 
 struct TagValue {

@@ -22,6 +22,7 @@
 #include <QTreeView>
 #include <cstdio>
 #include <map>
+#include <string_view>
 
 #include "app/mainwindow.h"
 #include "app/mp3listmodel.h"
@@ -120,6 +121,26 @@ bool MakeAlbum(const QString& folder) {
         ok = ok && Write(folder + QLatin1Char('/') + QString::fromUtf8(song.file),
                          v2 + Audio(song.kib * 1024) + v1);
     }
+    // Files other programs garbled: code page 936 read as Latin-1 and saved
+    // as UTF-16 (ffmpeg -c copy), Big5 in encoding 0, UTF-8 in ID3v1.
+    const auto utf16 = [](const QByteArray& id, const QString& text) {
+        QByteArray payload("\x01\xFF\xFE", 3);
+        for (const QChar c : text)
+            payload += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
+        return V2Frame(id, payload);
+    };
+    ok = ok && Write(folder + QStringLiteral("/09 七里香.mp3"),
+                     V2Tag(utf16("TIT2", QString::fromLatin1(Gbk(QStringLiteral("七里香")))) +
+                           utf16("TPE1", QString::fromLatin1(Gbk(QStringLiteral("周杰伦")))) +
+                           utf16("TALB", QStringLiteral("七里香"))) +
+                         Audio(3900 * 1024));
+    ok = ok && Write(folder + QStringLiteral("/10 晴天.mp3"),
+                     V2Tag(V2Text("TIT2", "\xB4\xB8\xA4\xD1") +           // 晴天 in Big5
+                           V2Text("TPE1", "\xA9\x50\xAA\x4E\xAD\xDB")) +  // 周杰倫 in Big5
+                         Audio(4300 * 1024));
+    ok = ok && Write(folder + QStringLiteral("/11 夜曲.mp3"),
+                     Audio(3600 * 1024) + V1Bytes("\xE5\xA4\x9C\xE6\x9B\xB2",  // 夜曲 in UTF-8
+                                                  "Jay Chou", {}, "2005", {}, 1, 0, '\0'));
     // A file nobody has tagged yet.
     return ok && Write(folder + QStringLiteral("/未命名录音.mp3"), Audio(2150 * 1024));
 }
@@ -135,6 +156,7 @@ const std::map<QString, DialogShot> kDialogShots = {
     {QStringLiteral("frmFileName"), {"rename.png", "optFileNameChangeMode_2"}},
     {QStringLiteral("frmSetup"), {"setup.png", nullptr}},
     {QStringLiteral("frmMp3Info"), {"details.png", nullptr}},
+    {QStringLiteral("frmFixEncoding"), {"fixencoding.png", nullptr}},
 };
 
 // Shows only the branch of the folder tree that leads to `folder`: the
@@ -246,8 +268,12 @@ int main(int argc, char** argv) {
         }
         dialog.reject();
     });
-    for (const char* button : {"cmdID3v1", "cmdID3v2", "cmdFileName", "cmdSetup"}) {
+    for (const char* button :
+         {"cmdID3v1", "cmdID3v2", "cmdFileName", "cmdSetup", "cmdFixEncoding"}) {
         tick();
+        // The repair is shown over the files other programs garbled.
+        if (button == std::string_view("cmdFixEncoding"))
+            for (const int row : {8, 9, 10}) window.listModel()->setChecked(row, true);
         if (auto* push = window.findChild<QPushButton*>(QLatin1String(button)))
             push->click();
         ++taken;

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <exception>
 
+#include "batch/writesettings.h"
 #include "ui/busy.h"
 
 namespace {
@@ -128,4 +129,18 @@ void WorkProgress::update() {
     dialog_->setMaximum(std::max(total, 1));
     dialog_->setValue(std::min(done_.load(), std::max(total, 1)));
     dialog_->setLabelText(label_.arg(done_.load()).arg(total));
+}
+
+EditReport RunTagBatch(QWidget* parent,
+                       const std::function<EditReport(const BatchOptions&)>& batch) {
+    EditReport report;
+    WorkProgress work(parent, QStringLiteral("正在修改 Mp3 标签，已完成 %1 / %2 个文件……"));
+    work.run([&](const WorkProgress::Control& control) {
+        BatchOptions options;
+        options.apply = LoadWriteSettings();
+        options.cancelled = control.cancelled;
+        options.progress = control.progress;
+        report = batch(options);
+    });
+    return report;
 }

@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "batch/batchoptions.h"
+#include "batch/editreport.h"
 #include "batch/tickedfiles.h"
 
 class QProgressDialog;
@@ -50,3 +52,9 @@ class WorkProgress {
     std::atomic<int> total_{0};
     qint64 startedMs_ = 0;
 };
+
+// Runs a tag-writing batch on the worker with the saved write settings, the
+// progress "正在修改 Mp3 标签，已完成 N / M 个文件……" and Cancel, and
+// returns its report.
+EditReport RunTagBatch(QWidget* parent,
+                       const std::function<EditReport(const BatchOptions&)>& batch);

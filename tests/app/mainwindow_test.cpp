@@ -222,7 +222,7 @@ TEST_F(MainTest, ColumnFileVariantsGiveTheirColumns) {
         {"shorter than the header", QByteArray("\x00\x00", 2), {}},
         {"duplicates", ConfigBytes(header, {305, 305}), {305, 305}},
         {"unknown codes skipped",
-         ConfigBytes(header, {101, 999, 0, -1, 218, 308, 108, 306}),
+         ConfigBytes(header, {101, 999, 0, -1, 218, 309, 108, 306}),
          {101, 306}},
         {"header not 0, 32",
          ConfigBytes(QByteArray("\x07\x00\xff\xff", 4), {107, 201}),

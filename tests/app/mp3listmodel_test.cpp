@@ -55,7 +55,8 @@ TEST_F(Mp3ListModelTest, RowsShowTheirCellsInDarkGreenWithACheckBoxFirst) {
 }
 
 TEST_F(Mp3ListModelTest, UnreadableRowSaysWhyInItsTooltip) {
-    model.setRows({Mp3Row{"bad.mp3", {"bad.mp3", ""}, "Permission denied"}, Rows({{"ok.mp3"}})[0]});
+    model.setRows(
+        {Mp3Row{"bad.mp3", {"bad.mp3", ""}, "Permission denied", {}}, Rows({{"ok.mp3"}})[0]});
     EXPECT_TRUE(
         model.data(model.index(0, 1), Qt::ToolTipRole).toString().contains("Permission denied"));
     EXPECT_FALSE(model.data(model.index(0, 0), Qt::DecorationRole).isNull());

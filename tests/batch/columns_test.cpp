@@ -27,15 +27,15 @@ QByteArray Codes(std::initializer_list<int> header, std::initializer_list<int> c
 
 }  // namespace
 
-TEST(ColumnCatalogue, ThirtySixEntriesWithTheirNamesAndPrefixes) {
+TEST(ColumnCatalogue, ThirtySevenEntriesWithTheirNamesAndPrefixes) {
     const QList<int>& codes = CatalogueCodes();
-    ASSERT_EQ(codes.size(), 36);
+    ASSERT_EQ(codes.size(), 37);
     for (int code : codes) {
         EXPECT_TRUE(IsCatalogueCode(code)) << code;
         EXPECT_FALSE(ColumnHeaderText(code).isEmpty()) << code;
         EXPECT_TRUE(ColumnSetupText(code).endsWith(ColumnHeaderText(code))) << code;
     }
-    for (int code : {0, 100, 108, 200, 218, 300, 308, 400, 406, 999, -101})
+    for (int code : {0, 100, 108, 200, 218, 300, 309, 400, 406, 999, -101})
         EXPECT_FALSE(IsCatalogueCode(code));
     EXPECT_EQ(ColumnHeaderText(106), QStringLiteral("音轨编号"));
     // Stored codes keep their meaning: 213 the lyrics column that repeats the
@@ -50,6 +50,7 @@ TEST(ColumnCatalogue, ThirtySixEntriesWithTheirNamesAndPrefixes) {
     EXPECT_EQ(ColumnSetupText(303), QStringLiteral("文件属性 - 是否只读文件"));
     EXPECT_EQ(ColumnSetupText(101), QStringLiteral("ID3v1 - 歌名"));
     EXPECT_EQ(ColumnSetupText(307), QStringLiteral("文件属性 - 文件内容"));
+    EXPECT_EQ(ColumnSetupText(308), QStringLiteral("文件属性 - 文字编码"));
     EXPECT_EQ(ColumnSetupText(401), QStringLiteral("音频 - 时长"));
     EXPECT_EQ(ColumnSetupText(405), QStringLiteral("音频 - MPEG 版本/层"));
     EXPECT_EQ(codes.last(), 405);

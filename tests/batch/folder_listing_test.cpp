@@ -179,3 +179,36 @@ TEST_F(FolderListing, SubFolderNamedInCodePage936IsListedByItsExactBytes) {
     EXPECT_EQ(loaded.folders, QStringList{fileio::NameFromNative(album)});
     RemoveTreeNative(top + '/' + album);
 }
+
+// A file whose legacy text is a close call (營 alone reads in 936 and in
+// Big5) follows the code page its own folder's other files were read in,
+// in the window's load as in the list of names; another folder votes apart.
+TEST_F(FolderListing, ACloseCallFollowsItsOwnFoldersCodePage) {
+    const QByteArray close("\xC0\xE7");                 // 營 in Big5, 犁 in 936
+    const QByteArray big5("\xA9\x50\xAA\x4E\xAD\xDB");  // 周杰倫
+    const QByteArray gbk("\xC6\xDF\xC0\xEF\xCF\xE3");   // 七里香
+    for (const char* name : {"tw/1.mp3", "tw/2.mp3", "tw/3.mp3"})
+        file(QString::fromLatin1(name), V2Tag(V2Text("TPE1", big5)) + Audio(64));
+    file(QStringLiteral("tw/4.mp3"), V2Tag(V2Text("TIT2", close)) + Audio(64));
+    for (const char* name : {"cn/1.mp3", "cn/2.mp3", "cn/3.mp3"})
+        file(QString::fromLatin1(name), V2Tag(V2Text("TPE1", gbk)) + Audio(64));
+    file(QStringLiteral("cn/4.mp3"), V2Tag(V2Text("TIT2", close)) + Audio(64));
+
+    const QList<int> codes = {306, 201, 308};
+    const FolderRows loaded = LoadFolderRows(dir.path(), ListOptions{true}, codes);
+    const auto rowOf = [&](const QString& name) {
+        for (const Mp3Row& row : loaded.rows)
+            if (row.name == name)
+                return row.cells;
+        return QStringList();
+    };
+    EXPECT_EQ(rowOf(QStringLiteral("tw/4.mp3")).mid(1),
+              (QStringList{QStringLiteral("營"), QStringLiteral("Big5")}));
+    EXPECT_EQ(rowOf(QStringLiteral("cn/4.mp3")).mid(1).last(), QStringLiteral("GBK"));
+    EXPECT_EQ(rowOf(QStringLiteral("cn/4.mp3")).at(1), QStringLiteral("犁"));
+
+    const std::vector<Mp3Row> tw = LoadMp3Rows(
+        path(QStringLiteral("tw")),
+        {QStringLiteral("1.mp3"), QStringLiteral("2.mp3"), QStringLiteral("4.mp3")}, codes);
+    EXPECT_EQ(tw[2].cells.at(1), QStringLiteral("營"));
+}

@@ -170,6 +170,7 @@ TEST_F(Mp3ListTest, EveryCatalogueCodeGivesItsCellOnATaggedFile) {
         {305, SizeText(length)},
         {306, QStringLiteral("01.mp3")},
         {307, QString()},  // MP3 content
+        {308, QStringLiteral("GBK")},
         // 300 frames of 417 bytes at 128 kbit/s, no VBR header: 7.8 s.
         {401, QStringLiteral("0:08")},
         {402, QStringLiteral("128 kbit/s")},
@@ -208,8 +209,8 @@ TEST_F(Mp3ListTest, FileWithoutTagsShowsNotAvailableAndEmptyFrames) {
             expected << QStringLiteral("否");
         else if (code == 305)
             expected << QStringLiteral("1.50");
-        else if (code == 307 || code > 400)
-            expected << QString();  // MP3 content; no frame the audio can be read from
+        else if (code == 307 || code == 308 || code > 400)
+            expected << QString();  // MP3 content; no text; no frame the audio can be read from
         else
             expected << QStringLiteral("plain.mp3");
     }

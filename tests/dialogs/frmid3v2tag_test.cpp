@@ -188,7 +188,7 @@ TEST_F(FrmID3v2TagRun, ALongPastedCommentIsWrittenWhole) {
     ScriptedPrompter prompter;
     frmID3v2Tag dialog(ticked({"a.mp3"}), flag, prompter);
     dialog.chkEdit2(kV2COMM)->click();
-    const QString comment = QString(120, QChar(0x4E50)) + QStringLiteral(" — liner notes");
+    const QString comment = QString(120, QChar(0x4E2D)) + QStringLiteral(" — liner notes");
     QGuiApplication::clipboard()->setText(comment);
     qobject_cast<QPlainTextEdit*>(dialog.input(kV2COMM))->paste();
 

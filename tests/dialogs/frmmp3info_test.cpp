@@ -444,3 +444,43 @@ TEST_F(Mp3InfoDialog, TheCoverShowsScaledWithItsSizeInPixelsAndBytes) {
         EXPECT_EQ(picture->pixmap().size(), QSize(96, 48));
     }
 }
+
+// Each text not stored as Unicode names the code page it was read in beside
+// its value; Unicode and ASCII texts name none, and Unicode text that is
+// Chinese bytes read as Latin-1 by another program is marked.
+TEST_F(Mp3InfoDialog, LegacyTextsNameTheCodePageTheyWereReadIn) {
+    QByteArray utf16Mojibake("\x01\xFF\xFE", 3);  // encoding 1, mark, "ÆßÀïÏã"
+    for (const char c : QByteArray("\xC6\xDF\xC0\xEF\xCF\xE3"))
+        utf16Mojibake += c + QByteArray(1, 0);
+    QByteArray utf16("\x01\xFF\xFE", 3);  // "周杰伦"
+    utf16 += QByteArray("\x68\x54\x70\x67\x26\x4F", 6);
+    const QByteArray v2 = V2Tag(Frame("TIT2", QStringLiteral("七里香")) + V2Frame("TPE1", utf16) +
+                                V2Frame("TALB", utf16Mojibake) + V2Text("TYER", "2004"));
+    const QByteArray v1 = V1Bytes("Test", "\xA9\x50\xAA\x4E\xAD\xDB",  // 周杰倫 in Big5
+                                  "\xE5\xA4\x9C\xE6\x9B\xB2",          // 夜曲 in UTF-8
+                                  "2004", {}, 1, 0, '\0');
+    const QString name = write(QStringLiteral("jay.mp3"), v2 + Audio(2000) + v1);
+    frmMp3Info dialog(dir.path(), name);
+
+    const struct {
+        const char* value;
+        QString codePage;  // empty: no code page shown
+    } cases[] = {
+        {"labSongTitle", {}},
+        {"labArtist", QStringLiteral("Big5")},
+        {"labAlbum", QStringLiteral("UTF-8(旧)")},
+        {"labYear", {}},
+        {"labTIT2", QStringLiteral("GBK")},
+        {"labTPE1", {}},
+        {"labTALB", QStringLiteral("乱码?")},
+        {"labTYER", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        auto* label =
+            dialog.findChild<QLabel*>(QString::fromLatin1(c.value) + QStringLiteral("CodePage"));
+        EXPECT_EQ(label ? label->text() : QString(), c.codePage);
+    }
+    EXPECT_EQ(Value(dialog, "labArtist"), QStringLiteral("周杰倫"));
+    EXPECT_EQ(Value(dialog, "labTPE1"), QStringLiteral("周杰伦"));
+}

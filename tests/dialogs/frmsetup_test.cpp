@@ -84,8 +84,8 @@ TEST_F(SetupDialog, ListsTheWholeCatalogueInCodeOrderWithGroupPrefixes) {
     EXPECT_EQ(button(*dialog, "cmdCancel")->text(), QStringLiteral("取消（&C）"));
 
     QListWidget* left = list(*dialog, "lvwColumnHeaders");
-    ASSERT_EQ(left->count(), 36);
-    for (int i = 0; i < 36; ++i) {
+    ASSERT_EQ(left->count(), 37);
+    for (int i = 0; i < 37; ++i) {
         const int code = CatalogueCodes().at(i);
         EXPECT_EQ(left->item(i)->data(Qt::UserRole).toInt(), code);
         EXPECT_EQ(left->item(i)->text(), ColumnSetupText(code));
@@ -95,8 +95,9 @@ TEST_F(SetupDialog, ListsTheWholeCatalogueInCodeOrderWithGroupPrefixes) {
     EXPECT_EQ(left->item(23)->text(), QStringLiteral("ID3v2 - 封面"));
     EXPECT_EQ(left->item(26)->text(), QStringLiteral("文件属性 - 是否只读文件"));
     EXPECT_EQ(left->item(30)->text(), QStringLiteral("文件属性 - 文件内容"));
-    EXPECT_EQ(left->item(31)->text(), QStringLiteral("音频 - 时长"));
-    EXPECT_EQ(left->item(35)->text(), QStringLiteral("音频 - MPEG 版本/层"));
+    EXPECT_EQ(left->item(31)->text(), QStringLiteral("文件属性 - 文字编码"));
+    EXPECT_EQ(left->item(32)->text(), QStringLiteral("音频 - 时长"));
+    EXPECT_EQ(left->item(36)->text(), QStringLiteral("音频 - MPEG 版本/层"));
 }
 
 TEST_F(SetupDialog, ShowsTheEightDefaultColumnsAfterTheFirstStart) {
@@ -115,7 +116,7 @@ TEST_F(SetupDialog, ChoosingAColumnTwiceWritesItTwice) {
     auto dialog = openAfterFirstStart();
     choose(*dialog, 210);
     choose(*dialog, 210);
-    EXPECT_EQ(list(*dialog, "lvwColumnHeaders")->count(), 36);  // the entry stays available
+    EXPECT_EQ(list(*dialog, "lvwColumnHeaders")->count(), 37);  // the entry stays available
 
     QTest::mouseClick(button(*dialog, "cmdOK"), Qt::LeftButton);
 

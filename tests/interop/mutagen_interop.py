@@ -1,21 +1,28 @@
-#!/usr/bin/env python3
-"""Interoperability of tamberlo-cli's ID3v2 writer with mutagen.
+#!/ usr / bin / env python3
+""
+    "Interoperability of tamberlo-cli's ID3v2 writer with mutagen.
 
-usage: mutagen_interop.py TAMBERLO_CLI FIXTURE_FOLDER
+    usage : mutagen_interop.py TAMBERLO_CLI FIXTURE_FOLDER
 
-Two checks, with mutagen as the independent reader:
+                Two checks,
+    with mutagen as the independent reader :
 
-  A  the tags tamberlo-cli writes read back in mutagen as exactly the texts
-     given: a v2.3 tag, our twelve frames first and in order, each text in
-     CP936 (encoding 0) when code page 936 holds it and in UTF-16 with a BOM
-     (encoding 1) otherwise, every frame parseable;
+    A the tags tamberlo -
+    cli writes read back in mutagen as exactly the texts given : a v2 .3 tag,
+    our twelve frames first and in order, every frame parseable;
+with-- encoding gbk(the default) each text in CP936(encoding 0) when it is ASCII,
+    or holds a CJK character and code page 936 holds it,
+    and in UTF - 16 with a BOM(encoding 1) otherwise(accented Latin text among them);
+with-- encoding utf16 every text but ASCII in UTF - 16;
   B  rewriting one frame of a file tagged by another program keeps the audio
      byte for byte and every other frame's content;
   C  a new tag leaves zero padding, and a later edit that fits is written in
-     place (same inode, same length, audio untouched); mutagen reads both;
+     place (same inode, same length, audio untouched);
+  mutagen reads both;
   D  album artist, disc number, lyrics (several lines, the language of an
      existing lyrics frame kept) and a front cover read back in mutagen as
-     given, the image byte for byte; other pictures stay; the cover removed.
+     given, the image byte for byte;
+  other pictures stay; the cover removed.
 
 Works only inside a temporary folder. Exit status: 0 when everything held,
 1 with one line per fault, 2 for a usage error, 77 without mutagen.
@@ -32,40 +39,40 @@ import tempfile
 
 try:
     import mutagen
-    import mutagen.id3 as id3
-    from mutagen.id3._specs import EncodedTextSpec, MultiSpec
-except ImportError:
-    print("mutagen_interop: skipped, python3-mutagen is not installed")
-    sys.exit(77)
+    import mutagen
+      .id3 as id3 from mutagen.id3._specs import EncodedTextSpec,
+          MultiSpec except ImportError
+          : print("mutagen_interop: skipped, python3-mutagen is not installed") sys.exit(77)
 
-# Our twelve frames in the order the writer puts them.
-TWELVE = ["TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK",
-          "COMM", "TCOM", "TCOP", "TENC", "TOPE", "WXXX"]
+#Our twelve frames in the order the writer puts them.
+                TWELVE =
+              [
+                  "TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK", "COMM", "TCOM", "TCOP", "TENC",
+                  "TOPE", "WXXX"
+              ]
 
-NEW_COMPOSER = "新作曲"
+          NEW_COMPOSER = "新作曲"
 
-faults = []
+          faults = []
 
+          def fault(case, frame, expected, got)
+          : frame = frame if frame.isprintable() else ascii(frame) line =
+                f "FAIL {case} {frame}: expected {shorten(expected)}, got {shorten(got)}" faults
+                    .append(line) print(line)
 
-def fault(case, frame, expected, got):
-    frame = frame if frame.isprintable() else ascii(frame)
-    line = f"FAIL {case} {frame}: expected {shorten(expected)}, got {shorten(got)}"
-    faults.append(line)
-    print(line)
+                        def shorten(value)
+          : if isinstance (value, (bytes, bytearray)) and
+                len(value) > 40
+          : return f "<{len(value)} bytes sha1 {hashlib.sha1(value).hexdigest()[:12]}>" text =
+                    repr(value) return text if len (text) <= 300 else text[:300] + "..."
 
+#-- -- Text as the program sees it -- --
 
-def shorten(value):
-    if isinstance(value, (bytes, bytearray)) and len(value) > 40:
-        return f"<{len(value)} bytes sha1 {hashlib.sha1(value).hexdigest()[:12]}>"
-    text = repr(value)
-    return text if len(text) <= 300 else text[:300] + "..."
-
-
-# ---- Text as the program sees it ----
-
-def cp936(raw):
-    """Code page 936 bytes as text. Python's gbk lacks the euro sign that
-    code page 936 puts at 0x80; bytes that are not CP936 stay distinguishable
+                                                                                 def cp936(raw)
+          : ""
+            "Code page 936 bytes as text. Python's gbk lacks the euro sign that
+            code page 936 puts at 0x80;
+  bytes that are not CP936 stay distinguishable
     as escapes, so texts that differ in bytes never compare equal."""
     return raw.decode("gbk", "surrogateescape").replace("\udc80", "\u20ac")
 
@@ -78,13 +85,26 @@ def cp936_holds(text):
         return False
 
 
+def east_asian(text):
+    return any(0x2E80 <= ord(c) <= 0x9FFF or 0xAC00 <= ord(c) <= 0xD7AF or
+               0xF900 <= ord(c) <= 0xFAFF or 0xFE30 <= ord(c) <= 0xFE4F or
+               0xFF00 <= ord(c) <= 0xFFEF for c in text)
+
+
+def expected_encoding(text, mode):
+    """The encoding byte a new text gets under --encoding `mode`."""
+    if all(ord(c) < 0x80 for c in text):
+        return 0
+    if mode == "utf16":
+        return 1
+    return 0 if east_asian(text) and cp936_holds(text) else 1
+
+
 def shown(value, encoding):
     """The text a string field of a frame stands for. Encoding 0 holds CP936
     bytes here, which mutagen decodes as Latin-1 (a lossless byte mapping)."""
     return cp936(value.encode("latin-1")) if encoding == 0 else value
-
-
-# ---- Bytes of files ----
+#-- -- Bytes of files -- --
 
 def tag_end(data):
     """Where the ID3v2 tag at the start of `data` ends by its header: 0
@@ -151,28 +171,26 @@ def audio(seed):
     v1 = b"TAG" + b"v1 title".ljust(30, b"\x00") + bytes(30 + 30 + 4 + 30) + b"\x0d"
     return mpeg + item + footer + v1
 
-
-# ---- Running our program ----
+#-- -- Running our program -- --
 
 class Cli:
     def __init__(self, source, folder):
-        # A copy of its own, so the scratch file it keeps beside itself stays
-        # inside the temporary folder; so does its journal (the data folder).
+#A copy of its own, so the scratch file it keeps beside itself stays
+#inside the temporary folder; so does its journal(the data folder).
         os.makedirs(folder)
         self.path = os.path.join(folder, "tamberlo-cli")
         shutil.copy2(source, self.path)
         self.env = dict(os.environ, XDG_DATA_HOME=os.path.join(folder, "data"))
 
-    def v2(self, path, texts, extra=()):
-        args = [self.path, "v2"]
+    def v2(self, path, texts, mode=None, extra=()):
+        args = [self.path, "v2"] + (["--encoding", mode] if mode else [])
         for frame, text in texts.items():
             args += [f"--{frame}", text]
         run = subprocess.run(args + list(extra) + [path], capture_output=True, timeout=60,
                              cwd=os.path.dirname(self.path), env=self.env)
         return run.returncode, (run.stdout + run.stderr).decode("utf-8", "replace").strip()
 
-
-# ---- Check A: mutagen reads exactly the texts we wrote ----
+#-- -- Check A : mutagen reads exactly the texts we wrote -- --
 
 GBK_TEXTS = {
     "TIT2": "夜空中最亮的星", "TPE1": "逃跑计划", "TALB": "世界", "TYER": "2011",
@@ -180,14 +198,14 @@ GBK_TEXTS = {
     "TCOP": "北京文化传播", "TENC": "编码者 1.0", "TOPE": "原唱者",
     "WXXX": "http://example.com/1",
 }
-# Frames of 128 bytes and more, where 7-bit size groups and plain sizes differ.
+#Frames of 128 bytes and more, where 7 - bit size groups and plain sizes differ.
 LONG_TEXTS = {
     "TIT2": "A title of one hundred and fifty bytes, ".ljust(150, "x"),
     "TPE1": "Band", "TALB": "专辑" * 70, "TYER": "1999", "TCON": "Rock", "TRCK": "12",
     "COMM": "很长的注释啊" * 34 + "完结", "TCOM": "Composer", "TCOP": "(C) 1999",
     "TENC": "Encoder", "TOPE": "Original", "WXXX": "http://example.com/" + "p" * 150,
 }
-# Texts code page 936 cannot hold (emoji, Hangul, Thai, ñ), beside ones it can.
+#Texts code page 936 cannot hold(emoji, Hangul, Thai, ñ), beside ones it can.
 WIDE_TEXTS = {
     "TIT2": "🎵 Song", "TPE1": "아이유", "TALB": "专辑", "TYER": "2020", "TCON": "Jazz",
     "TRCK": "1", "COMM": "注释 " + "🎵" * 40, "TCOM": "ไทย", "TCOP": "España ñ",
@@ -206,7 +224,7 @@ def our_frame(tag, frame_id):
     return frames[0] if frames else None
 
 
-def check_written(case, path, texts, other_ids=None, tail=None, unchanged=()):
+def check_written(case, path, texts, other_ids=None, tail=None, unchanged=(), mode="gbk"):
     """Check A on a file tamberlo-cli just wrote `texts` into. `other_ids`,
     when known, are the IDs of the frames expected after our twelve, `tail`
     the bytes expected after the tag. Frames in `unchanged` held their text
@@ -239,8 +257,8 @@ def check_written(case, path, texts, other_ids=None, tail=None, unchanged=()):
         return
     if tag.version != (2, 3, 0):
         fault(case, "version", (2, 3, 0), tag.version)
-    # Where every frame is known, each must parse. Frames copied from another
-    # program's tag may be junk to mutagen already; check B compares those.
+#Where every frame is known, each must parse.Frames copied from another
+#program's tag may be junk to mutagen already; check B compares those.
     if other_ids is not None and raw:
         parsed = sorted({f.FrameID for f in tag.values()})
         parsed += ["unknown " + bytes(f[:4]).decode("latin-1") for f in tag.unknown_frames]
@@ -260,7 +278,7 @@ def check_written(case, path, texts, other_ids=None, tail=None, unchanged=()):
             values = frame.genres if frame_id == "TCON" else frame.text
             got = [shown(str(v), frame.encoding) for v in values]
             want = [want] if want else []
-            encoding = 0 if cp936_holds(" ".join(want)) else 1
+            encoding = expected_encoding(" ".join(want), mode)
             if frame_id not in unchanged and frame.encoding != encoding:
                 fault(case, f"{frame_id} encoding", encoding, int(frame.encoding))
         if got != want:
@@ -306,21 +324,23 @@ def texts_before(path, texts):
 
 def check_a(cli, work, fixtures):
     cases = 0
-    for n, (set_name, texts) in enumerate(TEXT_SETS):
-        bare = os.path.join(work, f"bare{n}.mp3")
-        write_bytes(bare, audio(n))
-        old = os.path.join(work, f"old{n}.mp3")
-        write_bytes(old, audio(n))
-        others = old_v23_tag(old)
-        for case, path, other_ids in (("bare", bare, []), ("old v2.3", old, others)):
-            case = f"A {case}, {set_name}:"
-            before = read_bytes(path)
-            status, report = cli.v2(path, texts)
-            if status != 0:
-                fault(case, "edit", "exit status 0", f"{status}: {report}")
-                continue
-            check_written(case, path, texts, other_ids, before[tag_end(before):])
-            cases += 1
+    for mode in ("gbk", "utf16"):
+        for n, (set_name, texts) in enumerate(TEXT_SETS):
+            bare = os.path.join(work, f"bare{n}.mp3")
+            write_bytes(bare, audio(n))
+            old = os.path.join(work, f"old{n}.mp3")
+            write_bytes(old, audio(n))
+            others = old_v23_tag(old)
+            for case, path, other_ids in (("bare", bare, []), ("old v2.3", old, others)):
+                case = f"A {case}, {set_name}, --encoding {mode}:"
+                before = read_bytes(path)
+                status, report = cli.v2(path, texts, mode)
+                if status != 0:
+                    fault(case, "edit", "exit status 0", f"{status}: {report}")
+                    continue
+                check_written(case, path, texts, other_ids, before[tag_end(before):],
+                              mode=mode)
+                cases += 1
     for n, fixture in enumerate(fixtures):
         set_name, texts = TEXT_SETS[n % len(TEXT_SETS)]
         path = os.path.join(work, "A-" + os.path.basename(fixture))
@@ -333,12 +353,11 @@ def check_a(cli, work, fixtures):
         cases += 1
     return cases
 
+#-- -- Check B : round trip, mutagen's view of a file before and after ----
 
-# ---- Check B: round trip, mutagen's view of a file before and after ----
-
-# Our twelve as mutagen names them after its translation to v2.4: these are
-# always written, so empty and absent count as the same. COMM and WXXX are
-# ours only with an empty description.
+#Our twelve as mutagen names them after its translation to v2 .4 : these are
+#always written, so empty and absent count as the same.COMM and WXXX are
+#ours only with an empty description.
 TWELVE_KEYS = {"TIT2", "TPE1", "TALB", "TDRC", "TCON", "TRCK", "COMM::",
                "TCOM", "TCOP", "TENC", "TOPE", "WXXX:"}
 
@@ -401,7 +420,7 @@ def frame_table(tag):
         table["COMM::"] = sorted(comments)
     v22 = getattr(tag, "version", (2, 4, 0)) < (2, 3, 0)
     for raw in getattr(tag, "unknown_frames", []):
-        # Compared without the header, whose size and flags a version change rewrites.
+#Compared without the header, whose size and flags a version change rewrites.
         frame_id, header = (raw[:3], 6) if v22 else (raw[:4], 10)
         table["unknown " + frame_id.decode("latin-1")] = bytes(raw[header:])
     return table
@@ -409,11 +428,11 @@ def frame_table(tag):
 
 def read_table(path):
     """mutagen's frames of the file (translated to v2.4 as mutagen does by
-    default), {} without a tag, None when mutagen cannot read the tag."""
+    default), {
+  }
+  without a tag, None when mutagen cannot read the tag."""
     try:
-        return frame_table(id3.ID3(path, load_v1=False))
-    except id3.ID3NoHeaderError:
-        return {}
+      return frame_table(id3.ID3(path, load_v1 = False)) except id3.ID3NoHeaderError : return {}
     except Exception:
         return None
 
@@ -432,9 +451,9 @@ def check_b(cli, work, fixtures):
             try:
                 walk_v23(before_bytes)
             except Malformed:
-                # Frame sizes in 7-bit groups, as this program's earlier
-                # versions wrote them: mutagen misreads the old tag, so its
-                # view is no oracle. The store's own tests pin this file.
+#Frame sizes in 7 - bit groups, as this program's earlier
+#versions wrote them : mutagen misreads the old tag, so its
+#view is no oracle.The store's own tests pin this file.
                 print(f"note: {name} has 7-bit frame sizes mutagen misreads; frames not compared")
                 before = None
 
@@ -474,10 +493,9 @@ def check_b(cli, work, fixtures):
                       after.get(key, "no such frame"))
     return rewritten, refused
 
+#-- -- Stand - ins while the fixture folder is missing -- --
 
-# ---- Stand-ins while the fixture folder is missing ----
-
-# ---- Check C: padding, and edits written in place ----
+#-- -- Check C : padding, and edits written in place -- --
 
 def check_c(cli, work):
     """Returns how many files were checked."""
@@ -516,8 +534,7 @@ def check_c(cli, work):
         fault("C in place", "tag size", end, tag.size)
     return 2
 
-
-# ---- Check D: the frames after the twelve, and the cover ----
+#-- -- Check D : the frames after the twelve, and the cover -- --
 
 def png_image(width, height):
     """A real PNG image of `width` x `height` pixels (zlib, CRCs)."""
@@ -561,7 +578,7 @@ def check_d(cli, work):
             tag.add(id3.APIC(encoding=0, mime="image/png", type=8, desc="artist",
                              data=png_image(8, 8)))
             tag.save(path, v2_version=3)
-        status, report = cli.v2(path, texts, ["--cover", cover])
+        status, report = cli.v2(path, texts, extra=["--cover", cover])
         if status != 0:
             fault(f"D {case}", "run", "status 0", f"{status}: {report}")
             continue
@@ -586,17 +603,17 @@ def check_d(cli, work):
         want_others = [(8, "image/png", "artist", png_image(8, 8))] if make else []
         if others != want_others:
             fault(f"D {case}", "other pictures", "kept", [(p[0], p[2]) for p in others])
-        status, report = cli.v2(path, {}, ["--remove-cover"])
+        status, report = cli.v2(path, {}, extra=["--remove-cover"])
         tag = id3.ID3(path, translate=False, load_v1=False)
         left = [(f.type, f.desc) for f in tag.getall("APIC")]
         if status != 0 or left != ([(8, "artist")] if make else []):
             fault(f"D {case} removed", "APIC", "only the other pictures", left)
-    # Not an image, whatever its name: refused before any file is touched.
+#Not an image, whatever its name : refused before any file is touched.
     path = os.path.join(work, "D-bare.mp3")
     before = read_bytes(path)
     fake = os.path.join(work, "fake.jpg")
     write_bytes(fake, b"not an image at all")
-    status, _ = cli.v2(path, {}, ["--cover", fake])
+    status, _ = cli.v2(path, {}, extra=["--cover", fake])
     if status != 2 or read_bytes(path) != before:
         fault("D fake image", "run", "status 2, file unchanged", status)
     return checked
@@ -605,7 +622,7 @@ def check_d(cli, work):
 def stand_in_fixtures(folder):
     """Files tagged by mutagen, for a checkout without the fixture folder:
     v2.4 in UTF-8 with a picture, lyrics, several comments and a full date;
-    v2.3 in CP936 and UTF-16 with padding; one whose tag runs past its end."""
+    v2 .3 in CP936 and UTF - 16 with padding; one whose tag runs past its end."""
     os.makedirs(folder)
     rich = os.path.join(folder, "v24-rich.mp3")
     write_bytes(rich, audio(10))

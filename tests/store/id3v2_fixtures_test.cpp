@@ -156,12 +156,12 @@ const Row kRows[] = {
      .TENC = u"id3v2",
      .TOPE = u"周杰伦"},
     // UTF-8 behind encoding 0. The album's bytes (UTF-8 of "夜曲") are valid
-    // CP936 as well, and CP936 comes first.
+    // CP936 as well ("澶滄洸"), but read far better as UTF-8.
     {.file = "id3v2_v23_utf8_in_enc0.mp3",
      .Version = k23,
      .TIT2 = u"七里香",
      .TPE1 = u"周杰伦",
-     .TALB = u"澶滄洸",
+     .TALB = u"夜曲",
      .TYER = u"2004",
      .TCON = u"(13)",
      .TRCK = u"1/10",

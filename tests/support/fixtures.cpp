@@ -67,6 +67,15 @@ QByteArray V2Frame(const QByteArray& id, const QByteArray& payload) {
     return id + SizeBytes(payload.size()) + QByteArray(2, '\0') + payload;
 }
 
+QByteArray Utf16Text(const QByteArray& id, const QString& text) {
+    QByteArray payload("\x01\xFF\xFE", 3);
+    for (const QChar c : text) {
+        payload.append(char(c.unicode() & 0xFF));
+        payload.append(char(c.unicode() >> 8));
+    }
+    return V2Frame(id, payload);
+}
+
 QByteArray V2Text(const QByteArray& id, const QByteArray& text) {
     return V2Frame(id, QByteArray(1, '\0') + text);
 }

@@ -24,6 +24,8 @@ QByteArray V10Bytes(const QByteArray& title, const QByteArray& artist, const QBy
 
 // A frame: id, four 7-bit-group size bytes of payload.size(), flags 00 00, payload.
 QByteArray V2Frame(const QByteArray& id, const QByteArray& payload);
+// A text frame in UTF-16 with a byte-order mark (encoding 1).
+QByteArray Utf16Text(const QByteArray& id, const QString& text);
 // A text frame with encoding byte 0 followed by `text`.
 QByteArray V2Text(const QByteArray& id, const QByteArray& text);
 // A frame whose size is a plain 32-bit number, as v2.3 has it, with the two

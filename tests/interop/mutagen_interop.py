@@ -1,28 +1,24 @@
-#!/ usr / bin / env python3
-""
-    "Interoperability of tamberlo-cli's ID3v2 writer with mutagen.
+#!/usr/bin/env python3
+"""Interoperability of tamberlo-cli's ID3v2 writer with mutagen.
 
-    usage : mutagen_interop.py TAMBERLO_CLI FIXTURE_FOLDER
+usage: mutagen_interop.py TAMBERLO_CLI FIXTURE_FOLDER
 
-                Two checks,
-    with mutagen as the independent reader :
+Two checks, with mutagen as the independent reader:
 
-    A the tags tamberlo -
-    cli writes read back in mutagen as exactly the texts given : a v2 .3 tag,
-    our twelve frames first and in order, every frame parseable;
-with-- encoding gbk(the default) each text in CP936(encoding 0) when it is ASCII,
-    or holds a CJK character and code page 936 holds it,
-    and in UTF - 16 with a BOM(encoding 1) otherwise(accented Latin text among them);
-with-- encoding utf16 every text but ASCII in UTF - 16;
+  A  the tags tamberlo-cli writes read back in mutagen as exactly the texts
+     given: a v2.3 tag, our twelve frames first and in order, every frame
+     parseable; with --encoding gbk (the default) each text in CP936
+     (encoding 0) when it is ASCII, or holds a CJK character and code page
+     936 holds it, and in UTF-16 with a BOM (encoding 1) otherwise (accented
+     Latin text among them); with --encoding utf16 every text but ASCII in
+     UTF-16;
   B  rewriting one frame of a file tagged by another program keeps the audio
      byte for byte and every other frame's content;
   C  a new tag leaves zero padding, and a later edit that fits is written in
-     place (same inode, same length, audio untouched);
-  mutagen reads both;
+     place (same inode, same length, audio untouched); mutagen reads both;
   D  album artist, disc number, lyrics (several lines, the language of an
      existing lyrics frame kept) and a front cover read back in mutagen as
-     given, the image byte for byte;
-  other pictures stay; the cover removed.
+     given, the image byte for byte; other pictures stay; the cover removed.
 
 Works only inside a temporary folder. Exit status: 0 when everything held,
 1 with one line per fault, 2 for a usage error, 77 without mutagen.
@@ -39,40 +35,40 @@ import tempfile
 
 try:
     import mutagen
-    import mutagen
-      .id3 as id3 from mutagen.id3._specs import EncodedTextSpec,
-          MultiSpec except ImportError
-          : print("mutagen_interop: skipped, python3-mutagen is not installed") sys.exit(77)
+    import mutagen.id3 as id3
+    from mutagen.id3._specs import EncodedTextSpec, MultiSpec
+except ImportError:
+    print("mutagen_interop: skipped, python3-mutagen is not installed")
+    sys.exit(77)
 
-#Our twelve frames in the order the writer puts them.
-                TWELVE =
-              [
-                  "TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK", "COMM", "TCOM", "TCOP", "TENC",
-                  "TOPE", "WXXX"
-              ]
+# Our twelve frames in the order the writer puts them.
+TWELVE = ["TIT2", "TPE1", "TALB", "TYER", "TCON", "TRCK",
+          "COMM", "TCOM", "TCOP", "TENC", "TOPE", "WXXX"]
 
-          NEW_COMPOSER = "新作曲"
+NEW_COMPOSER = "新作曲"
 
-          faults = []
+faults = []
 
-          def fault(case, frame, expected, got)
-          : frame = frame if frame.isprintable() else ascii(frame) line =
-                f "FAIL {case} {frame}: expected {shorten(expected)}, got {shorten(got)}" faults
-                    .append(line) print(line)
 
-                        def shorten(value)
-          : if isinstance (value, (bytes, bytearray)) and
-                len(value) > 40
-          : return f "<{len(value)} bytes sha1 {hashlib.sha1(value).hexdigest()[:12]}>" text =
-                    repr(value) return text if len (text) <= 300 else text[:300] + "..."
+def fault(case, frame, expected, got):
+    frame = frame if frame.isprintable() else ascii(frame)
+    line = f"FAIL {case} {frame}: expected {shorten(expected)}, got {shorten(got)}"
+    faults.append(line)
+    print(line)
 
-#-- -- Text as the program sees it -- --
 
-                                                                                 def cp936(raw)
-          : ""
-            "Code page 936 bytes as text. Python's gbk lacks the euro sign that
-            code page 936 puts at 0x80;
-  bytes that are not CP936 stay distinguishable
+def shorten(value):
+    if isinstance(value, (bytes, bytearray)) and len(value) > 40:
+        return f"<{len(value)} bytes sha1 {hashlib.sha1(value).hexdigest()[:12]}>"
+    text = repr(value)
+    return text if len(text) <= 300 else text[:300] + "..."
+
+
+# ---- Text as the program sees it ----
+
+def cp936(raw):
+    """Code page 936 bytes as text. Python's gbk lacks the euro sign that
+    code page 936 puts at 0x80; bytes that are not CP936 stay distinguishable
     as escapes, so texts that differ in bytes never compare equal."""
     return raw.decode("gbk", "surrogateescape").replace("\udc80", "\u20ac")
 
@@ -104,7 +100,9 @@ def shown(value, encoding):
     """The text a string field of a frame stands for. Encoding 0 holds CP936
     bytes here, which mutagen decodes as Latin-1 (a lossless byte mapping)."""
     return cp936(value.encode("latin-1")) if encoding == 0 else value
-#-- -- Bytes of files -- --
+
+
+# ---- Bytes of files ----
 
 def tag_end(data):
     """Where the ID3v2 tag at the start of `data` ends by its header: 0
@@ -171,12 +169,13 @@ def audio(seed):
     v1 = b"TAG" + b"v1 title".ljust(30, b"\x00") + bytes(30 + 30 + 4 + 30) + b"\x0d"
     return mpeg + item + footer + v1
 
-#-- -- Running our program -- --
+
+# ---- Running our program ----
 
 class Cli:
     def __init__(self, source, folder):
-#A copy of its own, so the scratch file it keeps beside itself stays
-#inside the temporary folder; so does its journal(the data folder).
+        # A copy of its own, so the scratch file it keeps beside itself stays
+        # inside the temporary folder; so does its journal (the data folder).
         os.makedirs(folder)
         self.path = os.path.join(folder, "tamberlo-cli")
         shutil.copy2(source, self.path)
@@ -190,7 +189,8 @@ class Cli:
                              cwd=os.path.dirname(self.path), env=self.env)
         return run.returncode, (run.stdout + run.stderr).decode("utf-8", "replace").strip()
 
-#-- -- Check A : mutagen reads exactly the texts we wrote -- --
+
+# ---- Check A: mutagen reads exactly the texts we wrote ----
 
 GBK_TEXTS = {
     "TIT2": "夜空中最亮的星", "TPE1": "逃跑计划", "TALB": "世界", "TYER": "2011",
@@ -198,14 +198,14 @@ GBK_TEXTS = {
     "TCOP": "北京文化传播", "TENC": "编码者 1.0", "TOPE": "原唱者",
     "WXXX": "http://example.com/1",
 }
-#Frames of 128 bytes and more, where 7 - bit size groups and plain sizes differ.
+# Frames of 128 bytes and more, where 7-bit size groups and plain sizes differ.
 LONG_TEXTS = {
     "TIT2": "A title of one hundred and fifty bytes, ".ljust(150, "x"),
     "TPE1": "Band", "TALB": "专辑" * 70, "TYER": "1999", "TCON": "Rock", "TRCK": "12",
     "COMM": "很长的注释啊" * 34 + "完结", "TCOM": "Composer", "TCOP": "(C) 1999",
     "TENC": "Encoder", "TOPE": "Original", "WXXX": "http://example.com/" + "p" * 150,
 }
-#Texts code page 936 cannot hold(emoji, Hangul, Thai, ñ), beside ones it can.
+# Texts code page 936 cannot hold (emoji, Hangul, Thai, ñ), beside ones it can.
 WIDE_TEXTS = {
     "TIT2": "🎵 Song", "TPE1": "아이유", "TALB": "专辑", "TYER": "2020", "TCON": "Jazz",
     "TRCK": "1", "COMM": "注释 " + "🎵" * 40, "TCOM": "ไทย", "TCOP": "España ñ",
@@ -257,8 +257,8 @@ def check_written(case, path, texts, other_ids=None, tail=None, unchanged=(), mo
         return
     if tag.version != (2, 3, 0):
         fault(case, "version", (2, 3, 0), tag.version)
-#Where every frame is known, each must parse.Frames copied from another
-#program's tag may be junk to mutagen already; check B compares those.
+    # Where every frame is known, each must parse. Frames copied from another
+    # program's tag may be junk to mutagen already; check B compares those.
     if other_ids is not None and raw:
         parsed = sorted({f.FrameID for f in tag.values()})
         parsed += ["unknown " + bytes(f[:4]).decode("latin-1") for f in tag.unknown_frames]
@@ -353,11 +353,12 @@ def check_a(cli, work, fixtures):
         cases += 1
     return cases
 
-#-- -- Check B : round trip, mutagen's view of a file before and after ----
 
-#Our twelve as mutagen names them after its translation to v2 .4 : these are
-#always written, so empty and absent count as the same.COMM and WXXX are
-#ours only with an empty description.
+# ---- Check B: round trip, mutagen's view of a file before and after ----
+
+# Our twelve as mutagen names them after its translation to v2.4: these are
+# always written, so empty and absent count as the same. COMM and WXXX are
+# ours only with an empty description.
 TWELVE_KEYS = {"TIT2", "TPE1", "TALB", "TDRC", "TCON", "TRCK", "COMM::",
                "TCOM", "TCOP", "TENC", "TOPE", "WXXX:"}
 
@@ -420,7 +421,7 @@ def frame_table(tag):
         table["COMM::"] = sorted(comments)
     v22 = getattr(tag, "version", (2, 4, 0)) < (2, 3, 0)
     for raw in getattr(tag, "unknown_frames", []):
-#Compared without the header, whose size and flags a version change rewrites.
+        # Compared without the header, whose size and flags a version change rewrites.
         frame_id, header = (raw[:3], 6) if v22 else (raw[:4], 10)
         table["unknown " + frame_id.decode("latin-1")] = bytes(raw[header:])
     return table
@@ -428,11 +429,11 @@ def frame_table(tag):
 
 def read_table(path):
     """mutagen's frames of the file (translated to v2.4 as mutagen does by
-    default), {
-  }
-  without a tag, None when mutagen cannot read the tag."""
+    default), {} without a tag, None when mutagen cannot read the tag."""
     try:
-      return frame_table(id3.ID3(path, load_v1 = False)) except id3.ID3NoHeaderError : return {}
+        return frame_table(id3.ID3(path, load_v1=False))
+    except id3.ID3NoHeaderError:
+        return {}
     except Exception:
         return None
 
@@ -451,9 +452,9 @@ def check_b(cli, work, fixtures):
             try:
                 walk_v23(before_bytes)
             except Malformed:
-#Frame sizes in 7 - bit groups, as this program's earlier
-#versions wrote them : mutagen misreads the old tag, so its
-#view is no oracle.The store's own tests pin this file.
+                # Frame sizes in 7-bit groups, as this program's earlier
+                # versions wrote them: mutagen misreads the old tag, so its
+                # view is no oracle. The store's own tests pin this file.
                 print(f"note: {name} has 7-bit frame sizes mutagen misreads; frames not compared")
                 before = None
 
@@ -493,9 +494,10 @@ def check_b(cli, work, fixtures):
                       after.get(key, "no such frame"))
     return rewritten, refused
 
-#-- -- Stand - ins while the fixture folder is missing -- --
 
-#-- -- Check C : padding, and edits written in place -- --
+# ---- Stand-ins while the fixture folder is missing ----
+
+# ---- Check C: padding, and edits written in place ----
 
 def check_c(cli, work):
     """Returns how many files were checked."""
@@ -534,7 +536,8 @@ def check_c(cli, work):
         fault("C in place", "tag size", end, tag.size)
     return 2
 
-#-- -- Check D : the frames after the twelve, and the cover -- --
+
+# ---- Check D: the frames after the twelve, and the cover ----
 
 def png_image(width, height):
     """A real PNG image of `width` x `height` pixels (zlib, CRCs)."""
@@ -608,7 +611,7 @@ def check_d(cli, work):
         left = [(f.type, f.desc) for f in tag.getall("APIC")]
         if status != 0 or left != ([(8, "artist")] if make else []):
             fault(f"D {case} removed", "APIC", "only the other pictures", left)
-#Not an image, whatever its name : refused before any file is touched.
+    # Not an image, whatever its name: refused before any file is touched.
     path = os.path.join(work, "D-bare.mp3")
     before = read_bytes(path)
     fake = os.path.join(work, "fake.jpg")
@@ -622,7 +625,7 @@ def check_d(cli, work):
 def stand_in_fixtures(folder):
     """Files tagged by mutagen, for a checkout without the fixture folder:
     v2.4 in UTF-8 with a picture, lyrics, several comments and a full date;
-    v2 .3 in CP936 and UTF - 16 with padding; one whose tag runs past its end."""
+    v2.3 in CP936 and UTF-16 with padding; one whose tag runs past its end."""
     os.makedirs(folder)
     rich = os.path.join(folder, "v24-rich.mp3")
     write_bytes(rich, audio(10))

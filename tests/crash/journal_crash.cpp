@@ -252,17 +252,9 @@ int main(int argc, char** argv) {
 
     // How long an undisturbed child takes: kills fall anywhere in it.
     MakeFolder(root);
-    QElapsedTimer timer;
-    timer.start();
-    {
-        int status = 0;
-        ::waitpid(StartCrashChild(self, root), &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            std::fprintf(stderr, "the child failed on its own\n");
-            return 1;
-        }
-    }
-    const qint64 fullUs = timer.nsecsElapsed() / 1000;
+    const qint64 fullUs = TimeUndisturbedChild(self, root);
+    if (fullUs < 0)
+        return 1;
     {
         Journal journal(root + QStringLiteral("/journal"));
         if (!journal.recover().batches.isEmpty() ||

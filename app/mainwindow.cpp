@@ -986,14 +986,11 @@ void Main::undoLastBatch() {
     const ReportMessage question = UndoQuestion(batches.first());
     if (!prompter_.ask(question.text, question.caption))
         return;
-    UndoReport report;
-    WorkProgress work(this, QStringLiteral("正在撤销：已完成 %1 / %2 个文件……"));
-    work.run([&](const WorkProgress::Control& control) {
-        BatchOptions options;
-        options.cancelled = control.cancelled;
-        options.progress = control.progress;
-        report = RunUndo(journal, batches.first().number, options);
-    });
+    const UndoReport report =
+        RunBatchOnWorker<UndoReport>(this, QStringLiteral("正在撤销：已完成 %1 / %2 个文件……"),
+                                     [&](const BatchOptions& options) {
+                                         return RunUndo(journal, batches.first().number, options);
+                                     });
     const ReportMessage message = UndoReportMessage(report);
     prompter_.tell(message.text, message.caption);
     updateUndoButton();

@@ -383,14 +383,9 @@ void frmFileName::modify() {
     }
     fillListFlag_ = true;
     const std::vector<RenameRow> rows = previewRows();
-    RenameReport report;
-    WorkProgress work(this, QStringLiteral("正在修改文件名：%1 / %2"));
-    work.run([&](const WorkProgress::Control& control) {
-        BatchOptions options;
-        options.cancelled = control.cancelled;
-        options.progress = control.progress;
-        report = RunRename(rows, options);
-    });
+    const RenameReport report = RunBatchOnWorker<RenameReport>(
+        this, QStringLiteral("正在修改文件名：%1 / %2"),
+        [&](const BatchOptions& options) { return RunRename(rows, options); });
     QStringList names;
     for (const RenameRow& row : rows) names << ListedName(row, files_.folder);
     namesAfterRun_.clear();

@@ -133,14 +133,7 @@ void WorkProgress::update() {
 
 EditReport RunTagBatch(QWidget* parent,
                        const std::function<EditReport(const BatchOptions&)>& batch) {
-    EditReport report;
-    WorkProgress work(parent, QStringLiteral("正在修改 Mp3 标签，已完成 %1 / %2 个文件……"));
-    work.run([&](const WorkProgress::Control& control) {
-        BatchOptions options;
-        options.apply = LoadWriteSettings();
-        options.cancelled = control.cancelled;
-        options.progress = control.progress;
-        report = batch(options);
-    });
-    return report;
+    return RunBatchOnWorker<EditReport>(
+        parent, QStringLiteral("正在修改 Mp3 标签，已完成 %1 / %2 个文件……"), batch,
+        LoadWriteSettings());
 }

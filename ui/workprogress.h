@@ -53,8 +53,26 @@ class WorkProgress {
     qint64 startedMs_ = 0;
 };
 
-// Runs a tag-writing batch on the worker with the saved write settings, the
-// progress "正在修改 Mp3 标签，已完成 N / M 个文件……" and Cancel, and
-// returns its report.
+// Runs a batch on the worker under a progress window labelled `label`
+// (with %1 and %2), its options carrying `apply`, Cancel and the progress,
+// and returns its report.
+template <typename Report>
+Report RunBatchOnWorker(QWidget* parent, const QString& label,
+                        const std::function<Report(const BatchOptions&)>& batch,
+                        const ApplyOptions& apply = {}) {
+    Report report;
+    WorkProgress work(parent, label);
+    work.run([&](const WorkProgress::Control& control) {
+        BatchOptions options;
+        options.apply = apply;
+        options.cancelled = control.cancelled;
+        options.progress = control.progress;
+        report = batch(options);
+    });
+    return report;
+}
+
+// A tag-writing batch: the saved write settings and the progress
+// "正在修改 Mp3 标签，已完成 N / M 个文件……".
 EditReport RunTagBatch(QWidget* parent,
                        const std::function<EditReport(const BatchOptions&)>& batch);

@@ -157,10 +157,10 @@ EditReport EditTickedFiles(
         try {
             // A file that vanished since the list was loaded fails here,
             // before anything is read.
-            if (const QString outside = LinkLeavesFolder(path, folder); !outside.isEmpty()) {
+            if (const EditableCheck check = CheckEditable(path, folder); !check.outside.isEmpty()) {
                 item.outcome = FileOutcome::Failed;
-                item.reason = outside;
-            } else if (IsReadOnlyFile(path)) {
+                item.reason = check.outside;
+            } else if (check.readOnly) {
                 kinds[size_t(i)] = Kind::ReadOnly;
             } else {
                 FileEditPlan planned = plan(path, name);

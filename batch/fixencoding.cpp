@@ -199,6 +199,7 @@ EditReport RunEncodingFixes(const TickedFiles& files, const QList<FileEncodingFi
         if (!files.folders.isEmpty())
             walked.folders.append(files.folders[i]);
     }
+    ScratchFrames scratch;
     const auto planOne = [&](const QString& path, const QString& name) {
         const FileEncodingFixes& wanted = *byName.value(name);
         ID3v2Values values =
@@ -241,7 +242,7 @@ EditReport RunEncodingFixes(const TickedFiles& files, const QList<FileEncodingFi
             for (const EncodingFix& fix : wanted.fixes)
                 if (!fix.v1 && fix.leftBecause.isEmpty() && now.contains(fix))
                     record.Legacy.rewrite[size_t(fix.field)] = true;
-            plan.change = PlanID3v2Tag(sysio::System(), path, record);
+            plan.change = PlanID3v2Tag(sysio::System(), path, record, {}, &scratch);
         }
         if (v1Changed) {
             FileChange v1Change = PlanID3v1Tag(sysio::System(), path, v1);

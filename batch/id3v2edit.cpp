@@ -131,6 +131,18 @@ EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
         std::any_of(edit.ticked.begin() + kID3v2FromV1Rows, edit.ticked.end(),
                     [](bool ticked) { return ticked; }) ||
         edit.cover.action != CoverEdit::Action::Keep;
+    ScratchFrames scratch;
+    // The edit is made on the tag the planning reads: one read of the file
+    // for both.
+    const auto planEdit = [&](const QString& path, const QString& name, const ID3v2Edit& own,
+                              const ID3v1Tag& v1) {
+        const auto build = [&](const ID3v2Contents& present) {
+            ID3v2Values values = ID3v2ValuesFromContents(present);
+            ApplyID3v2Edit(own, values, v1, name);
+            return values.record();
+        };
+        return PlanID3v2Change(sysio::System(), path, build, own.cover, &scratch);
+    };
     const auto planOne = [&](const QString& path, const QString& name) {
         FileEditPlan plan;
         if (!edit.fromNamePattern.isEmpty()) {
@@ -142,13 +154,10 @@ EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
             }
             ID3v2Edit own = WithNameValues(edit, pattern, row.values);
             own.fromNamePattern.clear();
-            ID3v2Values values = ReadID3v2Values(path);
             const ID3v1Tag v1 = own.fromV1 ? ReadID3v1Tag(path) : ID3v1Tag{};
-            ApplyID3v2Edit(own, values, v1, name);
-            plan.change = PlanID3v2Tag(sysio::System(), path, values.record());
+            plan.change = planEdit(path, name, own, v1);
             return plan;
         }
-        ID3v2Values values = ReadID3v2Values(path);
         const ID3v1Tag v1 = edit.fromV1 ? ReadID3v1Tag(path) : ID3v1Tag{};
         const bool copyTakesNothing = edit.fromV1 && !HasID3v1Tag(v1);
         plan.withoutID3v1 = copyTakesNothing;
@@ -156,8 +165,7 @@ EditReport RunID3v2Edit(const TickedFiles& files, const ID3v2Edit& edit,
             plan.alreadyAsAsked = false;
             return plan;
         }
-        ApplyID3v2Edit(edit, values, v1, name);
-        plan.change = PlanID3v2Tag(sysio::System(), path, values.record(), edit.cover);
+        plan.change = planEdit(path, name, edit, v1);
         return plan;
     };
     return EditTickedFiles(files, BatchKind::ID3v2, QStringLiteral("修改 ID3v2 标签"), options,

@@ -27,11 +27,10 @@ bool IsReadOnlyMode(unsigned mode) {
     return (mode & S_IWUSR) == 0;
 }
 
-bool IsReadOnlyFile(const QString& path) {
-    const QByteArray native = fileio::NativePath(path);
-    struct stat st;
-    if (::stat(native.constData(), &st) != 0)
-        throw StoreError::fromErrno(path, fileio::OpRead(), errno);
+namespace {
+
+// IsReadOnlyFile for the file `native` whose status is `st`.
+bool ReadOnlyWith(const QString& path, const QByteArray& native, const struct stat& st) {
     if (IsReadOnlyMode(st.st_mode))
         return true;
     // The effective ids decide, as for open(); the mode bits alone do not
@@ -41,6 +40,32 @@ bool IsReadOnlyFile(const QString& path) {
     if (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)
         return true;
     throw StoreError::fromErrno(path, fileio::OpRead(), errno);
+}
+
+}  // namespace
+
+bool IsReadOnlyFile(const QString& path) {
+    const QByteArray native = fileio::NativePath(path);
+    struct stat st;
+    if (::stat(native.constData(), &st) != 0)
+        throw StoreError::fromErrno(path, fileio::OpRead(), errno);
+    return ReadOnlyWith(path, native, st);
+}
+
+EditableCheck CheckEditable(const QString& path, const QString& folder) {
+    const QByteArray native = fileio::NativePath(path);
+    struct stat st;
+    if (::lstat(native.constData(), &st) != 0)
+        throw StoreError::fromErrno(path, fileio::OpRead(), errno);
+    EditableCheck check;
+    if (S_ISLNK(st.st_mode)) {
+        check.outside = LinkLeavesFolder(path, folder);
+        if (check.outside.isEmpty())
+            check.readOnly = IsReadOnlyFile(path);
+        return check;
+    }
+    check.readOnly = ReadOnlyWith(path, native, st);
+    return check;
 }
 
 QString LinkLeavesFolder(const QString& path, const QString& folder) {

@@ -34,6 +34,16 @@ bool IsReadOnlyFile(const QString& path);
 // leads nowhere is left to fail when opened).
 QString LinkLeavesFolder(const QString& path, const QString& folder);
 
+// Both checks a batch makes of a listed file before it plans a change:
+// `outside` as LinkLeavesFolder (when set, `readOnly` is not looked at)
+// and `readOnly` as IsReadOnlyFile, from one status call for a name that is
+// no link. Throws StoreError when the file's status cannot be read.
+struct EditableCheck {
+    QString outside;
+    bool readOnly = false;
+};
+EditableCheck CheckEditable(const QString& path, const QString& folder);
+
 // Decodes the archive bit from a DOS attribute extended attribute value.
 bool ArchiveFromDosAttrib(const QByteArray& value);     // user.DOSATTRIB
 bool ArchiveFromNtfsAttribBE(const QByteArray& value);  // system.ntfs_attrib_be

@@ -138,9 +138,13 @@ struct stat Stat(int fd, const QString& path) {
     return st;
 }
 
-QString RealFilePath(const QString& path) {
+QString FileToWrite(const QString& path) {
+    const QByteArray native = NativePath(path);
+    struct stat st;
+    if (::lstat(native.constData(), &st) == 0 && !S_ISLNK(st.st_mode))
+        return path;
     char resolved[PATH_MAX];
-    if (!::realpath(NativePath(path).constData(), resolved))
+    if (!::realpath(native.constData(), resolved))
         throw StoreError::fromErrno(path, OpOpen(), errno);
     return NameFromNative(resolved);
 }

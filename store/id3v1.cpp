@@ -256,7 +256,7 @@ ID3v1Tag ReadID3v1Tag(const QString& path, std::optional<legacytext::CodePage> f
 
 FileChange PlanID3v1Tag(sysio::SysIO& io, const QString& path, const ID3v1Tag& tag) {
     const QByteArray bytes = RenderID3v1Tag(tag);
-    const QString real = fileio::RealFilePath(path);
+    const QString real = fileio::FileToWrite(path);
     struct stat st;
     const sysio::File file = OpenForPlanning(io, path, real, &st);
     const int fd = file.get();

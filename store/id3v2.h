@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 #include <array>
+#include <functional>
+#include <mutex>
 #include <optional>
 
 #include "store/filechange.h"
@@ -228,8 +230,36 @@ qint64 ID3v2PaddingFor(qint64 fileLength);
 // real file. A copy of the frames goes to `tempv2` as WriteID3v2Frames
 // does, as far as the program's folder allows: failing to write it fails
 // nothing.
+//
+// A batch passes `scratch`: the copy is then written once, when the batch's
+// ScratchFrames goes, instead of for every file.
+class ScratchFrames;
 FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& tag,
-                        const CoverEdit& cover = {});
+                        const CoverEdit& cover = {}, ScratchFrames* scratch = nullptr);
+
+// The same for an edit of the tag the file holds now: `build` gets the tag
+// as this very read found it (every frame, as ParseID3v2Contents gives it)
+// and returns the record to write. The file is opened and read once, for
+// both; `build` may throw StoreError, which refuses the file.
+using ID3v2Builder = std::function<ID3v2Tag(const ID3v2Contents& present)>;
+FileChange PlanID3v2Change(sysio::SysIO& io, const QString& path, const ID3v2Builder& build,
+                           const CoverEdit& cover = {}, ScratchFrames* scratch = nullptr);
+
+// The scratch copy of one batch: each plan keeps its frames here and the
+// last ones kept go to `tempv2` when the object is destroyed (as far as the
+// program's folder allows). Plans may keep frames from several threads.
+class ScratchFrames {
+  public:
+    ScratchFrames() = default;
+    ScratchFrames(const ScratchFrames&) = delete;
+    ScratchFrames& operator=(const ScratchFrames&) = delete;
+    ~ScratchFrames();
+    void keep(QByteArray frames);
+
+  private:
+    std::mutex mutex_;
+    std::optional<QByteArray> last_;
+};
 
 // Plans and applies the change at once, without a journal (a single file,
 // as tests and tools write it; batches go through the journal). On any

@@ -238,17 +238,34 @@ static ID3v2Contents CurrentTag(sysio::SysIO& io, int fd, qint64 length, QByteAr
 }
 
 FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& tag,
-                        const CoverEdit& cover) {
+                        const CoverEdit& cover, ScratchFrames* scratch) {
+    const auto asRead = [&](const ID3v2Contents& present) {
+        if (tag.Present != present.tag.Present || (tag.Present && tag.Size != present.tag.Size))
+            throw StoreError(path, StoreOp::RewriteID3v2, StoreProblem::TagChangedSinceRead);
+        return tag;
+    };
+    return PlanID3v2Change(io, path, asRead, cover, scratch);
+}
+
+ScratchFrames::~ScratchFrames() {
+    if (!last_)
+        return;
+    try {
+        WriteScratchFrames(*last_);
+    } catch (const StoreError&) {
+    }
+}
+
+void ScratchFrames::keep(QByteArray frames) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    last_ = std::move(frames);
+}
+
+FileChange PlanID3v2Change(sysio::SysIO& io, const QString& path, const ID3v2Builder& build,
+                           const CoverEdit& cover, ScratchFrames* scratch) {
     const StoreOp opRewrite = StoreOp::RewriteID3v2;
     // The file a link points to is changed, not the link.
-    const QString target = fileio::RealFilePath(path);
-    const QByteArray native = fileio::NativePath(target);
-
-    // A rewrite replaces the file rather than opening it for writing, so
-    // the folder's permissions would let through a file the process may not
-    // write (one of another user, an immutable one).
-    if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0)
-        throw StoreError::fromErrno(path, fileio::OpWrite(), errno);
+    const QString target = fileio::FileToWrite(path);
 
     struct stat st;
     const sysio::File source = OpenForPlanning(io, path, target, &st);
@@ -258,14 +275,15 @@ FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& t
     // Judged before the whole tag is read: a crafted file's tag may claim
     // a quarter of a gigabyte.
     const bool hasID3v1 =
-        length >= 128 && ReadRange(io, fd, length - 128, 3, path) == QByteArrayView("TAG");
+        length >= 128 &&
+        (length <= head.size() ? head.sliced(length - 128, 3)
+                               : ReadRange(io, fd, length - 128, 3, path)) == QByteArrayView("TAG");
     RequireMp3(JudgeFileContent(fd, length, head, length - (hasID3v1 ? 128 : 0), path), path,
                opRewrite);
     const ID3v2Contents old = CurrentTag(io, fd, length, head, path);
     if (!old.tag.Unwritable.isEmpty())
         throw StoreError(path, opRewrite, StoreProblem::TagUnwritable, 0, old.tag.Unwritable);
-    if (tag.Present != old.tag.Present || (tag.Present && tag.Size != old.tag.Size))
-        throw StoreError(path, opRewrite, StoreProblem::TagChangedSinceRead);
+    const ID3v2Tag tag = build(old);
 
     QByteArray frames;
     try {
@@ -277,9 +295,13 @@ FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& t
     // is built from the bytes in memory, so two running copies of the
     // program cannot mix their frames. A program folder that cannot be
     // written (a shared install, a full disk) must not stop the edit.
-    try {
-        WriteScratchFrames(frames);
-    } catch (const StoreError&) {
+    if (scratch) {
+        scratch->keep(frames);
+    } else {
+        try {
+            WriteScratchFrames(frames);
+        } catch (const StoreError&) {
+        }
     }
 
     FileChange change;
@@ -298,6 +320,12 @@ FileChange PlanID3v2Tag(sysio::SysIO& io, const QString& path, const ID3v2Tag& t
         change.splices = DiffSplices(0, oldRegion, region);
         return change;
     }
+    // A rewrite replaces the file rather than opening it for writing, so
+    // the folder's permissions would let through a file the process may not
+    // write (one of another user, an immutable one). In place, opening the
+    // file for writing asks the same question.
+    if (::faccessat(AT_FDCWD, fileio::NativePath(target).constData(), W_OK, AT_EACCESS) != 0)
+        throw StoreError::fromErrno(path, fileio::OpWrite(), errno);
     // Rewritten beside, with room for later edits to fit in place.
     const qint64 lengthAfter = length - oldExtent + 10 + frames.size();
     const qint64 padding =

@@ -277,11 +277,6 @@ LockedFile LockedFile::Open(sysio::SysIO& io, const QString& path, int flags) {
         if (fd < 0)
             throw StoreError::fromErrno(path, fileio::OpOpen(), errno);
         sysio::File file(io, fd);
-        struct stat st;
-        if (io.fstat(fd, &st) != 0)
-            throw StoreError::fromErrno(path, fileio::OpRead(), errno);
-        if (!S_ISREG(st.st_mode))
-            throw StoreError(path, fileio::OpOpen(), StoreProblem::NotRegularFile);
         if (io.flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno != EWOULDBLOCK)
                 throw StoreError::fromErrno(path, OpLock(), errno);
@@ -290,16 +285,19 @@ LockedFile LockedFile::Open(sysio::SysIO& io, const QString& path, int flags) {
             QThread::msleep(10);
             continue;
         }
-        // The holder we waited for may have renamed a new file over the
-        // name; then the lock is on a file that no longer has it.
+        // The status is taken under the lock: a holder that let go just
+        // before may have changed the file.
+        struct stat st;
+        if (io.fstat(fd, &st) != 0)
+            throw StoreError::fromErrno(path, fileio::OpRead(), errno);
+        if (!S_ISREG(st.st_mode))
+            throw StoreError(path, fileio::OpOpen(), StoreProblem::NotRegularFile);
+        // The holder may have renamed a new file over the name; then the
+        // lock is on a file that no longer has it.
         struct stat named;
         if (io.lstat(native.constData(), &named) == 0 && named.st_dev == st.st_dev &&
-            named.st_ino == st.st_ino) {
-            // The status from before the wait may be stale.
-            if (io.fstat(fd, &st) != 0)
-                throw StoreError::fromErrno(path, fileio::OpRead(), errno);
+            named.st_ino == st.st_ino)
             return LockedFile(io, std::move(file), st);
-        }
         if (attempt >= 200)
             throw StoreError(path, OpLock(), StoreProblem::LockedByOther);
     }

@@ -233,6 +233,23 @@ TEST_F(Id3v2Run, AProgramFolderThatCannotBeWrittenDoesNotStopTheEdit) {
     EXPECT_FALSE(QFileInfo::exists(temp_.filePath(QStringLiteral("no"))));
 }
 
+TEST_F(Id3v2Run, ABatchLeavesTheLastFilesFramesInTheScratchFile) {
+    for (const char* title : {"a", "b", "c"})
+        put(QStringLiteral("%1.mp3").arg(QLatin1String(title)),
+            V2Tag(V2Text("TIT2", title)) + Audio(200));
+
+    const EditReport report =
+        RunID3v2Edit(ticked({"a.mp3", "b.mp3", "c.mp3"}), Ticking({{kV2TCOM, "c"}}));
+
+    ASSERT_EQ(report.written, 3);
+    const QByteArray scratch = ReadBytes(temp_.filePath(QStringLiteral("program/tempv2")));
+    ASSERT_FALSE(scratch.isEmpty());
+    // The file's tag is those frames followed by padding.
+    const QByteArray last = ReadBytes(path("c.mp3"));
+    EXPECT_EQ(last.mid(10, scratch.size()), scratch);
+    EXPECT_NE(ReadBytes(path("a.mp3")).mid(10, scratch.size()), scratch);
+}
+
 TEST_F(Id3v2Run, TitleFromFileNameKeepsTheWholeNameButItsExtension) {
     const QString name =
         QStringLiteral(" 一个很长很长的文件名 with more than thirty characters .mp3");

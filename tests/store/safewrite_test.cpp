@@ -279,7 +279,7 @@ TEST_F(SafeWrite, AFailureAtAnyStepLeavesTheFileOldOrNewAndSaysWhich) {
                 }
             }
         }
-        EXPECT_GE(runs, 20);
+        EXPECT_GE(runs, 16);  // eight calls at least, even in place
     }
 }
 

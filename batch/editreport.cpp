@@ -183,6 +183,8 @@ EditReport EditTickedFiles(
     control.apply = options.apply;
     control.cancelled = options.cancelled;
     control.progress = options.progress;
+    // Each plan reads its own file only.
+    control.planAhead = true;
 
     std::optional<Journal> own;
     Journal* journal = options.journal;

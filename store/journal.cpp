@@ -10,8 +10,14 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include "store/error.h"
@@ -478,6 +484,108 @@ RunResult Journal::run(BatchKind kind, const QString& description, int count, co
     return result;
 }
 
+namespace {
+
+// Item `index` planned; a StoreError becomes the item's failure.
+PlannedItem PlanOne(const PlanFn& plan, int index) {
+    try {
+        return plan(index);
+    } catch (const StoreError& e) {
+        PlannedItem failed;
+        failed.outcome = FileOutcome::Failed;
+        failed.reason = e.message();
+        failed.path = e.path();
+        return failed;
+    }
+}
+
+qint64 ChangeBytes(const PlannedItem& item) {
+    qint64 bytes = 0;
+    if (const auto* fc = std::get_if<FileChange>(&item.change))
+        for (const Splice& s : fc->splices) bytes += s.before.length + s.after.length;
+    return bytes;
+}
+
+// Plans items 0..count-1 in order on a thread of its own, keeping at most
+// `files` items or about `bytes` bytes of changes ready, while the caller
+// takes them one by one. Whatever the plan throws besides a StoreError is
+// thrown again by take(). Going away stops the thread after the item it
+// is planning.
+class PlanAhead {
+  public:
+    PlanAhead(const PlanFn& plan, int count, int files, qint64 bytes)
+        : plan_(plan), count_(count), files_(std::max(1, files)), bytes_(bytes) {
+        thread_ = std::thread([this] { work(); });
+    }
+    ~PlanAhead() {
+        {
+            const std::lock_guard<std::mutex> hold(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    PlannedItem take() {
+        std::unique_lock<std::mutex> hold(mutex_);
+        changed_.wait(hold, [&] { return !ready_.empty(); });
+        Ready next = std::move(ready_.front());
+        ready_.pop_front();
+        held_ -= next.bytes;
+        hold.unlock();
+        changed_.notify_all();
+        if (next.error)
+            std::rethrow_exception(next.error);
+        return std::move(next.item);
+    }
+
+  private:
+    struct Ready {
+        PlannedItem item;
+        qint64 bytes = 0;
+        std::exception_ptr error;
+    };
+
+    void work() {
+        for (int index = 0; index < count_; ++index) {
+            {
+                std::unique_lock<std::mutex> hold(mutex_);
+                changed_.wait(hold, [&] {
+                    return stop_ || (qsizetype(ready_.size()) < files_ && held_ < bytes_);
+                });
+                if (stop_)
+                    return;
+            }
+            Ready next;
+            try {
+                next.item = PlanOne(plan_, index);
+                next.bytes = ChangeBytes(next.item);
+            } catch (...) {
+                next.error = std::current_exception();
+            }
+            {
+                const std::lock_guard<std::mutex> hold(mutex_);
+                held_ += next.bytes;
+                ready_.push_back(std::move(next));
+            }
+            changed_.notify_all();
+        }
+    }
+
+    const PlanFn& plan_;
+    const int count_;
+    const qsizetype files_;
+    const qint64 bytes_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Ready> ready_;
+    qint64 held_ = 0;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
 RunResult Journal::runBatch(BatchFile* batch, const BeginRecord& begin, int count,
                             const PlanFn& plan, const RunControl& control) {
     RunResult result;
@@ -510,6 +618,9 @@ RunResult Journal::runBatch(BatchFile* batch, const BeginRecord& begin, int coun
         int index;
         PlannedItem planned;
     };
+    std::optional<PlanAhead> ahead;
+    if (control.planAhead && count > 1)
+        ahead.emplace(plan, count, options_.chunkFiles, options_.chunkBytes);
     int next = 0;
     bool stop = false;
     while (next < count && !stop) {
@@ -521,15 +632,7 @@ RunResult Journal::runBatch(BatchFile* batch, const BeginRecord& begin, int coun
         QList<Item> chunk;
         qint64 bytes = 0;
         while (next < count && chunk.size() < options_.chunkFiles && bytes < options_.chunkBytes) {
-            Item item{next, {}};
-            try {
-                item.planned = plan(next);
-            } catch (const StoreError& e) {
-                item.planned = {};
-                item.planned.outcome = FileOutcome::Failed;
-                item.planned.reason = e.message();
-                item.planned.path = e.path();
-            }
+            Item item{next, ahead ? ahead->take() : PlanOne(plan, next)};
             PlannedItem& p = item.planned;
             int err = 0;
             if (auto* fc = std::get_if<FileChange>(&p.change)) {
@@ -542,7 +645,7 @@ RunResult Journal::runBatch(BatchFile* batch, const BeginRecord& begin, int coun
                 } else {
                     const FileRecord record{quint32(next), JournalForm(*fc, begin.kind)};
                     err = batch->append(RecordType::File, EncodeFile(record));
-                    for (const Splice& s : fc->splices) bytes += s.before.length + s.after.length;
+                    bytes += ChangeBytes(p);
                     noteFileSystem(fc->before.device, fc->path);
                 }
             } else if (auto* rc = std::get_if<RenameChange>(&p.change)) {
@@ -633,6 +736,7 @@ RunResult Journal::runBatch(BatchFile* batch, const BeginRecord& begin, int coun
                 control.progress(item.index + 1, count);
         }
     }
+    ahead.reset();
     for (int i = 0; i < count; ++i) {
         if (result.files[i].outcome == FileOutcome::Written)
             ++result.written;

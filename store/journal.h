@@ -103,7 +103,7 @@ struct JournalOptions {
     qint64 maxBytes = qint64(256) << 20;
     // Files whose changes are flushed to the journal together (and at most
     // this many bytes of their changes): one fdatasync per chunk.
-    int chunkFiles = 256;
+    int chunkFiles = 1024;
     qint64 chunkBytes = qint64(16) << 20;
 };
 
@@ -172,6 +172,12 @@ struct RunControl {
     std::function<bool()> cancelled;
     // (done, total) after each item.
     std::function<void(int, int)> progress;
+    // The plans do not depend on each other's writing (each reads its own
+    // file only): a second thread then plans the next items while this one
+    // journals and writes those planned, at most a chunk ahead. `plan` must
+    // be safe to call from that thread; `cancelled` and `progress` are
+    // still called on this one.
+    bool planAhead = false;
 };
 
 enum class RecoveryAction {

@@ -71,7 +71,8 @@ QString MtimeWarning(const QString& path, int err) {
 
 ApplyResult ApplyInPlace(sysio::SysIO& io, LockedFile& file, const FileChange& change,
                          const ApplyOptions& options) {
-    const int err = WriteSides(io, file.fd(), change, true);
+    // The length was checked against the plan under the lock.
+    const int err = WriteSides(io, file.fd(), change, true, change.before.size);
     if (err != 0) {
         // Some of the new bytes may be in the file: put the old ones back.
         if (WriteSides(io, file.fd(), change, false) == 0)
@@ -84,7 +85,6 @@ ApplyResult ApplyInPlace(sysio::SysIO& io, LockedFile& file, const FileChange& c
         if (const int e = SetMtime(io, file.fd(), change.before.mtimeNs))
             r.warning = MtimeWarning(change.path, e);
     }
-    r.after = file.refresh() ? file.identity() : FileIdentity{};
     if (const int e = file.close())
         return Result(ApplyStatus::Uncertain, SystemFailure(change.path, fileio::OpWrite(), e));
     return r;
@@ -214,7 +214,6 @@ ApplyResult ApplyBeside(sysio::SysIO& io, LockedFile& source, const FileChange& 
     ApplyResult r;
     r.status = ApplyStatus::Written;
     r.warning = warning;
-    r.after = IdentityOf(tempStatus);
     if (const int e = temp.close())
         // The data was flushed before the rename; a late close failure
         // still leaves the file's state unknown to us.
@@ -303,11 +302,7 @@ LockedFile LockedFile::Open(sysio::SysIO& io, const QString& path, int flags) {
     }
 }
 
-bool LockedFile::refresh() {
-    return io_->fstat(file_.get(), &status_) == 0;
-}
-
-int WriteSides(sysio::SysIO& io, int fd, const FileChange& change, bool toNew) {
+int WriteSides(sysio::SysIO& io, int fd, const FileChange& change, bool toNew, qint64 lengthNow) {
     // In place, only the last splice may change the length, at the end of
     // the file: writing past the end grows it, and a shrink is done last so
     // that no write lands beyond the new end.
@@ -320,12 +315,17 @@ int WriteSides(sysio::SysIO& io, int fd, const FileChange& change, bool toNew) {
         if (const int e =
                 sysio::WriteAll(io, fd, side.bytes.constData(), size_t(side.length), s.offset))
             return e;
+        if (lengthNow >= 0)
+            lengthNow = std::max(lengthNow, s.offset + side.length);
     }
     const qint64 size = toNew ? change.sizeAfter() : change.before.size;
-    struct stat st;
-    if (io.fstat(fd, &st) != 0)
-        return errno;
-    if (st.st_size != size && io.ftruncate(fd, size) != 0)
+    if (lengthNow < 0) {
+        struct stat st;
+        if (io.fstat(fd, &st) != 0)
+            return errno;
+        lengthNow = st.st_size;
+    }
+    if (lengthNow != size && io.ftruncate(fd, size) != 0)
         return errno;
     return 0;
 }

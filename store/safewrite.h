@@ -29,8 +29,6 @@ class LockedFile {
     int fd() const { return file_.get(); }
     const struct stat& status() const { return status_; }
     FileIdentity identity() const { return IdentityOf(status_); }
-    // Reads the status again; false (errno set) when fstat fails.
-    bool refresh();
     // Closes; 0 or the errno of the close.
     int close() { return file_.close(); }
 
@@ -61,7 +59,6 @@ struct ApplyResult {
     ApplyStatus status = ApplyStatus::Failed;
     QString reason;   // for all but Written: what happened, as the user reads it
     QString warning;  // for Written: a lesser failure (the modification time not kept)
-    FileIdentity after;
 };
 
 // Why a file was refused because it changed between reading and writing.
@@ -84,7 +81,10 @@ ApplyResult ApplyFileChange(sysio::SysIO& io, const FileChange& change,
 // (the old bytes: toNew false; the new: true) and sets the file's length
 // to match: how recovery and roll-back finish or undo a torn in-place
 // write. Each side written must be whole. 0 or the errno of the failure.
-int WriteSides(sysio::SysIO& io, int fd, const FileChange& change, bool toNew);
+// `lengthNow` is the file's length before the writes when the caller knows
+// it (spares asking the file).
+int WriteSides(sysio::SysIO& io, int fd, const FileChange& change, bool toNew,
+               qint64 lengthNow = -1);
 
 // Renames change.from to change.to, never replacing anything there
 // (renameat2 with RENAME_NOREPLACE; a hard link and an unlink where the

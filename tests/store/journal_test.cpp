@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <stdexcept>
 
 #include "store/error.h"
 #include "store/faultyio.h"
@@ -179,6 +180,55 @@ TEST_F(JournalTest, CancellingStopsBetweenFilesAndUndoTakesBackWhatWasDone) {
     EXPECT_EQ(list[0].files, 3);
     journal.undo(list[0].number);
     EXPECT_TRUE(SameFolder(Snapshot(music()), s.before));
+}
+
+// Plans made on a second thread, ahead of the writing, come out as plans
+// made in turn: in order, chunk by chunk, failures where they were thrown,
+// and a cancel still stops the writing between files.
+TEST_F(JournalTest, PlanningAheadChangesNothingButWhereThePlansAreMade) {
+    Scenario s = ready(TagScenario(music()));
+    JournalOptions options;
+    options.chunkFiles = 3;
+    const PlanFn plan = [&](int i) {
+        if (i == 2)
+            throw StoreError(QStringLiteral("/gone.mp3"), StoreOp::Read, StoreProblem::Text, 0,
+                             QStringLiteral("不见了"));
+        return s.plan(i);
+    };
+    RunControl ahead;
+    ahead.planAhead = true;
+    RunResult r =
+        Journal(journalFolder(), sysio::System(), options).run(s.kind, "改", s.count, plan, ahead);
+    EXPECT_EQ(r.written, 6);
+    for (int i = 0; i < s.count; ++i)
+        EXPECT_EQ(r.files[i].outcome, i == 2 ? FileOutcome::Failed : FileOutcome::Written) << i;
+    EXPECT_EQ(r.files[2].path, QStringLiteral("/gone.mp3"));
+    for (int i = 0; i < s.count; ++i)
+        EXPECT_EQ(StateOfItem(s, Snapshot(music()), i), i == 2 ? ItemIs::Old : ItemIs::New) << i;
+
+    s.prepare(journalFolder());
+    int done = 0;
+    ahead.progress = [&](int d, int) { done = d; };
+    ahead.cancelled = [&] { return done >= 4; };
+    r = Journal(journalFolder(), sysio::System(), options)
+            .run(s.kind, "改", s.count, s.plan, ahead);
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.written, 4);
+    for (int i = 0; i < s.count; ++i)
+        EXPECT_EQ(StateOfItem(s, Snapshot(music()), i), i < 4 ? ItemIs::New : ItemIs::Old) << i;
+
+    // Anything else a plan throws reaches the caller, with nothing after it written.
+    s.prepare(journalFolder());
+    const PlanFn broken = [&](int i) -> PlannedItem {
+        if (i == 1)
+            throw std::runtime_error("broken plan");
+        return s.plan(i);
+    };
+    EXPECT_THROW(Journal(journalFolder(), sysio::System(), options)
+                     .run(s.kind, "改", s.count, broken, RunControl{{}, {}, {}, true}),
+                 std::runtime_error);
+    for (int i = 1; i < s.count; ++i)
+        EXPECT_EQ(StateOfItem(s, Snapshot(music()), i), ItemIs::Old) << i;
 }
 
 TEST_F(JournalTest, ABatchThatChangedNothingLeavesNoTrace) {

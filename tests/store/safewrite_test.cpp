@@ -83,7 +83,6 @@ TEST_F(SafeWrite, InPlaceKeepsInodeLinksModeAttributesAndAudio) {
     const struct stat after = StatOf(path());
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_mode, before.st_mode);
-    EXPECT_EQ(r.after.inode, quint64(before.st_ino));
     if (xattrs) {
         EXPECT_EQ(Xattr(path(), "user.note"), QByteArray("v"));
     }
@@ -279,7 +278,7 @@ TEST_F(SafeWrite, AFailureAtAnyStepLeavesTheFileOldOrNewAndSaysWhich) {
                 }
             }
         }
-        EXPECT_GE(runs, 16);  // eight calls at least, even in place
+        EXPECT_GE(runs, 14);  // seven calls at least, even in place
     }
 }
 

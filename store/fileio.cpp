@@ -138,13 +138,9 @@ struct stat Stat(int fd, const QString& path) {
     return st;
 }
 
-QString FileToWrite(const QString& path) {
-    const QByteArray native = NativePath(path);
-    struct stat st;
-    if (::lstat(native.constData(), &st) == 0 && !S_ISLNK(st.st_mode))
-        return path;
+QString RealFilePath(const QString& path) {
     char resolved[PATH_MAX];
-    if (!::realpath(native.constData(), resolved))
+    if (!::realpath(NativePath(path).constData(), resolved))
         throw StoreError::fromErrno(path, OpOpen(), errno);
     return NameFromNative(resolved);
 }

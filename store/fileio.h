@@ -75,11 +75,9 @@ bool HasEscapedBytes(const QString& name);
 Fd Open(const QString& path, int flags, mode_t mode = 0, struct stat* status = nullptr);
 struct stat Stat(int fd, const QString& path);
 
-// The path of the file a writer must change for `path`: `path` itself when
-// it names no symbolic link, else the link's target with every link
-// resolved (a link stays a link, its target is written). Throws StoreError
-// when it cannot be resolved (gone, a loop, no access).
-QString FileToWrite(const QString& path);
+// `path` with every symbolic link resolved. Throws StoreError when it
+// cannot be resolved (gone, a loop, no access).
+QString RealFilePath(const QString& path);
 
 // Reads up to `length` bytes at `offset`; fewer only at the end of the file.
 QByteArray ReadAt(int fd, qint64 offset, qint64 length, const QString& path);

@@ -256,9 +256,9 @@ ID3v1Tag ReadID3v1Tag(const QString& path, std::optional<legacytext::CodePage> f
 
 FileChange PlanID3v1Tag(sysio::SysIO& io, const QString& path, const ID3v1Tag& tag) {
     const QByteArray bytes = RenderID3v1Tag(tag);
-    const QString real = fileio::FileToWrite(path);
+    QString real;
     struct stat st;
-    const sysio::File file = OpenForPlanning(io, path, real, &st);
+    const sysio::File file = OpenForPlanning(io, path, &real, &st);
     const int fd = file.get();
     const qint64 length = st.st_size;
     if (length < kTagSize)

@@ -265,10 +265,10 @@ FileChange PlanID3v2Change(sysio::SysIO& io, const QString& path, const ID3v2Bui
                            const CoverEdit& cover, ScratchFrames* scratch) {
     const StoreOp opRewrite = StoreOp::RewriteID3v2;
     // The file a link points to is changed, not the link.
-    const QString target = fileio::FileToWrite(path);
+    QString target;
 
     struct stat st;
-    const sysio::File source = OpenForPlanning(io, path, target, &st);
+    const sysio::File source = OpenForPlanning(io, path, &target, &st);
     const int fd = source.get();
     const qint64 length = st.st_size;
     const QByteArray head = ReadRange(io, fd, 0, std::min<qint64>(length, 4096), path);

@@ -251,9 +251,15 @@ void ApplyUnjournaled(const FileChange& change, const QString& path, StoreOp ope
         throw StoreError(path, operation, StoreProblem::Text, 0, applied.reason);
 }
 
-sysio::File OpenForPlanning(sysio::SysIO& io, const QString& path, const QString& real,
-                            struct stat* st) {
-    const int fd = io.open(PathBytes(real).constData(), O_RDONLY | O_NONBLOCK);
+sysio::File OpenForPlanning(sysio::SysIO& io, const QString& path, QString* real, struct stat* st) {
+    // A name that is no link opens as it is, without a look at it first.
+    int fd = io.open(PathBytes(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
+    if (fd >= 0) {
+        *real = path;
+    } else if (errno == ELOOP) {
+        *real = fileio::RealFilePath(path);
+        fd = io.open(PathBytes(*real).constData(), O_RDONLY | O_NONBLOCK);
+    }
     if (fd < 0)
         throw StoreError::fromErrno(path, fileio::OpOpen(), errno);
     sysio::File file(io, fd);

@@ -120,11 +120,12 @@ int CopyKeepingHoles(sysio::SysIO& io, int in, qint64 from, qint64 length, int o
 // unless the file was written.
 void ApplyUnjournaled(const FileChange& change, const QString& path, StoreOp operation);
 
-// Opens `real`, the resolved path of `path`, for reading as a planner does:
-// through `io`, a regular file only, its status in `st`. Failures are
-// StoreErrors naming `path`.
-sysio::File OpenForPlanning(sysio::SysIO& io, const QString& path, const QString& real,
-                            struct stat* st);
+// Opens the file `path` names for reading as a planner does: through `io`,
+// a regular file only, its status in `st`. `real` gets the path of the file
+// a writer must change: `path` itself, or for a symbolic link its target
+// with every link resolved (a link stays a link, its target is written).
+// Failures are StoreErrors naming `path`.
+sysio::File OpenForPlanning(sysio::SysIO& io, const QString& path, QString* real, struct stat* st);
 
 // Small pieces the journal shares.
 

@@ -314,8 +314,10 @@ FileChange PlanID3v2Change(sysio::SysIO& io, const QString& path, const ID3v2Bui
     if (old.tag.Present && 10 + frames.size() <= oldExtent) {
         // The new frames fit the old tag's space: the region keeps its
         // length, the rest of it becomes padding, and the audio is not touched.
-        QByteArray region = RenderID3v2Header(oldExtent - 10) + frames;
-        region.append(QByteArray(oldExtent - region.size(), '\0'));
+        QByteArray region = RenderID3v2Header(oldExtent - 10);
+        region.reserve(oldExtent);
+        region.append(frames);
+        region.resize(oldExtent, '\0');
         change.method = WriteMethod::InPlace;
         change.splices = DiffSplices(0, oldRegion, region);
         return change;
@@ -330,8 +332,10 @@ FileChange PlanID3v2Change(sysio::SysIO& io, const QString& path, const ID3v2Bui
     const qint64 lengthAfter = length - oldExtent + 10 + frames.size();
     const qint64 padding =
         std::min(ID3v2PaddingFor(lengthAfter), qint64(kMaxSynchsafeSize) - frames.size());
-    QByteArray region = RenderID3v2Header(frames.size() + padding) + frames;
-    region.append(QByteArray(padding, '\0'));
+    QByteArray region = RenderID3v2Header(frames.size() + padding);
+    region.reserve(10 + frames.size() + padding);
+    region.append(frames);
+    region.resize(10 + frames.size() + padding, '\0');
     change.method = WriteMethod::Beside;
     change.splices = {Splice{0, WholeSide(oldRegion), WholeSide(region)}};
     return change;

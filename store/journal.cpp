@@ -215,11 +215,14 @@ class Journal::BatchFile {
             return 0;
         if (broken_)
             return EIO;
-        const QByteArray records = std::exchange(pending_, {});
+        // Emptied without giving up its memory: the next chunk's records
+        // take about as much.
         const int err =
-            sysio::WriteAll(io_, file_.get(), records.constData(), size_t(records.size()), end_);
+            sysio::WriteAll(io_, file_.get(), pending_.constData(), size_t(pending_.size()), end_);
+        const qsizetype written = pending_.size();
+        pending_.truncate(0);
         if (err == 0) {
-            end_ += records.size();
+            end_ += written;
             return 0;
         }
         if (io_.ftruncate(file_.get(), end_) != 0)

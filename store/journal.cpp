@@ -13,7 +13,6 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -509,11 +508,12 @@ qint64 ChangeBytes(const PlannedItem& item) {
     return bytes;
 }
 
-// Plans items 0..count-1 in order on a thread of its own, keeping at most
-// `files` items or about `bytes` bytes of changes ready, while the caller
-// takes them one by one. Whatever the plan throws besides a StoreError is
-// thrown again by take(). Going away stops the thread after the item it
-// is planning.
+// Plans items 0..count-1 in order on a thread of its own, at most `files`
+// items or about `bytes` bytes of changes ahead of the caller, who takes
+// them one by one. When the caller comes to an item the thread has not
+// begun, it plans that one itself: neither waits for the other while there
+// is work. Whatever the plan throws besides a StoreError is thrown again by
+// take(). Going away stops the thread after the item it is planning.
 class PlanAhead {
   public:
     PlanAhead(const PlanFn& plan, int count, int files, qint64 bytes)
@@ -531,11 +531,18 @@ class PlanAhead {
 
     PlannedItem take() {
         std::unique_lock<std::mutex> hold(mutex_);
-        changed_.wait(hold, [&] { return !ready_.empty(); });
-        Ready next = std::move(ready_.front());
-        ready_.pop_front();
-        held_ -= next.bytes;
-        hold.unlock();
+        const int index = taken_++;
+        Ready next;
+        if (claimed_ == index) {
+            ++claimed_;
+            hold.unlock();
+            next = planned(index);
+        } else {
+            changed_.wait(hold, [&] { return ready_.count(index) > 0; });
+            next = std::move(ready_.extract(index).mapped());
+            held_ -= next.bytes;
+            hold.unlock();
+        }
         changed_.notify_all();
         if (next.error)
             std::rethrow_exception(next.error);
@@ -549,27 +556,35 @@ class PlanAhead {
         std::exception_ptr error;
     };
 
+    Ready planned(int index) {
+        Ready next;
+        try {
+            next.item = PlanOne(plan_, index);
+            next.bytes = ChangeBytes(next.item);
+        } catch (...) {
+            next.error = std::current_exception();
+        }
+        return next;
+    }
+
     void work() {
-        for (int index = 0; index < count_; ++index) {
+        for (;;) {
+            int index;
             {
                 std::unique_lock<std::mutex> hold(mutex_);
                 changed_.wait(hold, [&] {
-                    return stop_ || (qsizetype(ready_.size()) < files_ && held_ < bytes_);
+                    return stop_ || claimed_ >= count_ ||
+                           (claimed_ - taken_ < files_ && held_ < bytes_);
                 });
-                if (stop_)
+                if (stop_ || claimed_ >= count_)
                     return;
+                index = claimed_++;
             }
-            Ready next;
-            try {
-                next.item = PlanOne(plan_, index);
-                next.bytes = ChangeBytes(next.item);
-            } catch (...) {
-                next.error = std::current_exception();
-            }
+            Ready next = planned(index);
             {
                 const std::lock_guard<std::mutex> hold(mutex_);
                 held_ += next.bytes;
-                ready_.push_back(std::move(next));
+                ready_.emplace(index, std::move(next));
             }
             changed_.notify_all();
         }
@@ -577,11 +592,13 @@ class PlanAhead {
 
     const PlanFn& plan_;
     const int count_;
-    const qsizetype files_;
+    const int files_;
     const qint64 bytes_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Ready> ready_;
+    int taken_ = 0;    // items handed to the caller
+    int claimed_ = 0;  // items begun, by either side
+    std::map<int, Ready> ready_;
     qint64 held_ = 0;
     bool stop_ = false;
     std::thread thread_;

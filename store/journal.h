@@ -173,10 +173,11 @@ struct RunControl {
     // (done, total) after each item.
     std::function<void(int, int)> progress;
     // The plans do not depend on each other's writing (each reads its own
-    // file only): a second thread then plans the next items while this one
-    // journals and writes those planned, at most a chunk ahead. `plan` must
-    // be safe to call from that thread; `cancelled` and `progress` are
-    // still called on this one.
+    // file only): a second thread then plans the next items, at most a
+    // chunk ahead, while this one journals and writes those planned (and
+    // plans one itself when the other has not begun it). `plan` must be
+    // safe to call from both threads at once; `cancelled` and `progress`
+    // are still called on this one.
     bool planAhead = false;
 };
 

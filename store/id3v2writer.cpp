@@ -295,14 +295,8 @@ FileChange PlanID3v2Change(sysio::SysIO& io, const QString& path, const ID3v2Bui
     // is built from the bytes in memory, so two running copies of the
     // program cannot mix their frames. A program folder that cannot be
     // written (a shared install, a full disk) must not stop the edit.
-    if (scratch) {
-        scratch->keep(frames);
-    } else {
-        try {
-            WriteScratchFrames(frames);
-        } catch (const StoreError&) {
-        }
-    }
+    ScratchFrames own;  // a single file's: written when the plan is made
+    (scratch ? scratch : &own)->keep(frames);
 
     FileChange change;
     change.path = target;

@@ -302,7 +302,7 @@ LockedFile LockedFile::Open(sysio::SysIO& io, const QString& path, int flags) {
         struct stat named;
         if (io.lstat(native.constData(), &named) == 0 && named.st_dev == st.st_dev &&
             named.st_ino == st.st_ino)
-            return LockedFile(io, std::move(file), st);
+            return LockedFile(std::move(file), st);
         if (attempt >= 200)
             throw StoreError(path, OpLock(), StoreProblem::LockedByOther);
     }

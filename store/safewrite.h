@@ -33,9 +33,7 @@ class LockedFile {
     int close() { return file_.close(); }
 
   private:
-    LockedFile(sysio::SysIO& io, sysio::File file, const struct stat& st)
-        : io_(&io), file_(std::move(file)), status_(st) {}
-    sysio::SysIO* io_;
+    LockedFile(sysio::File file, const struct stat& st) : file_(std::move(file)), status_(st) {}
     sysio::File file_;
     struct stat status_ {};
 };

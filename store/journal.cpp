@@ -508,6 +508,18 @@ qint64 ChangeBytes(const PlannedItem& item) {
     return bytes;
 }
 
+// Tells a helper thread that waits on `changed` under `mutex` to stop (it
+// looks at `stop` when woken) and waits until it has.
+void StopAndJoin(std::mutex& mutex, std::condition_variable& changed, bool& stop,
+                 std::thread& thread) {
+    {
+        const std::lock_guard<std::mutex> hold(mutex);
+        stop = true;
+    }
+    changed.notify_all();
+    thread.join();
+}
+
 // Plans items 0..count-1 in order on a thread of its own, at most `files`
 // items or about `bytes` bytes of changes ahead of the caller, who takes
 // them one by one. When the caller comes to an item the thread has not
@@ -520,14 +532,7 @@ class PlanAhead {
         : plan_(plan), count_(count), files_(std::max(1, files)), bytes_(bytes) {
         thread_ = std::thread([this] { work(); });
     }
-    ~PlanAhead() {
-        {
-            const std::lock_guard<std::mutex> hold(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
+    ~PlanAhead() { StopAndJoin(mutex_, changed_, stop_, thread_); }
 
     PlannedItem take() {
         std::unique_lock<std::mutex> hold(mutex_);
@@ -613,14 +618,7 @@ class PlanAhead {
 class EarlyFlush {
   public:
     EarlyFlush() : thread_([this] { work(); }) {}
-    ~EarlyFlush() {
-        {
-            const std::lock_guard<std::mutex> hold(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
+    ~EarlyFlush() { StopAndJoin(mutex_, changed_, stop_, thread_); }
     // Flushes the file systems of `folders` once more, after any flush
     // under way.
     void request(QList<QByteArray> folders) {

@@ -247,7 +247,8 @@ FileChange PlanID3v2Change(sysio::SysIO& io, const QString& path, const ID3v2Bui
 
 // The scratch copy of one batch: each plan keeps its frames here and the
 // last ones kept go to `tempv2` when the object is destroyed (as far as the
-// program's folder allows). Plans may keep frames from several threads.
+// program's folder allows). Plans may keep frames from several threads, so
+// with planning on two threads they are those of one of the last files.
 class ScratchFrames {
   public:
     ScratchFrames() = default;

@@ -233,21 +233,22 @@ TEST_F(Id3v2Run, AProgramFolderThatCannotBeWrittenDoesNotStopTheEdit) {
     EXPECT_FALSE(QFileInfo::exists(temp_.filePath(QStringLiteral("no"))));
 }
 
-TEST_F(Id3v2Run, ABatchLeavesTheLastFilesFramesInTheScratchFile) {
-    for (const char* title : {"a", "b", "c"})
-        put(QStringLiteral("%1.mp3").arg(QLatin1String(title)),
-            V2Tag(V2Text("TIT2", title)) + Audio(200));
+// Files are planned on two threads, so which of the last files it is may vary.
+TEST_F(Id3v2Run, ABatchLeavesOneOfItsFilesFramesInTheScratchFile) {
+    const QStringList names = {"a.mp3", "b.mp3", "c.mp3"};
+    for (const QString& name : names)
+        put(name, V2Tag(V2Text("TIT2", name.left(1).toLatin1())) + Audio(200));
 
-    const EditReport report =
-        RunID3v2Edit(ticked({"a.mp3", "b.mp3", "c.mp3"}), Ticking({{kV2TCOM, "c"}}));
+    const EditReport report = RunID3v2Edit(ticked(names), Ticking({{kV2TCOM, "c"}}));
 
     ASSERT_EQ(report.written, 3);
     const QByteArray scratch = ReadBytes(temp_.filePath(QStringLiteral("program/tempv2")));
     ASSERT_FALSE(scratch.isEmpty());
-    // The file's tag is those frames followed by padding.
-    const QByteArray last = ReadBytes(path("c.mp3"));
-    EXPECT_EQ(last.mid(10, scratch.size()), scratch);
-    EXPECT_NE(ReadBytes(path("a.mp3")).mid(10, scratch.size()), scratch);
+    // A file's tag is its frames followed by padding.
+    int matching = 0;
+    for (const QString& name : names)
+        matching += ReadBytes(path(name)).mid(10, scratch.size()) == scratch;
+    EXPECT_EQ(matching, 1);
 }
 
 TEST_F(Id3v2Run, TitleFromFileNameKeepsTheWholeNameButItsExtension) {
